@@ -1,0 +1,190 @@
+// COM subset for the Linux build: apartment initialisation, task memory,
+// GUID text, IStream / IClassFactory declarations and the inter-thread
+// interface marshalling pair.
+//
+// There are no apartments in the Windows sense and no proxies. Marshalling
+// between threads passes the object itself: calls through an unmarshalled
+// pointer run on the calling thread, not on the thread that marshalled it
+// (as for objects that aggregate the free-threaded marshaler on Windows).
+// Any object handed to another thread on Linux must therefore be thread-safe.
+#pragma once
+
+#include "pal_types.h"
+#include "pal_kernel.h"
+
+// ---- constants ---------------------------------------------------------------------
+typedef enum tagCOINIT {
+  COINIT_APARTMENTTHREADED = 0x2,
+  COINIT_MULTITHREADED = 0x0,
+  COINIT_DISABLE_OLE1DDE = 0x4,
+  COINIT_SPEED_OVER_MEMORY = 0x8,
+} COINIT;
+
+typedef enum tagCLSCTX {
+  CLSCTX_INPROC_SERVER = 0x1,
+  CLSCTX_INPROC_HANDLER = 0x2,
+  CLSCTX_LOCAL_SERVER = 0x4,
+  CLSCTX_REMOTE_SERVER = 0x10,
+  CLSCTX_ALL = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+  CLSCTX_SERVER = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+} CLSCTX;
+
+typedef enum tagSTREAM_SEEK {
+  STREAM_SEEK_SET = 0,
+  STREAM_SEEK_CUR = 1,
+  STREAM_SEEK_END = 2,
+} STREAM_SEEK;
+
+typedef enum tagSTGTY {
+  STGTY_STORAGE = 1,
+  STGTY_STREAM = 2,
+  STGTY_LOCKBYTES = 3,
+  STGTY_PROPERTY = 4,
+} STGTY;
+
+typedef enum tagSTATFLAG {
+  STATFLAG_DEFAULT = 0,
+  STATFLAG_NONAME = 1,
+  STATFLAG_NOOPEN = 2,
+} STATFLAG;
+
+typedef enum tagSTGC {
+  STGC_DEFAULT = 0,
+  STGC_OVERWRITE = 1,
+  STGC_ONLYIFCURRENT = 2,
+  STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE = 4,
+  STGC_CONSOLIDATE = 8,
+} STGC;
+
+#ifndef CO_E_CLASSSTRING
+#define CO_E_CLASSSTRING TRX_HR(0x800401F3)
+#endif
+#ifndef CO_E_IIDSTRING
+#define CO_E_IIDSTRING TRX_HR(0x800401F4)
+#endif
+#ifndef CO_E_OBJNOTCONNECTED
+#define CO_E_OBJNOTCONNECTED TRX_HR(0x800401FD)
+#endif
+#ifndef STG_E_INVALIDFUNCTION
+#define STG_E_INVALIDFUNCTION TRX_HR(0x80030001)
+#endif
+#define CHARS_IN_GUID 39
+
+// ---- types ---------------------------------------------------------------------------
+typedef struct tagSTATSTG {
+  LPOLESTR pwcsName;
+  DWORD type;
+  ULARGE_INTEGER cbSize;
+  FILETIME mtime;
+  FILETIME ctime;
+  FILETIME atime;
+  DWORD grfMode;
+  DWORD grfLocksSupported;
+  CLSID clsid;
+  DWORD grfStateBits;
+  DWORD reserved;
+} STATSTG;
+
+typedef GUID* LPGUID;
+typedef CLSID* LPCLSID;
+typedef IID* LPIID;
+
+extern "C" const IID IID_ISequentialStream;
+
+struct ISequentialStream : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
+
+ protected:
+  ~ISequentialStream() = default;
+};
+
+struct IStream : public ISequentialStream {
+  virtual HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER libNewSize) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                                           ULARGE_INTEGER* pcbWritten) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Commit(DWORD grfCommitFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Revert() = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) = 0;
+  virtual HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) = 0;
+
+ protected:
+  ~IStream() = default;
+};
+typedef IStream* LPSTREAM;
+
+struct IClassFactory : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) = 0;
+
+ protected:
+  ~IClassFactory() = default;
+};
+typedef IClassFactory* LPCLASSFACTORY;
+
+// ---- apartments -------------------------------------------------------------------
+// Initialises COM for the calling thread. The count is per thread: S_OK the
+// first time, S_FALSE for each further call in the same mode (each success
+// needs a CoUninitialize), RPC_E_CHANGED_MODE (count unchanged) in the other
+// mode. pvReserved must be NULL (else E_INVALIDARG). COINIT_DISABLE_OLE1DDE
+// and COINIT_SPEED_OVER_MEMORY are accepted. There is no implicit
+// multithreaded apartment: a thread that never initialised COM gets
+// CO_E_NOTINITIALIZED from the calls that need it, even if other threads use
+// COINIT_MULTITHREADED.
+STDAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+// CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED).
+STDAPI CoInitialize(LPVOID pvReserved);
+// Undoes one successful CoInitialize(Ex); extra calls do nothing.
+extern "C" void WINAPI CoUninitialize();
+
+// ---- task memory --------------------------------------------------------------------
+// malloc-family memory: CoTaskMemFree(NULL) does nothing; CoTaskMemRealloc
+// behaves as realloc (NULL block allocates, size 0 frees and returns NULL).
+extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb);
+extern "C" LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
+extern "C" void WINAPI CoTaskMemFree(LPVOID pv);
+
+// ---- GUID text -------------------------------------------------------------------------
+// Writes "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (upper case) and returns 39
+// (the size including the terminator), or 0 if cchMax is below 39.
+extern "C" int WINAPI StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
+// Parses the "{...}" form (hex digits of either case). NULL text gives
+// GUID_NULL with S_OK. Anything else gives CO_E_CLASSSTRING and a zeroed
+// *pclsid: ProgIDs are not looked up (there is no registry).
+// E_INVALIDARG for a null pclsid.
+STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
+// As CLSIDFromString for interface ids, with the Windows errors:
+// E_INVALIDARG if the text is not exactly 38 characters, CO_E_IIDSTRING if it
+// is malformed.
+STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
+
+// ---- objects ---------------------------------------------------------------------------
+// No classes are registered yet: sets *ppv to NULL and returns
+// REGDB_E_CLASSNOTREG (E_POINTER for a null ppv, CO_E_NOTINITIALIZED before
+// CoInitialize(Ex)).
+STDAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
+
+// ---- inter-thread marshalling --------------------------------------------------------
+// Marshals pUnk's riid interface into a new stream for another thread. The
+// stream holds a reference obtained by pUnk->QueryInterface(riid); if that
+// fails its status is returned (e.g. E_NOINTERFACE) and *ppStm is NULL.
+// E_INVALIDARG for a null pUnk or ppStm; CO_E_NOTINITIALIZED if the calling
+// thread has not initialised COM. The stream supports only IUnknown: its
+// IStream methods return E_NOTIMPL.
+STDAPI CoMarshalInterThreadInterfaceInStream(REFIID riid, LPUNKNOWN pUnk, LPSTREAM* ppStm);
+// Unmarshals on the calling thread: QueryInterface of the held reference for
+// iid into *ppv (its status is returned; *ppv NULL on failure). The stream is
+// released in every case, which drops the held reference. E_INVALIDARG for a
+// null pStm or ppv or a stream that did not come from
+// CoMarshalInterThreadInterfaceInStream; CO_E_OBJNOTCONNECTED if it was
+// already unmarshalled or released; CO_E_NOTINITIALIZED if the calling thread
+// has not initialised COM. The returned pointer is the object itself (see the
+// note at the top of this file).
+STDAPI CoGetInterfaceAndReleaseStream(LPSTREAM pStm, REFIID iid, LPVOID* ppv);
+// Drops the reference held by a marshalling stream without unmarshalling it
+// (the stream itself still needs Release). E_INVALIDARG for a null or foreign
+// stream, CO_E_OBJNOTCONNECTED if already released.
+STDAPI CoReleaseMarshalData(LPSTREAM pStm);
