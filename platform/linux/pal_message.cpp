@@ -359,3 +359,13 @@ DWORD WINAPI GetQueueStatus(UINT flags) {
   q.changedBits &= ~flags;
   return status;
 }
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
+  return PeekMessageW(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg);
+}
+
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+  return GetMessageW(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax);
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) { return DispatchMessageW(lpMsg); }

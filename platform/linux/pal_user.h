@@ -315,6 +315,12 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 // message (hwnd NULL) is not dispatched: 0. 0 with ERROR_INVALID_WINDOW_HANDLE
 // for an unknown window, ERROR_MESSAGE_SYNC_ONLY for another thread's window.
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
+// ANSI forms. Every window here is Unicode and no message is converted
+// between ANSI and UTF-16 text, so these are the W forms under another name;
+// code must not rely on them to convert WM_CHAR or text-carrying messages.
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 // Calls hWnd's window procedure and returns its result. For a window of the
 // calling thread the call is direct. For another thread's window the message
 // joins that thread's sent-message list and runs on that thread inside its
