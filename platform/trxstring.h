@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 using TrxString = std::basic_string<OLECHAR>;
 using TrxStringView = std::basic_string_view<OLECHAR>;
@@ -21,6 +22,8 @@ TrxString TrxDecimal(int64_t value);
 TrxString TrxDecimalU(uint64_t value);
 // Upper-case hexadecimal text without prefix or padding ("8004000C").
 TrxString TrxHex(uint32_t value);
+// The UTF-16 little-endian bytes of a text, as files hold it.
+std::vector<unsigned char> TrxUtf16LEBytes(TrxStringView text);
 // Length of a null-terminated wide string; 0 for nullptr.
 size_t TrxLength(const OLECHAR* text);
 // A view of a null-terminated wide string; empty for nullptr.

@@ -1,0 +1,161 @@
+// Base class of every automation object in the tree.
+//
+// An automation object stands for one host UI object: it holds a counted
+// reference to the host object (empty for objects the service synthesises),
+// knows its parent, owns its children, and carries its catalogue class name
+// and repository name. Two mapping tables, filled row by row by each
+// subclass's constructor, translate the test tool's property and method
+// names into host property reads and host requests. The fifteen virtual
+// operations below, in this slot order, are the contract every subclass
+// fills in; the base versions are the table-driven defaults.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "model/nvtrxarray.h"
+#include "model/nvtrxhost.h"
+#include "platform/trxplatform.h"
+#include "service/nvtrxresult.h"
+
+class CNVTRXXmlWriter;
+class CNVTRXXmlNode;
+
+// Kinds of property mapping rows (column 2 of the property table).
+enum TRXPROP : LONG {
+  TRXPROP_HOST = 0,      // plain host property
+  TRXPROP_COUNT = 1,     // element count of the host property's array
+  TRXPROP_CONST = 2,     // the stored constant
+  TRXPROP_NEGATED = 3,   // negated host boolean
+  TRXPROP_OVERLOAD = 4,  // served by the subclass's own GetProperty
+};
+
+// Kinds of method mapping rows (column 2 of the method table).
+enum TRXMETHOD : LONG {
+  TRXMETHOD_REQUEST = 0,       // one host request
+  TRXMETHOD_PROPERTY = 1,      // a host property read with the arguments as auxiliary parameters
+  TRXMETHOD_FOCUS_WRAPPED = 2, // set focus, the request, clear focus
+  TRXMETHOD_FOCUS_FIRST = 3,   // set focus, then the request
+};
+
+// Timing modes of NWEInvoke.
+enum TRXTIMING : LONG {
+  TRXTIMING_NONE = 0,
+  TRXTIMING_SET = 1,           // last operation time := the host's "LastOperationTime"
+  TRXTIMING_ADD = 2,           // last operation time += the host's "LastOperationTime"
+  TRXTIMING_DOUBLE_CLICK = 3,  // as SET, after sleeping the double-click time + 30 ms
+};
+
+using TrxHostObjects = std::vector<TrxComPtr<INVAutomation>>;
+
+class CNVTRXAutomation {
+ public:
+  // Creates the object as the last child of `parent` (which owns it from
+  // then on), or as a root when `parent` is null.
+  CNVTRXAutomation(TrxStringView name, CNVTRXAutomation* parent);
+  CNVTRXAutomation(const CNVTRXAutomation&) = delete;
+  CNVTRXAutomation& operator=(const CNVTRXAutomation&) = delete;
+
+  // ---- the virtual operations, in slot order ----
+  virtual ~CNVTRXAutomation();
+  // The child of that class and repository name. Base: not supported (-1023).
+  virtual TRXRESULT CreateChild(TrxStringView className, TrxStringView repositoryName, CNVTRXAutomation** ppChild);
+  // Creates the automation object for a host object of the given type as a
+  // child of this one. Base: does nothing (-110).
+  virtual TRXRESULT OnBuildHierarchy(INVAutomation* pNWEAuto, LONG eventId, LONG objectType,
+                                     INVPropertySet* pEventArgs, CNVTRXAutomation** ppChild);
+  // The host children of this object, by the child-type table.
+  virtual TRXRESULT GetNWEChildren(TrxHostObjects& children);
+  // Depth-first search for the object whose "HtmlId" is `htmlId`,
+  // building objects as it goes.
+  virtual TRXRESULT GetObjectFromId(TrxString htmlId, bool& found, CNVTRXAutomation*& object);
+  // Lets a subclass substitute another object for a match; base: false.
+  virtual bool GetSpecializedObjectFromId(TrxString htmlId, CNVTRXAutomation*& object);
+  // Builds the whole subtree below this object, depth first.
+  virtual TRXRESULT BuildTRXObjectHierarchy();
+  // Writes this object and its subtree into the contents document.
+  virtual TRXRESULT OutputActiveScreenXMLContents(LONG mode, TrxStringView activeElement, CNVTRXXmlWriter& writer,
+                                                  bool close);
+  // The value of a mapped property (`name` must hold a string).
+  virtual TRXRESULT GetProperty(const VARIANT& name, VARIANT* value);
+  // Tabular data; base: TRX_OK, value untouched.
+  virtual TRXRESULT GetData(VARIANT* value);
+  // Text data; base: TRX_OK, value untouched.
+  virtual TRXRESULT GetTextData(const VARIANT& argument, VARIANT* value);
+  // Descriptors of the children (built from the host's children) as an
+  // array of strings.
+  virtual TRXRESULT GetChildren(const VARIANT& argument, VARIANT* value);
+  // A method through the method mapping table.
+  virtual TRXRESULT HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments, VARIANT* result);
+  // Turns a recorded host request back into a method name and arguments.
+  virtual TRXRESULT ConvertNWEMethod(const VARIANT& first, LONG requestId, CNVTRXArray& hostArguments,
+                                     TrxString& methodName, CNVTRXArray& arguments);
+  // First child with exactly this class and repository name, or nullptr.
+  virtual CNVTRXAutomation* FindChild(TrxStringView className, TrxStringView repositoryName);
+
+  // ---- non-virtual operations ----
+  TRXRESULT InsertChild(CNVTRXAutomation* child);
+  // Several properties at once: a two-column table of name and value.
+  TRXRESULT GetProperties(const VARIANT& names, VARIANT* value);
+  // Composes this object's descriptor into m_strODS.
+  void BuildODS();
+  // BuildODS, then the descriptor. The flag has no effect.
+  void GetODS(TrxString& text, bool flag = false);
+  const TrxString& GetStoredODS() const noexcept { return m_strODS; }
+  // Repository names from the root down to this object, joined by ".".
+  TrxString GetFullName() const;
+  // Builds the automation object for a host object as a child of this one.
+  TRXRESULT CreateChildFromNWE(INVAutomation* pNWEAuto, CNVTRXAutomation** ppChild);
+  // Walks a descriptor level by level from this object; a null node yields
+  // this object.
+  TRXRESULT CreateObjectFromODSNode(const CNVTRXXmlNode* node, CNVTRXAutomation** ppObject);
+  // A host GetProperty that is retried up to 10 times, 200 ms apart.
+  HRESULT GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value);
+  // Runs a host request on the request executor and waits for the host to
+  // be idle. `dropHostReference` releases this object's host reference after
+  // the hand-over (never for the root). Returns TRX_OK, -1019 or -1022.
+  TRXRESULT NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, const VARIANT* arguments, bool dropHostReference,
+                      LONG timingMode);
+  // Waits for `event` while dispatching the calling thread's messages:
+  // 0 when signalled, 258 (WAIT_TIMEOUT) when `timeout` ms passed;
+  // INFINITE waits without limit.
+  static DWORD WaitOnTRXEvent(HANDLE event, DWORD timeout);
+  // Destroys the children, in order, leaving this object alone.
+  void ReleaseChildren();
+
+  void AddPropertyMapping(TrxStringView key, LONG type0, TrxStringView hostProperty, LONG type1, LONG kind,
+                          TrxStringView description) {
+    m_propertyMap.AddPropertyMapping(key, type0, hostProperty, type1, kind, description);
+  }
+  void AddMethodMapping(TrxStringView key, LONG type0, LONG requestId, LONG type1, LONG kind,
+                        TrxStringView description) {
+    m_methodMap.AddMethodMapping(key, type0, requestId, type1, kind, description);
+  }
+
+  const TrxString& GetTRXClassName() const noexcept { return m_strClassName; }
+  const TrxString& GetRepositoryName() const noexcept { return m_strRepositoryName; }
+  CNVTRXAutomation* GetParent() const noexcept { return m_pParent; }
+  INVAutomation* GetNWEAuto() const noexcept { return m_spNWEAuto.Get(); }
+  void SetNWEAuto(INVAutomation* pNWEAuto) { m_spNWEAuto = pNWEAuto; }
+  const std::vector<CNVTRXAutomation*>& GetChildObjects() const noexcept { return m_arrChildren; }
+  CNVTRXArray& GetPropertyMap() noexcept { return m_propertyMap; }
+  CNVTRXArray& GetMethodMap() noexcept { return m_methodMap; }
+  CNVTRXAutomation* GetRoot() noexcept;
+
+  // Automation objects alive in the process.
+  static LONG GetLiveObjectCount() noexcept;
+
+ protected:
+  TrxComPtr<INVAutomation> m_spNWEAuto;
+  CNVTRXAutomation* m_pParent = nullptr;
+  TrxString m_strClassName;
+  TrxString m_strRepositoryName;
+  TrxString m_strODS;
+  std::vector<CNVTRXAutomation*> m_arrChildren;
+  CNVTRXArray m_methodMap;
+  CNVTRXArray m_propertyMap;
+
+ private:
+  void ApplyTiming(LONG timingMode);
+  void ReportHostError();
+};

@@ -1,0 +1,329 @@
+// Value tables: construction from COM shapes, text form, COM form, lookups.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "log/nvtrxassert.h"
+#include "model/nvtrxarray.h"
+
+namespace {
+
+TrxVariant Str(const char16_t* s) { return TrxVariant::FromString(s); }
+TrxVariant I4(LONG v) { return TrxVariant::FromI4(v); }
+
+// A 1-D array of the given element type with lower bound `lower`.
+SAFEARRAY* Vector(VARTYPE type, LONG lower, std::vector<TrxVariant> values) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), lower};
+  SAFEARRAY* array = SafeArrayCreate(type, 1, &bound);
+  for (size_t i = 0; i < values.size(); ++i) {
+    LONG index = lower + static_cast<LONG>(i);
+    if (type == VT_VARIANT) {
+      SafeArrayPutElement(array, &index, &values[i]);
+    } else if (type == VT_BSTR) {
+      SafeArrayPutElement(array, &index, values[i].bstrVal);
+    } else {
+      SafeArrayPutElement(array, &index, &values[i].lVal);
+    }
+  }
+  return array;
+}
+
+// A 2-D array of VARIANTs, dims x by y, element [i][j] = values[i][j].
+SAFEARRAY* Matrix(std::vector<std::vector<TrxVariant>> values, LONG lower1 = 0, LONG lower2 = 0) {
+  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(values.size()), lower1},
+                              {static_cast<ULONG>(values[0].size()), lower2}};
+  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+  for (size_t i = 0; i < values.size(); ++i)
+    for (size_t j = 0; j < values[i].size(); ++j) {
+      LONG idx[2] = {lower1 + static_cast<LONG>(i), lower2 + static_cast<LONG>(j)};
+      SafeArrayPutElement(array, idx, &values[i][j]);
+    }
+  return array;
+}
+
+std::string Text(CNVTRXArray& table) { return TrxNarrow(table.ToText()); }
+
+TEST(CNVTRXArray, SingleValuesAndTheirTextForms) {
+  struct Case {
+    TrxVariant value;
+    const char* text;
+    LONG count;
+  };
+  TrxVariant byRef;
+  TrxVariant inner = Str(u"abc");
+  byRef.vt = VT_BYREF | VT_VARIANT;
+  byRef.pvarVal = &inner;
+  Case cases[] = {
+      {Str(u"abc"), "(abc)", 1},
+      {I4(5), "(5)", 1},
+      {TrxVariant::FromBool(true), "(TRUE)", 1},
+      {TrxVariant::FromBool(false), "(FALSE)", 1},
+      {TrxVariant::NullString(), "()", 1},  // a null string is an empty cell text
+      {byRef, "(abc)", 1},
+      {TrxVariant::FromR8(2.5), "()", 0},
+      {TrxVariant::FromI2(3), "()", 0},
+      {TrxVariant(), "()", 0},
+      {TrxVariant::Null(), "()", 0},
+  };
+  for (Case& c : cases) {
+    CNVTRXArray table(&c.value);
+    EXPECT_EQ(Text(table), c.text) << c.value.vt;
+    EXPECT_EQ(table.GetCount(), c.count) << c.value.vt;
+  }
+  CNVTRXArray none(static_cast<const VARIANT*>(nullptr));
+  EXPECT_EQ(Text(none), "()");
+  CNVTRXArray empty;
+  EXPECT_EQ(Text(empty), "()");
+}
+
+TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
+  TrxVariant variants = TrxVariant::FromArray(
+      Vector(VT_VARIANT, 0, {Str(u"x"), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)}),
+      VT_VARIANT);
+  CNVTRXArray fromVariants(&variants);
+  EXPECT_EQ(Text(fromVariants), "(x,3,<ValueNotSet>,TRUE,<ValueNotSet>)");
+  EXPECT_EQ(fromVariants.GetCount(), 5);
+  EXPECT_EQ(fromVariants.GetColumnCount(), 1);
+
+  TrxVariant strings = TrxVariant::FromArray(Vector(VT_BSTR, 5, {Str(u"a,b"), Str(u"(c)")}), VT_BSTR);
+  CNVTRXArray fromStrings(&strings);
+  EXPECT_EQ(Text(fromStrings), "(a,b,(c))") << "no escaping";
+  EXPECT_EQ(TrxNarrow(fromStrings.GetAt(1).bstrVal), "(c)") << "lower bound 5 maps to row 0";
+
+  TrxVariant integers = TrxVariant::FromArray(Vector(VT_I4, -1, {I4(-7), I4(0), I4(2147483647)}), VT_I4);
+  CNVTRXArray fromIntegers(&integers);
+  EXPECT_EQ(Text(fromIntegers), "(-7,0,2147483647)");
+
+  TrxVariant doubles = TrxVariant::FromArray(SafeArrayCreateVector(VT_R8, 0, 2), VT_R8);
+  CNVTRXArray fromDoubles(&doubles);
+  EXPECT_EQ(Text(fromDoubles), "()");
+}
+
+TEST(CNVTRXArray, TwoDimensionalArraysHonourTheOrientation) {
+  TrxVariant matrix = TrxVariant::FromArray(
+      Matrix({{Str(u"name1"), Str(u"value1")}, {Str(u"name2"), I4(2)}, {Str(u"name3"), TrxVariant::FromBool(true)}},
+             1, 1),
+      VT_VARIANT);
+  CNVTRXArray rowFirst(&matrix, true, true);
+  EXPECT_EQ(rowFirst.GetCount(), 3);
+  EXPECT_EQ(rowFirst.GetColumnCount(), 2);
+  EXPECT_EQ(Text(rowFirst), "(name1,value1)(name2,2)(name3,<ValueNotSet>)") << "booleans are not taken in 2-D";
+
+  CNVTRXArray columnFirst(&matrix, true, false);
+  EXPECT_EQ(columnFirst.GetCount(), 2);
+  EXPECT_EQ(columnFirst.GetColumnCount(), 3);
+  EXPECT_EQ(Text(columnFirst), "(name1,name2,name3)(value1,2,<ValueNotSet>)");
+  EXPECT_EQ(TrxNarrow(columnFirst.GetAt(1, 0).bstrVal), "value1");
+}
+
+TEST(CNVTRXArray, TheComFormFollowsTheLongestRow) {
+  CNVTRXArray table;
+  table.SetAt(u"a", 0);
+  table.SetAt(u"b", CNVTRXArray::kAppend);
+  EXPECT_EQ(table.GetColumnCount(), 1);
+  TrxVariant out;
+  table.ToVariant(&out);
+  ASSERT_EQ(out.vt, VT_ARRAY | VT_VARIANT);
+  EXPECT_EQ(SafeArrayGetDim(out.parray), 1u);
+
+  table.SetAt(u"c", 1, 1);
+  EXPECT_EQ(table.GetColumnCount(), 2);
+  EXPECT_EQ(Text(table), "(a,<ValueNotSet>)(b,c)");
+  table.ToVariant(&out);
+  ASSERT_EQ(SafeArrayGetDim(out.parray), 2u);
+  LONG upper1 = 0, upper2 = 0;
+  SafeArrayGetUBound(out.parray, 1, &upper1);
+  SafeArrayGetUBound(out.parray, 2, &upper2);
+  EXPECT_EQ(upper1, 1) << "first index is the row";
+  EXPECT_EQ(upper2, 1);
+  LONG idx[2] = {1, 1};
+  TrxVariant cell;
+  ASSERT_EQ(SafeArrayGetElement(out.parray, idx, &cell), S_OK);
+  EXPECT_EQ(TrxNarrow(cell.bstrVal), "c");
+
+  // Column-first tables put the column first.
+  CNVTRXArray columns(false);
+  columns.SetAt(u"r0c0", 0, 0);
+  columns.SetAt(u"r0c1", 0, 1);
+  columns.SetAt(u"r1c0", 1, 0);
+  TrxVariant colOut;
+  columns.ToVariant(&colOut);
+  LONG at[2] = {1, 0};  // [column][row]
+  ASSERT_EQ(SafeArrayGetElement(colOut.parray, at, &cell), S_OK);
+  EXPECT_EQ(TrxNarrow(cell.bstrVal), "r0c1");
+}
+
+TEST(CNVTRXArray, SetAtGrowsRowsAndRefusesMinusTwo) {
+  CNVTRXArray table;
+  EXPECT_TRUE(table.SetAt(u"x", 3, 1));
+  EXPECT_EQ(table.GetCount(), 4);
+  EXPECT_EQ(Text(table), "(<ValueNotSet>,<ValueNotSet>)(<ValueNotSet>,<ValueNotSet>)(<ValueNotSet>,<ValueNotSet>)"
+                         "(<ValueNotSet>,x)");
+  EXPECT_FALSE(table.SetAt(u"y", CNVTRXArray::kNoIndex, 0));
+  EXPECT_FALSE(table.SetAt(u"y", 0, CNVTRXArray::kNoIndex));
+  EXPECT_EQ(table.GetAt(CNVTRXArray::kNoIndex).vt, VT_EMPTY);
+  EXPECT_EQ(table.GetAt(4, 0).vt, VT_EMPTY);
+  EXPECT_EQ(table.GetAt(0, 2).vt, VT_EMPTY);
+  EXPECT_EQ(table.GetAt(3, 1).vt, VT_BSTR);
+}
+
+TEST(CNVTRXArray, EmptyOneDimensionalArrayHasEmptyText) {
+  SAFEARRAY* empty = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  CNVTRXArray wrapped(empty, false);
+  EXPECT_EQ(Text(wrapped), "");
+  EXPECT_EQ(wrapped.GetCount(), 0);
+  CNVTRXArray copied(empty, true);
+  EXPECT_EQ(Text(copied), "()");
+  SafeArrayDestroy(empty);
+}
+
+TEST(CNVTRXArray, WrappedArraysAreReadAndWrittenInPlaceWithinBounds) {
+  SAFEARRAY* array = Vector(VT_VARIANT, 0, {Str(u"a"), Str(u"b")});
+  {
+    CNVTRXArray wrapped(array, false);
+    EXPECT_TRUE(wrapped.SetAt(u"B", 1));
+    const long assertions = TrxAssertCount();
+    EXPECT_FALSE(wrapped.SetAt(u"c", 2));
+    EXPECT_EQ(TrxAssertCount(), assertions + 1);
+    EXPECT_EQ(Text(wrapped), "(a,B)");
+  }
+  LONG index = 1;
+  TrxVariant element;
+  ASSERT_EQ(SafeArrayGetElement(array, &index, &element), S_OK) << "the caller's array outlives the table";
+  EXPECT_EQ(TrxNarrow(element.bstrVal), "B");
+  SafeArrayDestroy(array);
+}
+
+TEST(CNVTRXArray, FindComparesTheFirstColumn) {
+  CNVTRXArray table;
+  table.SetAt(u"alpha", 0, 0);
+  table.SetAt(I4(7), 1, 0);
+  table.SetAt(TrxVariant::Null(), 2, 0);
+  table.SetAt(u"Alpha", 3, 0);
+  EXPECT_EQ(table.Find(Str(u"alpha")), 0);
+  EXPECT_EQ(table.Find(Str(u"Alpha")), 3) << "the comparison is case-sensitive";
+  EXPECT_EQ(table.Find(I4(7)), 1);
+  EXPECT_EQ(table.Find(TrxVariant::Null()), 2) << "two nulls are equal";
+  EXPECT_EQ(table.Find(Str(u"beta")), CNVTRXArray::kNoIndex);
+}
+
+TEST(CNVTRXArray, MappingRowsAreKeyedWithoutRegardToCase) {
+  CNVTRXArray map;
+  map.AddPropertyMapping(u"RowsCount", VT_I4, u"NumRows", VT_I4, 0, u"rows");
+  map.AddMethodMapping(u"SetText", VT_BSTR, 16, 24, 2, u"set the value");
+  map.AddPropertyMapping(u"UIName", VT_BSTR, TrxVariant::FromString(u"Constant"), VT_BSTR, 2, u"constant");
+  map.AddMethodMapping(u"settext", VT_BSTR, 21, VT_EMPTY, 3, u"replaced");
+  EXPECT_EQ(map.GetKeyCount(), 3);
+  EXPECT_EQ(map.GetRowCount(), 3);
+
+  TrxVariant value;
+  EXPECT_EQ(map.LookupKey(u"ROWSCOUNT", &value), 0);
+  EXPECT_EQ(TrxNarrow(value.bstrVal), "NumRows");
+  EXPECT_EQ(map.LookupKey(u"SETTEXT", &value), 1);
+  EXPECT_EQ(value.lVal, 21);
+  EXPECT_EQ(map.GetCell(1, 2)->lVal, 3) << "the replacing row's kind";
+  EXPECT_EQ(TrxNarrow(map.GetCell(1, 3)->bstrVal), "replaced");
+  EXPECT_EQ(TrxNarrow(map.GetKeyAt(1)), "SetText") << "the first spelling of the key stays";
+  EXPECT_EQ(map.LookupKey(u"Missing"), -1);
+
+  TrxString key;
+  EXPECT_EQ(map.LookupValue(I4(21), &key), 1);
+  EXPECT_EQ(TrxNarrow(key), "SetText");
+  EXPECT_EQ(map.LookupValue(I4(16)), -1);
+  EXPECT_EQ(map.LookupValue(Str(u"Constant"), &key), 2);
+  EXPECT_EQ(TrxNarrow(key), "UIName");
+}
+
+// A property set with fixed properties, in order.
+class FakePropertySet : public INVPropertySet {
+ public:
+  explicit FakePropertySet(std::vector<std::pair<std::u16string, std::u16string>> properties)
+      : m_properties(std::move(properties)) {}
+  virtual ~FakePropertySet() = default;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_INVPropertySet)) {
+      *ppv = static_cast<INVPropertySet*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
+  HRESULT STDMETHODCALLTYPE GetFirstProperty(BSTR* name) override {
+    m_next = 0;
+    return GetNextProperty(name);
+  }
+  HRESULT STDMETHODCALLTYPE GetNextProperty(BSTR* name) override {
+    if (m_next >= m_properties.size()) return E_FAIL;
+    *name = SysAllocString(m_properties[m_next++].first.c_str());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetProperty(BSTR property, BSTR* value) override {
+    for (auto& p : m_properties)
+      if (p.first == property) {
+        *value = SysAllocString(p.second.c_str());
+        return S_OK;
+      }
+    return E_FAIL;
+  }
+  HRESULT STDMETHODCALLTYPE GetPropertyCount(LONG* count) override {
+    *count = static_cast<LONG>(m_properties.size());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE AddChild(INVPropertySet*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Copy(INVPropertySet**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetChild(LONG, INVPropertySet**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetChildByType(BSTR, INVPropertySet**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetChildCount(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetQueryString(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetType(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetValue(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DecodeFromString(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EncodeAsString(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE InsertChildAt(INVPropertySet*, LONG, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE PropertyExists(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RemoveChild(LONG, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RemoveProperty(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reset(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetProperty(BSTR, BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetValue(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetType(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE IsConst(VARIANT_BOOL*) override { return E_NOTIMPL; }
+
+  ULONG m_refs = 1;
+
+ private:
+  std::vector<std::pair<std::u16string, std::u16string>> m_properties;
+  size_t m_next = 0;
+};
+
+TEST(CNVTRXArray, PropertySetsBecomeNameValueRows) {
+  FakePropertySet set({{u"Keys", u"Ctrl+S"}, {u"Row", u"3"}, {u"Empty", u""}});
+  CNVTRXArray table(&set);
+  EXPECT_EQ(Text(table), "(Keys,Ctrl+S)(Row,3)(Empty,)");
+  CNVTRXArray viaObject = CNVTRXArray::FromObject(static_cast<IUnknown*>(&set));
+  EXPECT_EQ(Text(viaObject), "(Keys,Ctrl+S)(Row,3)(Empty,)");
+  EXPECT_EQ(set.m_refs, 1u) << "no reference is kept";
+  CNVTRXArray none = CNVTRXArray::FromObject(nullptr);
+  EXPECT_EQ(Text(none), "()");
+}
+
+TEST(CNVTRXArray, CopiedTablesOwnTheirArrayAndLeaveTheCallersAlone) {
+  TrxVariant source = TrxVariant::FromArray(Vector(VT_VARIANT, 0, {Str(u"a")}), VT_VARIANT);
+  CNVTRXArray copy(&source);
+  copy.SetAt(u"changed", 0);
+  EXPECT_EQ(Text(copy), "(changed)");
+  LONG index = 0;
+  TrxVariant element;
+  ASSERT_EQ(SafeArrayGetElement(source.parray, &index, &element), S_OK);
+  EXPECT_EQ(TrxNarrow(element.bstrVal), "a");
+
+  CNVTRXArray moved(std::move(copy));
+  EXPECT_EQ(Text(moved), "(changed)");
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// Reporting: user error messages, plain errors and traces, and what each
+// leaves in the last error record.
+#include <gtest/gtest.h>
+
+#include "log/nvtrxassert.h"
+#include "model/nvtrxautomation.h"
+#include "service/nvtrxresult.h"
+#include "support/trxtestlog.h"
+
+namespace {
+
+class NamedObject : public CNVTRXAutomation {
+ public:
+  NamedObject(const char16_t* name, CNVTRXAutomation* parent, const char16_t* className)
+      : CNVTRXAutomation(name, parent) {
+    m_strClassName = className;
+  }
+};
+
+using Report = TrxLogTest;
+
+TEST_F(Report, EveryUserErrorCodeHasItsTextWithAndWithoutArguments) {
+  struct Case {
+    LONG code;
+    std::initializer_list<TrxFormatArg> args;
+    const char* text;
+  };
+  const Case cases[] = {
+      {-1000, {u"5"}, "Value cannot be less than 10. TimeOut value : 5."},
+      {-1001, {}, "Directory structure $path does not exist. TRX does not create directories."},
+      {-1002, {u"/x/y.log"}, "Could not create the file /x/y.log."},
+      {-1003, {}, "File path parameter cannot be empty."},
+      {-1004, {}, "Htmlid is empty."},
+      {-1005, {u"x_1"}, "Htmlid value is x_1, it does not start with \"s_\"."},
+      {-1006, {u"s_1"}, "Htmlid value is s_1, could not find a corresponding Norvik Automation object."},
+      {-1007, {9}, "Invalid mode : 9  for GetObjectContents."},
+      {-1008, {}, "TRXODS cannot be empty."},
+      {-1009, {u"<x>"}, "Invalid TRXODS : <x>."},
+      {-1010, {}, "MethodName cannot be empty."},
+      {-1011, {u"Foo", u"NorvList"}, "MethodName: Foo is invalid. This method is not supported by this class NorvList."},
+      {-1012, {3, u"Goto", 1}, "Invalid argument count 3 for MethodName:Goto. Expected ArgCount : 1."},
+      {-1013, {u"SetText", u"Text", u"String"},
+       "Invalid argument type for method name:SetText for argument: Text. Expected type: String."},
+      {-1014, {u"GetProperty", u"Property Name", u"Colour"},
+       "Invalid argument value for method name \"GetProperty\" for argument \"Property Name\". Input value: "
+       "\"Colour\"."},
+      {-1015, {u"a", u"b"}, "TRXODS : a is not unique. Duplicate object: b found."},
+      {-1016, {u"Norvik.X", u"NorvView"}, "Failed to create object \"Norvik.X\" of class \"NorvView\"."},
+      {-1017, {u"o", u"c", u"r", u"p"},
+       "System Error. Debug info: Object \"o\" of class \"c\" failed on request \"r\" with parameter \"p\"."},
+      {-1018, {}, "Could not find Norvik application object."},
+      {-1019, {}, "Norvik application is busy."},
+      {-1020, {125, 7}, "Norvik Event Processing Engine failed: Invalid event 125 from object with Id 7."},
+      {-1021, {12, u"A", u"B", u"C", u"D"},
+       "Norvik Event Engine processing event 12 from object d%. Object A of class B failed on request C with "
+       "parameter D."},
+      {-1022, {16, u"(abc)", u"Blocked"},
+       "System error. Debug info: Failed to execute method id 16 with args ((abc)). Reason: Blocked."},
+      {-1023, {u"CreateEvent Win32 error 5"}, "System error. Debug info: CreateEvent Win32 error 5"},
+  };
+  for (const Case& c : cases) {
+    TRX_LOG(TRXLOG_USERERR).UserError(c.code, c.args);
+    EXPECT_EQ(LastCode(), c.code);
+    EXPECT_EQ(LastText(), c.text) << c.code;
+  }
+}
+
+TEST_F(Report, HostOperationCodesNameTheFailedRequestAndKeepTheirCode) {
+  NamedObject root(u"Norvik", nullptr, u"NorvApplication");
+  NamedObject* screen = new NamedObject(u"Accounts", &root, u"NorvScreen");
+  const char* requests[] = {"GetProperty",   "GetProperties", "GetParent",          "GetChild",
+                            "GetChildNames", "GetObjType",    "HandleAutomationRequst"};
+  for (LONG code = -103; code >= -109; --code) {
+    TRX_LOG_OBJ(TRXLOG_USERERR, screen).ReportUserError(code, u"Name");
+    EXPECT_EQ(LastCode(), code);
+    EXPECT_EQ(LastText(), std::string("System Error. Debug info: Object \"Norvik.Accounts\" of class \"NorvScreen\" "
+                                      "failed on request \"") +
+                              requests[-103 - code] + "\" with parameter \"Name\".");
+  }
+}
+
+TEST_F(Report, UserTraceLevelRecordsThePositiveCounterpart) {
+  NamedObject root(u"Norvik", nullptr, u"NorvApplication");
+  TRX_LOG_OBJ(TRXLOG_USERTRACE, &root).ReportUserError(-103, u"Name");
+  EXPECT_EQ(LastCode(), 103);
+  EXPECT_EQ(LastText(),
+            "System Error. Debug info: Object \"Norvik\" of class \"NorvApplication\" failed on request "
+            "\"GetProperty\" with parameter \"Name\".");
+  TRX_LOG(TRXLOG_USERTRACE).ReportUserError(-1014, u"SetTimeOut", u"NewTimeOutInSecs", u"0");
+  EXPECT_EQ(LastCode(), 1014);
+}
+
+TEST_F(Report, ObjectNamedFormsTakeTheirArgumentsFromTheObject) {
+  NamedObject root(u"Norvik", nullptr, u"NorvApplication");
+  NamedObject* screen = new NamedObject(u"Accounts", &root, u"NorvScreen");
+  NamedObject* view = new NamedObject(u"Account List View", screen, u"NorvView");
+
+  // -1017 passed directly: empty request name, the caller's first argument.
+  TRX_LOG_OBJ(TRXLOG_USERERR, view).ReportUserError(-1017, u"ActiveApplet", u"ignored");
+  EXPECT_EQ(LastText(),
+            "System Error. Debug info: Object \"Norvik.Accounts.Account List View\" of class \"NorvView\" failed on "
+            "request \"\" with parameter \"ActiveApplet\".");
+
+  // -1016 names the parent that failed to create a child, not the caller's words.
+  TRX_LOG_OBJ(TRXLOG_USERERR, screen).ReportUserError(-1016, u"Child", u"NorvApplet");
+  EXPECT_EQ(LastText(), "Failed to create object \"Norvik.Accounts\" of class \"NorvScreen\".");
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(-1016, u"Child", u"NorvApplet");
+  EXPECT_EQ(LastText(), "Failed to create object \"Child\" of class \"NorvApplet\".");
+}
+
+TEST_F(Report, HostOperationCodeWithoutObjectStillNamesRequestAndParameter) {
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(-106, u"Accounts");
+  EXPECT_EQ(LastCode(), -106);
+  EXPECT_EQ(LastText(),
+            "System Error. Debug info: Object \"\" of class \"\" failed on request \"GetChild\" with parameter "
+            "\"Accounts\".");
+}
+
+TEST_F(Report, CodesOutsideTheTableAreAssertionsThatChangeNothing) {
+  m_lastError.Set(-1019, u"Norvik application is busy.");
+  for (LONG code : {-1024, -999, -110, 0, 2}) {
+    const long before = TrxAssertCount();
+    const size_t queued = CNVTRXLog::GetQueueLength();
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(code, u"x");
+    EXPECT_EQ(TrxAssertCount(), before + 1) << code;
+    EXPECT_EQ(LastCode(), -1019);
+    // Only the assertion's own trace reaches the queue, not a user error.
+    EXPECT_EQ(CNVTRXLog::GetQueueLength(), queued + 1);
+  }
+}
+
+TEST_F(Report, ReportErrorAppendsTheCodeAndRecordsUnlessTrxTrace) {
+  TRX_LOG(TRXLOG_TRXERR).ReportError(-11, u"Wrong ODS");
+  EXPECT_EQ(LastCode(), -11);
+  EXPECT_EQ(LastText(), "Wrong ODS ErrorCode: -11");
+
+  TRX_LOG(TRXLOG_TRXERR).ReportError(-12, u"Invalid method %s in class %s", u"settext", u"NorvText");
+  EXPECT_EQ(LastText(), "Invalid method settext in class NorvText ErrorCode: -12");
+
+  TRX_LOG(TRXLOG_TRXTRACE).ReportError(-3, u"Current NWE operation is blocking - returning TRX_BLOCKING");
+  EXPECT_EQ(LastCode(), -12) << "a trxtrace report leaves the last error alone";
+}
+
+TEST_F(Report, TracesNeverTouchTheLastError) {
+  m_lastError.Set(-1018, u"Could not find Norvik application object.");
+  TRX_LOG(TRXLOG_USERERR).ReportTrace(u"ClassName: %s", u"NorvList");
+  EXPECT_EQ(LastCode(), -1018);
+}
+
+TEST_F(Report, FunctionEntryClearsTheLastErrorAndReportsWithoutRecordAreOnlyLogged) {
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(-1019);
+  EXPECT_EQ(LastCode(), -1019);
+  {
+    TRX_FUNCTION();
+    EXPECT_EQ(LastCode(), 0);
+    EXPECT_EQ(LastText(), "");
+  }
+  m_lastError.Release();
+  const size_t queued = CNVTRXLog::GetQueueLength();
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(-1019);
+  EXPECT_EQ(CNVTRXLog::GetQueueLength(), queued + 1);
+  EXPECT_EQ(LastCode(), 0);
+  EXPECT_EQ(CNVTRXLastError::Current(), nullptr);
+}
+
+}  // namespace
