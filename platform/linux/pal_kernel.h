@@ -401,7 +401,8 @@ inline PVOID InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOI
 // the 32-bit value wraps after 49.7 days.
 DWORD WINAPI GetTickCount();
 ULONGLONG WINAPI GetTickCount64();
-// Current local time (time zone from TZ / the system) and UTC time.
+// Current local time (time zone from TZ as it is at the call, else the
+// system's) and UTC time.
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
 // UTC time as 100 ns intervals since 1601-01-01.

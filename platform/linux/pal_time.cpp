@@ -38,8 +38,10 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
   timespec now = clockNow(CLOCK_REALTIME);
   tm fields{};
   {
-    // localtime_r reads TZ from the environment.
+    // The zone follows TZ, re-read on every call (localtime_r alone reads it
+    // only once per process).
     std::lock_guard<std::mutex> guard(pal::envLock());
+    tzset();
     localtime_r(&now.tv_sec, &fields);
   }
   fillSystemTime(fields, now.tv_nsec, lpSystemTime);
