@@ -1,0 +1,478 @@
+// The XML DOM: loading and refusing texts, reading nodes and attributes,
+// building trees, serialising them and selecting nodes with XPath.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "descriptors/nvtrxxml.h"
+
+namespace {
+
+std::string N(const TrxString& text) { return TrxNarrow(text); }
+TrxString W(const std::string& text) { return TrxWiden(text); }
+
+CNVTRXXmlDocument Loaded(const std::string& text) {
+  CNVTRXXmlDocument document;
+  EXPECT_TRUE(document.LoadXml(W(text))) << text;
+  return document;
+}
+
+// ---- loading ------------------------------------------------------------------------
+
+TEST(CNVTRXXmlLoad, AcceptsWellFormedTextsAndRefusesTheRest) {
+  struct Case {
+    const char* text;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"<a/>", true},
+      {"<a></a>", true},
+      {"  \r\n\t<a/>\n ", true},
+      {"<?xml version=\"1.0\"?><a/>", true},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\n<a/>", true},
+      {"<!-- c --><?pi data?><a/><!--after-->", true},
+      {"<!DOCTYPE a><a/>", true},
+      {"<a xmlns:p=\"urn:p\"><p:b p:c=\"1\"/></a>", true},
+      {"<a xml:lang=\"en\"/>", true},
+      {"<a x='1' y=\"2\"/>", true},
+      {"<a>&lt;&gt;&amp;&quot;&apos;&#65;&#x42;&#x1F600;</a>", true},
+      {"<a><![CDATA[<&]]></a>", true},
+      {"<a x=\"&#1;&#31;\"/>", true},  // what GetXml writes for control characters
+      // Not XML at all, or not a single element.
+      {"", false},
+      {"   ", false},
+      {"text", false},
+      {"<a>", false},
+      {"<a></b>", false},
+      {"<a/><b/>", false},
+      {"text<a/>", false},
+      {"<a/>text", false},
+      {"<![CDATA[x]]><a/>", false},
+      {"<?xml version=\"1.0\"?>", false},
+      {"<!-- only a comment -->", false},
+      // Attributes.
+      {"<a x=\"1\" x=\"2\"/>", false},
+      {"<a x=\"<\"/>", false},
+      {"<a x=\"1\"y=\"2\"/>", false},
+      {"<a x/>", false},
+      {"<a $x=\"1\"/>", false},
+      // References.
+      {"<a>&foo;</a>", false},
+      {"<a x=\"&amp\"/>", false},
+      {"<a x=\"&#;\"/>", false},
+      {"<a x=\"&#x;\"/>", false},
+      {"<a x=\"&#X41;\"/>", false},
+      {"<a x=\"&#0;\"/>", false},
+      {"<a x=\"&#xD800;\"/>", false},
+      {"<a x=\"&#xFFFE;\"/>", false},
+      {"<a x=\"&#x110000;\"/>", false},
+      {"<a x=\"&#99999999999;\"/>", false},
+      // The declaration.
+      {" <?xml version=\"1.0\"?><a/>", false},
+      {"<a/><?xml version=\"1.0\"?>", false},
+      {"<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false},
+      {"<?XML version=\"1.0\"?><a/>", false},
+      {"<?xml encoding=\"UTF-8\"?><a/>", false},
+      {"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>", false},
+      {"<?xml version=\"1.0\" standalone=\"yes\" encoding=\"UTF-8\"?><a/>", false},
+      {"<a><?xml version=\"1.0\"?></a>", false},
+      // Names and namespaces.
+      {"<1a/>", false},
+      {"<p:a/>", false},
+      {"<a p:x=\"1\"/>", false},
+      {"<a:b:c xmlns:a=\"u\"/>", false},
+      {"<a xmlns:p=\"\"/>", false},
+      {"<a><p:b xmlns:p=\"u\"/><p:c/></a>", false},  // the prefix's scope has ended
+      // Comments, text and the document type.
+      {"<a><!-- a -- b --></a>", false},
+      {"<a><!-- a ---></a>", false},
+      {"<a>]]></a>", false},
+      {"<a/><!DOCTYPE a>", false},
+  };
+  for (const Case& c : cases) {
+    CNVTRXXmlDocument document;
+    EXPECT_EQ(document.LoadXml(W(c.text)), c.loads) << c.text;
+    if (!c.loads) {
+      EXPECT_EQ(document.GetChildCount(), 0) << c.text;
+      EXPECT_TRUE(document.GetDocumentElement().IsNull()) << c.text;
+    }
+  }
+}
+
+TEST(CNVTRXXmlLoad, RefusesCharactersXmlCannotHold) {
+  const std::vector<TrxString> texts = {
+      TrxString(u"<a x=\"") + char16_t(0x01) + u"\"/>",
+      TrxString(u"<a>") + char16_t(0x1F) + u"</a>",
+      TrxString(u"<a x=\"") + char16_t(0) + u"\"/>",
+      TrxString(u"<a x=\"") + char16_t(0xD800) + u"\"/>",          // unpaired high surrogate
+      TrxString(u"<a x=\"") + char16_t(0xDC00) + u"\"/>",          // unpaired low surrogate
+      TrxString(u"<a x=\"") + char16_t(0xD800) + u"x\"/>",         // high surrogate without its pair
+      TrxString(u"<a x=\"") + char16_t(0xFFFF) + u"\"/>",
+      TrxString(u"<a/>") + char16_t(0xD83D),                       // cut in the middle of a pair
+  };
+  for (const TrxString& text : texts) {
+    CNVTRXXmlDocument document;
+    EXPECT_FALSE(document.LoadXml(text)) << N(text);
+  }
+  CNVTRXXmlDocument document;
+  EXPECT_TRUE(document.LoadXml(TrxString(u"\uFEFF<a x=\"") + u"\U0001F600" + u"\"/>")) << "byte-order mark and a pair";
+  TrxString value;
+  ASSERT_TRUE(document.GetDocumentElement().GetAttribute(u"x", value));
+  EXPECT_EQ(value, u"\U0001F600");
+}
+
+TEST(CNVTRXXmlLoad, DeclarationCommentsAndInstructionsAreSeparateChildrenAndWhiteSpaceIsNone) {
+  CNVTRXXmlDocument document =
+      Loaded("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<!-- c -->\n<?style x?>\n<Root>\n  <A/>\n  <B> t </B>\n</Root>\n");
+  ASSERT_EQ(document.GetChildCount(), 4);
+  struct Expected {
+    TRXXMLNODETYPE type;
+    const char* name;
+    const char* value;
+  };
+  const Expected expected[] = {
+      {TRXXML_PROCESSING_INSTRUCTION, "xml", "version=\"1.0\" encoding=\"UTF-8\""},
+      {TRXXML_COMMENT, "#comment", " c "},
+      {TRXXML_PROCESSING_INSTRUCTION, "style", "x"},
+      {TRXXML_ELEMENT, "Root", ""},
+  };
+  for (LONG i = 0; i < 4; ++i) {
+    const CNVTRXXmlNode child = document.GetChild(i);
+    EXPECT_EQ(child.GetType(), expected[i].type) << i;
+    EXPECT_EQ(N(child.GetName()), expected[i].name) << i;
+    EXPECT_EQ(N(child.GetValue()), expected[i].value) << i;
+  }
+  EXPECT_TRUE(document.GetChild(4).IsNull());
+  EXPECT_TRUE(document.GetChild(-1).IsNull());
+
+  const CNVTRXXmlNode root = document.GetDocumentElement();
+  EXPECT_TRUE(root.IsSameNode(document.GetChild(3)));
+  ASSERT_EQ(root.GetChildCount(), 2);
+  EXPECT_EQ(N(root.GetChild(0).GetName()), "A");
+  const CNVTRXXmlNode b = root.GetLastChild();
+  ASSERT_EQ(b.GetChildCount(), 1);
+  EXPECT_EQ(b.GetFirstChild().GetType(), TRXXML_TEXT);
+  EXPECT_EQ(N(b.GetFirstChild().GetName()), "#text");
+  EXPECT_EQ(N(b.GetFirstChild().GetValue()), " t ");
+  EXPECT_TRUE(b.GetParent().IsSameNode(root));
+  EXPECT_EQ(root.GetParent().GetType(), TRXXML_DOCUMENT);
+  EXPECT_TRUE(document.AsNode().GetParent().IsNull());
+  EXPECT_EQ(N(document.AsNode().GetName()), "#document");
+}
+
+TEST(CNVTRXXmlLoad, ReferencesAreResolvedAndRawWhiteSpaceInAttributesNormalised) {
+  CNVTRXXmlDocument document =
+      Loaded("<a x=\"1\t2\n3\r\n4&#9;5&#10;6&#13;7\" y=\"&lt;&gt;&amp;&quot;&apos;&#x41;&#66;&#x1F600;\">"
+             "l1\r\nl2&#13;&amp;<![CDATA[&lt;]]></a>");
+  const CNVTRXXmlNode a = document.GetDocumentElement();
+  TrxString x, y;
+  ASSERT_TRUE(a.GetAttribute(u"x", x));
+  EXPECT_EQ(x, u"1 2 3 4\t5\n6\r7");
+  ASSERT_TRUE(a.GetAttribute(u"y", y));
+  EXPECT_EQ(y, u"<>&\"'AB\U0001F600");
+  ASSERT_EQ(a.GetChildCount(), 2);
+  EXPECT_EQ(a.GetChild(0).GetValue(), u"l1\nl2\r&");
+  EXPECT_EQ(a.GetChild(1).GetType(), TRXXML_CDATA);
+  EXPECT_EQ(a.GetChild(1).GetValue(), u"&lt;");
+}
+
+TEST(CNVTRXXmlLoad, AttributesByIndexAndByName) {
+  const CNVTRXXmlNode a = Loaded("<a first=\"1\" Second=\"two\" third=\"\"/>").GetDocumentElement();
+  ASSERT_EQ(a.GetAttributeCount(), 3);
+  const char* names[] = {"first", "Second", "third"};
+  const char* values[] = {"1", "two", ""};
+  for (LONG i = 0; i < 3; ++i) {
+    TrxString name, value;
+    ASSERT_TRUE(a.GetAttributeName(i, name));
+    ASSERT_TRUE(a.GetAttributeValue(i, value));
+    EXPECT_EQ(N(name), names[i]);
+    EXPECT_EQ(N(value), values[i]);
+  }
+  TrxString unchanged = u"keep";
+  EXPECT_FALSE(a.GetAttributeName(3, unchanged));
+  EXPECT_FALSE(a.GetAttributeValue(-1, unchanged));
+  EXPECT_EQ(unchanged, u"keep");
+  TrxString value;
+  EXPECT_TRUE(a.GetAttribute(u"Second", value));
+  EXPECT_EQ(value, u"two");
+  EXPECT_FALSE(a.GetAttribute(u"second", value)) << "names match exactly";
+  EXPECT_FALSE(a.GetAttribute(TrxString(u"first\0x", 7), value));
+
+  const CNVTRXXmlNode null;
+  EXPECT_EQ(null.GetAttributeCount(), 0);
+  EXPECT_EQ(null.GetChildCount(), 0);
+  EXPECT_EQ(null.GetType(), TRXXML_NONE);
+  EXPECT_EQ(null.GetXml(), u"");
+}
+
+TEST(CNVTRXXmlLoad, NodesKeepTheirDocumentAlive) {
+  CNVTRXXmlNode leaf;
+  {
+    CNVTRXXmlDocument document = Loaded("<a><b x=\"1\"/></a>");
+    leaf = document.GetDocumentElement().GetFirstChild();
+  }
+  TrxString x;
+  ASSERT_TRUE(leaf.GetAttribute(u"x", x));
+  EXPECT_EQ(x, u"1");
+  EXPECT_EQ(N(leaf.GetParent().GetName()), "a");
+
+  // Loading again gives the document new content; handles into the former
+  // content stay usable.
+  CNVTRXXmlDocument document = Loaded("<old><kept/></old>");
+  const CNVTRXXmlNode kept = document.GetDocumentElement().GetFirstChild();
+  EXPECT_TRUE(document.LoadXml(u"<new/>"));
+  EXPECT_EQ(N(kept.GetName()), "kept");
+  EXPECT_EQ(N(kept.GetParent().GetName()), "old");
+  EXPECT_EQ(N(document.GetDocumentElement().GetName()), "new");
+  EXPECT_FALSE(document.LoadXml(u"<broken"));
+  EXPECT_EQ(document.GetChildCount(), 0);
+}
+
+// ---- building ----------------------------------------------------------------------
+
+TEST(CNVTRXXmlBuild, CreatedElementsBelongToTheTreeOnlyOnceAppended) {
+  CNVTRXXmlDocument document;
+  CNVTRXXmlNode root = document.CreateElement(u"Obj");
+  ASSERT_FALSE(root.IsNull());
+  EXPECT_EQ(document.GetChildCount(), 0);
+  EXPECT_TRUE(document.GetDocumentElement().IsNull());
+  EXPECT_TRUE(root.GetParent().IsNull());
+  EXPECT_EQ(document.GetXml(), u"");
+
+  ASSERT_TRUE(document.AppendChild(root));
+  EXPECT_TRUE(document.GetDocumentElement().IsSameNode(root));
+  EXPECT_EQ(root.GetParent().GetType(), TRXXML_DOCUMENT);
+
+  CNVTRXXmlNode child = root.GetOwnerDocument().CreateElement(u"Obj");
+  CNVTRXXmlNode stray = document.CreateElement(u"Stray");
+  EXPECT_EQ(document.GetChildCount(), 1) << "created elements are not children of the document";
+  ASSERT_TRUE(root.AppendChild(child));
+  EXPECT_TRUE(root.GetLastChild().IsSameNode(child));
+  EXPECT_TRUE(child.GetParent().IsSameNode(root));
+  EXPECT_EQ(document.GetXml(), u"<Obj><Obj/></Obj>\r\n");
+  std::vector<CNVTRXXmlNode> found;
+  ASSERT_TRUE(document.SelectNodes(u"//*", found));
+  EXPECT_EQ(found.size(), 2u) << "an element that is not appended is not found";
+  ASSERT_TRUE(document.SelectNodes(u"/*", found));
+  EXPECT_EQ(found.size(), 1u);
+  CNVTRXXmlNode single;
+  ASSERT_TRUE(document.SelectSingleNode(u"//Stray", single));
+  EXPECT_TRUE(single.IsNull());
+  ASSERT_TRUE(stray.SelectSingleNode(u".", single));
+  EXPECT_TRUE(single.IsSameNode(stray)) << "it is still reachable from itself";
+}
+
+TEST(CNVTRXXmlBuild, AppendRefusesWhatCannotGoThere) {
+  CNVTRXXmlDocument document;
+  CNVTRXXmlNode a = document.CreateElement(u"a");
+  CNVTRXXmlNode b = document.CreateElement(u"b");
+  ASSERT_TRUE(document.AppendChild(a));
+  EXPECT_FALSE(document.AppendChild(b)) << "a document has one element";
+  ASSERT_TRUE(a.AppendChild(b));
+  EXPECT_FALSE(b.AppendChild(a)) << "an ancestor";
+  EXPECT_FALSE(a.AppendChild(a)) << "itself";
+  EXPECT_FALSE(a.AppendChild(document.AsNode()));
+  EXPECT_FALSE(a.AppendChild(CNVTRXXmlNode()));
+  EXPECT_FALSE(CNVTRXXmlNode().AppendChild(a));
+
+  CNVTRXXmlDocument other;
+  CNVTRXXmlNode foreign = other.CreateElement(u"f");
+  EXPECT_FALSE(a.AppendChild(foreign)) << "another document's node";
+
+  CNVTRXXmlDocument loaded = Loaded("<r>text<!--c--></r>");
+  const CNVTRXXmlNode r = loaded.GetDocumentElement();
+  EXPECT_FALSE(loaded.AppendChild(r.GetFirstChild())) << "text cannot stand beside the element";
+  EXPECT_FALSE(r.GetFirstChild().AppendChild(loaded.CreateElement(u"x"))) << "text has no children";
+  EXPECT_TRUE(loaded.AppendChild(r.GetLastChild())) << "a comment may";
+  EXPECT_EQ(loaded.GetXml(), u"<r>text</r>\r\n<!--c-->\r\n");
+
+  EXPECT_TRUE(document.CreateElement(u"1x").IsNull());
+  EXPECT_TRUE(document.CreateElement(u"").IsNull());
+  EXPECT_FALSE(a.SetAttribute(u"bad name", u"v"));
+  EXPECT_FALSE(r.GetFirstChild().SetAttribute(u"x", u"v")) << "only elements have attributes";
+}
+
+TEST(CNVTRXXmlBuild, AppendingANodeOfTheTreeMovesIt) {
+  CNVTRXXmlDocument document = Loaded("<r><a/><b><c/></b></r>");
+  CNVTRXXmlNode r = document.GetDocumentElement();
+  CNVTRXXmlNode a = r.GetFirstChild();
+  CNVTRXXmlNode b = r.GetLastChild();
+  ASSERT_TRUE(b.AppendChild(a));
+  EXPECT_EQ(document.GetDocumentElement().GetXml(), u"<r><b><c/><a/></b></r>");
+  EXPECT_TRUE(a.GetParent().IsSameNode(b));
+}
+
+TEST(CNVTRXXmlBuild, SetAttributeKeepsInsertionOrderAndReplacesInPlace) {
+  CNVTRXXmlDocument document;
+  CNVTRXXmlNode obj = document.CreateElement(u"Obj");
+  ASSERT_TRUE(obj.SetAttribute(u"ClassName", u"A"));
+  ASSERT_TRUE(obj.SetAttribute(u"RepositoryName", u"B"));
+  EXPECT_EQ(obj.GetXml(), u"<Obj ClassName=\"A\" RepositoryName=\"B\"/>");
+  ASSERT_TRUE(obj.SetAttribute(u"ClassName", u"C"));
+  EXPECT_EQ(obj.GetXml(), u"<Obj ClassName=\"C\" RepositoryName=\"B\"/>");
+  EXPECT_EQ(obj.GetAttributeCount(), 2);
+}
+
+// ---- serialisation -----------------------------------------------------------------
+
+TEST(CNVTRXXmlSerialise, ElementsAreWrittenWithoutWhiteSpaceOrDeclaration) {
+  struct Case {
+    const char* loaded;
+    const char* element;
+  };
+  const Case cases[] = {
+      {"<?xml version=\"1.0\"?>\n<Obj  ClassName = 'A'\n RepositoryName=\"B\" />",
+       "<Obj ClassName=\"A\" RepositoryName=\"B\"/>"},
+      {"<a>\n  <b/>\n  <c></c>\n</a>", "<a><b/><c/></a>"},
+      {"<a x='&quot;&apos;&lt;&gt;&amp;'/>", "<a x=\"&quot;'&lt;&gt;&amp;\"/>"},
+      {"<a x='&#9;&#10;&#13;&#1;'/>", "<a x=\"&#9;&#10;&#13;&#1;\"/>"},
+      {"<a>&lt;&amp;&gt;\"'&#9;&#10;&#13;&#2;</a>", "<a>&lt;&amp;&gt;\"'\t\n&#13;&#2;</a>"},
+      {"<a><!--note--><?pi data?><![CDATA[x]]>y]]&gt;</a>", "<a><!--note--><?pi data?><![CDATA[x]]>y]]&gt;</a>"},
+      {"<a xmlns:p=\"urn:p\"><p:b p:c=\"1\"/></a>", "<a xmlns:p=\"urn:p\"><p:b p:c=\"1\"/></a>"},
+      {"<a>\u00e9\u4e2d\U0001F600</a>", "<a>\u00e9\u4e2d\U0001F600</a>"},
+  };
+  for (const Case& c : cases) {
+    const CNVTRXXmlDocument document = Loaded(c.loaded);
+    EXPECT_EQ(N(document.GetDocumentElement().GetXml()), c.element) << c.loaded;
+  }
+}
+
+TEST(CNVTRXXmlSerialise, DocumentsWriteEachTopLevelNodeOnItsOwnLine) {
+  const CNVTRXXmlDocument document = Loaded("<?xml version=\"1.0\" encoding=\"UTF-8\" ?><!--c--><!DOCTYPE r><r/>");
+  EXPECT_EQ(N(document.GetXml()), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!--c-->\r\n<!DOCTYPE r>\r\n<r/>\r\n");
+  EXPECT_EQ(document.GetChild(2).GetType(), TRXXML_DOCUMENT_TYPE);
+  EXPECT_EQ(N(document.GetChild(2).GetName()), "r");
+}
+
+TEST(CNVTRXXmlSerialise, AnyAttributeTextLoadsBackUnchanged) {
+  TrxString everyControl;
+  for (char16_t c = 1; c < 0x20; ++c) everyControl.push_back(c);
+  const std::vector<TrxString> values = {
+      u"",
+      u"plain",
+      u"\"double\" and 'single'",
+      u"<tag attr=\"v\">&amp;</tag>",
+      u"a & b < c > d",
+      u"&lt; stays as typed",
+      u"tab\there\nnew line\r\ncarriage return",
+      u"  leading and trailing  ",
+      u" ",
+      u"\t",
+      u"\u00e9\u00e8 \u4e2d\u6587 \u0416",
+      u"\U0001F600 \U00010348 pairs",
+      u"]]> and <![CDATA[",
+      u"\uFEFF\uFFFD\uE000",
+      everyControl,
+  };
+  for (const TrxString& value : values) {
+    CNVTRXXmlDocument document;
+    CNVTRXXmlNode element = document.CreateElement(u"e");
+    ASSERT_TRUE(element.SetAttribute(u"v", value));
+    ASSERT_TRUE(element.AppendChild(document.CreateElement(u"inner")));
+    const TrxString xml = element.GetXml();
+
+    CNVTRXXmlDocument reloaded;
+    ASSERT_TRUE(reloaded.LoadXml(xml)) << N(xml);
+    TrxString back;
+    ASSERT_TRUE(reloaded.GetDocumentElement().GetAttribute(u"v", back));
+    EXPECT_EQ(back, value) << N(xml);
+    EXPECT_EQ(reloaded.GetDocumentElement().GetXml(), xml);
+  }
+}
+
+TEST(CNVTRXXmlSerialise, TextThatCannotBeHeldIsCutOrReplaced) {
+  CNVTRXXmlDocument document;
+  CNVTRXXmlNode element = document.CreateElement(u"e");
+  ASSERT_TRUE(element.SetAttribute(u"nul", TrxString(u"before\0after", 12)));
+  ASSERT_TRUE(element.SetAttribute(u"lone", TrxString(u"x") + char16_t(0xD800) + u"y"));
+  TrxString value;
+  ASSERT_TRUE(element.GetAttribute(u"nul", value));
+  EXPECT_EQ(value, u"before");
+  ASSERT_TRUE(element.GetAttribute(u"lone", value));
+  EXPECT_EQ(value, u"x\uFFFDy");
+}
+
+// ---- selection ---------------------------------------------------------------------
+
+TEST(CNVTRXXmlSelect, NodesComeInDocumentOrderRelativeToTheContext) {
+  const CNVTRXXmlDocument document = Loaded(
+      "<r><g n=\"1\"><i n=\"a\"/><i n=\"b\"/></g><g n=\"2\"><i n=\"c\"/><s><i n=\"d\"/></s></g></r>");
+  struct Case {
+    const char* xpath;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"//i", {"a", "b", "c", "d"}},
+      {"//g[@n='2']//i", {"c", "d"}},
+      {"//g[i/@n='c']", {"2"}},
+      {"//i[@n='x']", {}},
+      {"(//i)[last()] | //g", {"1", "2", "d"}},
+      {"//i[@n='a' or '1'='1']", {"a", "b", "c", "d"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<CNVTRXXmlNode> nodes;
+    ASSERT_TRUE(document.SelectNodes(W(c.xpath), nodes)) << c.xpath;
+    std::vector<std::string> names;
+    for (const CNVTRXXmlNode& node : nodes) {
+      TrxString n;
+      node.GetAttribute(u"n", n);
+      names.push_back(N(n));
+    }
+    EXPECT_EQ(names, c.names) << c.xpath;
+    CNVTRXXmlNode first;
+    ASSERT_TRUE(document.SelectSingleNode(W(c.xpath), first)) << c.xpath;
+    EXPECT_EQ(first.IsNull(), c.names.empty()) << c.xpath;
+    if (!nodes.empty()) {
+      EXPECT_TRUE(first.IsSameNode(nodes.front())) << c.xpath;
+    }
+  }
+
+  CNVTRXXmlNode second;
+  ASSERT_TRUE(document.SelectSingleNode(u"//g[@n='2']", second));
+  std::vector<CNVTRXXmlNode> nodes;
+  ASSERT_TRUE(second.SelectNodes(u"i", nodes));
+  ASSERT_EQ(nodes.size(), 1u);
+  ASSERT_TRUE(second.SelectNodes(u"s//i | i", nodes));
+  EXPECT_EQ(nodes.size(), 2u);
+}
+
+TEST(CNVTRXXmlSelect, ExpressionsThatDoNotGiveNodesFail) {
+  const CNVTRXXmlDocument document = Loaded("<r><i n=\"a\"/></r>");
+  const TrxString failing[] = {
+      u"//i[@n='a]",        // unbalanced literal
+      u"//i[@n='O'Brien']", // an apostrophe ends the literal early
+      u"//i[",
+      u"",
+      u"count(//i)",        // a number, not a node set
+      u"'text'",
+      TrxString(u"//i[@n='a']\0junk", 16),
+      TrxString(u"//i\0", 4),
+  };
+  for (const TrxString& xpath : failing) {
+    CNVTRXXmlNode node = document.GetDocumentElement();
+    std::vector<CNVTRXXmlNode> nodes(1);
+    EXPECT_FALSE(document.SelectSingleNode(xpath, node)) << N(xpath);
+    EXPECT_TRUE(node.IsNull()) << N(xpath);
+    EXPECT_FALSE(document.SelectNodes(xpath, nodes)) << N(xpath);
+    EXPECT_TRUE(nodes.empty()) << N(xpath);
+  }
+  CNVTRXXmlNode node;
+  EXPECT_FALSE(CNVTRXXmlNode().SelectSingleNode(u"//i", node));
+}
+
+TEST(CNVTRXXmlSelect, AttributeResultsAreAttributeNodes) {
+  const CNVTRXXmlDocument document = Loaded("<r><i n=\"a&amp;b\"/></r>");
+  CNVTRXXmlNode attribute;
+  ASSERT_TRUE(document.SelectSingleNode(u"//i/@n", attribute));
+  EXPECT_EQ(attribute.GetType(), TRXXML_ATTRIBUTE);
+  EXPECT_EQ(N(attribute.GetName()), "n");
+  EXPECT_EQ(N(attribute.GetValue()), "a&b");
+  EXPECT_EQ(N(attribute.GetXml()), "n=\"a&amp;b\"");
+  EXPECT_EQ(attribute.GetChildCount(), 0);
+  CNVTRXXmlNode owner;
+  ASSERT_TRUE(attribute.SelectSingleNode(u"..", owner));
+  EXPECT_EQ(N(owner.GetName()), "i");
+}
+
+}  // namespace
