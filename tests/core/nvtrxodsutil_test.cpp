@@ -1,0 +1,300 @@
+// Object descriptor strings: parsing, checking, the walk to the innermost
+// element, reading names, and composing descriptors that load back.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "descriptors/nvtrxodsutil.h"
+#include "service/nvtrxresult.h"
+#include "support/trxtestlog.h"
+
+namespace {
+
+using Chain = std::vector<std::pair<TrxString, TrxString>>;
+
+const char kApp[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
+const char kFourLevels[] =
+    "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvScreen\" RepositoryName=\"S\">"
+    "<Obj ClassName=\"NorvView\" RepositoryName=\"V\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"A\"/></Obj>"
+    "</Obj></Obj>";
+
+TrxString W(const std::string& text) { return TrxWiden(text); }
+std::string N(const TrxString& text) { return TrxNarrow(text); }
+
+// (class name, repository name) of each level from `top` down.
+Chain ReadChain(CNVTRXXmlNode node) {
+  Chain chain;
+  while (node) {
+    TrxString className, repositoryName;
+    EXPECT_EQ(GetODSClassName(node, className), TRX_OK);
+    EXPECT_EQ(GetODSRepositoryName(node, repositoryName), TRX_OK);
+    chain.emplace_back(className, repositoryName);
+    node = node.GetFirstChild();
+  }
+  return chain;
+}
+
+class Descriptor : public TrxLogTest {
+ protected:
+  // A last error that every traced call must clear on entry.
+  void Stale() { m_lastError.Set(-1019, u"stale"); }
+};
+
+// ---- ParseODS ----------------------------------------------------------------------
+
+TEST_F(Descriptor, ParseOutcomes) {
+  struct Case {
+    const char* text;
+    LONG code;
+    const char* lastText;  // "" when nothing is reported
+  };
+  const Case cases[] = {
+      {"", TRX_OK, ""},
+      {kApp, TRX_OK, ""},
+      {kFourLevels, TRX_OK, ""},
+      {"<anything/>", TRX_OK, ""},  // parsing does not look at names
+      {"  <Obj ClassName=\"A\" RepositoryName=\"B\"/>\r\n", TRX_OK, ""},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\">", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
+      {"not xml", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
+      {"<Obj/><Obj/>", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" ClassName=\"B\"/>", -11,
+       "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
+      {"<?xml version=\"1.0\"?><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11,
+       "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<!--c--><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11,
+       "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/><?pi x?>", -11,
+       "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<!DOCTYPE Obj><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11,
+       "Too many child elements to the <Obj> node ErrorCode: -11"},
+  };
+  for (const Case& c : cases) {
+    Stale();
+    CNVTRXXmlNode node = CNVTRXXmlDocument().CreateElement(u"previous");
+    EXPECT_EQ(ParseODS(W(c.text), &node), c.code) << c.text;
+    EXPECT_EQ(LastCode(), std::string(c.lastText).empty() ? 0 : c.code) << c.text;
+    EXPECT_EQ(LastText(), c.lastText) << c.text;
+    const bool expectNode = c.code == TRX_OK && c.text[0] != '\0';
+    EXPECT_EQ(!node.IsNull(), expectNode) << c.text;
+    if (expectNode) {
+      EXPECT_EQ(node.GetType(), TRXXML_ELEMENT) << c.text;
+      EXPECT_EQ(node.GetParent().GetType(), TRXXML_DOCUMENT) << c.text;
+    }
+  }
+}
+
+TEST_F(Descriptor, ParseWithoutAnOutputIsReported) {
+  EXPECT_EQ(ParseODS(W(kApp), nullptr), -12);
+  EXPECT_EQ(LastCode(), -12);
+  EXPECT_EQ(LastText(), "The second argument IXMLDOMNode** ppNode is NULL ErrorCode: -12");
+  EXPECT_EQ(GetLeafNode(W(kApp), nullptr), -12);
+  EXPECT_EQ(LastText(), "The second argument IXMLDOMNode** ppNode is NULL ErrorCode: -12");
+}
+
+// ---- ValidateODS -------------------------------------------------------------------
+
+TEST_F(Descriptor, ValidationOutcomes) {
+  const std::string tooMany = "Too many child elements to the <Obj> node ErrorCode: -11";
+  const std::string missing = "Missing required ODS attribute \"ClassName\" or \"Repository\" ErrorCode: -11";
+  struct Case {
+    std::string text;
+    LONG code;
+    bool valid;
+    std::string lastText;  // "" when nothing is reported
+  };
+  const Case cases[] = {
+      {kApp, TRX_OK, true, ""},
+      {kFourLevels, TRX_OK, true, ""},
+      {"<obj classname=\"NorvApplication\" repositoryname=\"Norvik\"/>", TRX_OK, true, ""},
+      {"<OBJ CLASSNAME=\"x\" REPOSITORYNAME=\"y\"></OBJ>", TRX_OK, true, ""},
+      {"<Obj ClassName=\"\" RepositoryName=\"\"/>", TRX_OK, true, ""},
+      // Attribute names: swapped or wrong, not reported.
+      {"<Obj RepositoryName=\"Norvik\" ClassName=\"NorvApplication\"/>", -11, false, ""},
+      {"<Obj Class=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, false, ""},
+      {"<Obj ClassName=\"A\" Repository=\"B\"/>", -11, false, ""},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj RepositoryName=\"C\" ClassName=\"D\"/></Obj>", -11, false,
+       ""},
+      // Element names.
+      {"<Object ClassName=\"A\" RepositoryName=\"B\"/>", -11, false,
+       "Invalid node name encountered: \"Object\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Child ClassName=\"C\" RepositoryName=\"D\"/></Obj>", -11, false,
+       "Invalid node name encountered: \"Child\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\">text</Obj>", -11, false,
+       "Invalid node name encountered: \"#text\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><!--c--></Obj>", -11, false,
+       "Invalid node name encountered: \"#comment\" ErrorCode: -11"},
+      // Attribute counts.
+      {"<Obj ClassName=\"NorvApplication\"/>", -11, false, missing},
+      {"<Obj/>", -11, false, missing},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\" Extra=\"C\"/>", -11, false, missing},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\"/></Obj>", -11, false, missing},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><?Obj data?></Obj>", -11, false, missing},
+      // Children. The element with two children has matched its names, so
+      // `valid` stays as that level set it.
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/>"
+       "<Obj ClassName=\"E\" RepositoryName=\"F\"/></Obj>",
+       -11, true, tooMany},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/>x</Obj>", -11, true,
+       tooMany},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"><Obj ClassName=\"E\" "
+       "RepositoryName=\"F\"/><Obj ClassName=\"G\" RepositoryName=\"H\"/></Obj></Obj>",
+       -11, true, tooMany},
+  };
+  for (const Case& c : cases) {
+    CNVTRXXmlNode top;
+    ASSERT_EQ(ParseODS(W(c.text), &top), TRX_OK) << c.text;
+    Stale();
+    const size_t queued = CNVTRXLog::GetQueueLength();
+    bool valid = !c.valid;
+    EXPECT_EQ(ValidateODS(top, valid), c.code) << c.text;
+    EXPECT_EQ(valid, c.valid) << c.text;
+    EXPECT_EQ(LastText(), c.lastText) << c.text;
+    EXPECT_EQ(LastCode(), c.lastText.empty() ? 0 : -11) << c.text;
+    if (c.lastText.empty()) {
+      EXPECT_EQ(CNVTRXLog::GetQueueLength(), queued) << "nothing reported: " << c.text;
+    }
+  }
+}
+
+TEST_F(Descriptor, ValidatingNoNodeIsReported) {
+  bool valid = true;
+  EXPECT_EQ(ValidateODS(CNVTRXXmlNode(), valid), -11);
+  EXPECT_FALSE(valid);
+  EXPECT_EQ(LastText(), "Invalid node  ErrorCode: -11");
+}
+
+// ---- GetLeafNode -------------------------------------------------------------------
+
+TEST_F(Descriptor, LeafOfValidChainsIsTheInnermostElement) {
+  struct Case {
+    std::string text;
+    const char* leafRepositoryName;
+  };
+  const Case cases[] = {
+      {kApp, "Norvik"},
+      {kFourLevels, "A"},
+      {"<obj classname=\"NorvList\" repositoryname=\"Top\"><obj classname=\"NorvText\" repositoryname=\"Inner\"/></obj>",
+       "Inner"},
+  };
+  for (const Case& c : cases) {
+    Stale();
+    CNVTRXXmlNode leaf;
+    ASSERT_EQ(GetLeafNode(W(c.text), &leaf), TRX_OK) << c.text;
+    EXPECT_EQ(LastCode(), 0);
+    ASSERT_FALSE(leaf.IsNull());
+    EXPECT_FALSE(leaf.HasChildNodes());
+    TrxString repositoryName;
+    GetODSRepositoryName(leaf, repositoryName);
+    EXPECT_EQ(N(repositoryName), c.leafRepositoryName);
+  }
+  CNVTRXXmlNode leaf;
+  ASSERT_EQ(GetLeafNode(W(kFourLevels), &leaf), TRX_OK);
+  EXPECT_EQ(N(leaf.GetParent().GetParent().GetParent().GetXml()), kFourLevels) << "the leaf is inside the whole chain";
+}
+
+TEST_F(Descriptor, LeafGivesTheCodeOfTheStepThatFailed) {
+  struct Case {
+    const char* text;
+    LONG code;
+    const char* lastText;
+  };
+  const Case cases[] = {
+      {"", TRX_OK, ""},
+      {"<Obj", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
+      {"<!--c--><Obj ClassName=\"A\" RepositoryName=\"B\"/>", -11,
+       "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<Obj RepositoryName=\"B\" ClassName=\"A\"/>", -11, ""},
+      {"<Obj ClassName=\"A\"/>", -11, "Missing required ODS attribute \"ClassName\" or \"Repository\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/><Obj ClassName=\"E\" "
+       "RepositoryName=\"F\"/></Obj>",
+       -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
+  };
+  for (const Case& c : cases) {
+    Stale();
+    CNVTRXXmlNode leaf = CNVTRXXmlDocument().CreateElement(u"previous");
+    EXPECT_EQ(GetLeafNode(W(c.text), &leaf), c.code) << c.text;
+    EXPECT_TRUE(leaf.IsNull()) << c.text;
+    EXPECT_EQ(LastText(), c.lastText) << c.text;
+  }
+}
+
+// ---- names -------------------------------------------------------------------------
+
+TEST_F(Descriptor, NamesAreReadByPositionWhateverTheAttributesAreCalled) {
+  CNVTRXXmlDocument document;
+  ASSERT_TRUE(document.LoadXml(u"<Obj RepositoryName=\"first\" ClassName=\"second\"/>"));
+  TrxString className, repositoryName;
+  EXPECT_EQ(GetODSClassName(document.GetDocumentElement(), className), TRX_OK);
+  EXPECT_EQ(GetODSRepositoryName(document.GetDocumentElement(), repositoryName), TRX_OK);
+  EXPECT_EQ(className, u"first");
+  EXPECT_EQ(repositoryName, u"second");
+
+  ASSERT_TRUE(document.LoadXml(u"<Obj only=\"one\"/>"));
+  repositoryName = u"previous";
+  EXPECT_EQ(GetODSRepositoryName(document.GetDocumentElement(), repositoryName), TRX_OK);
+  EXPECT_EQ(repositoryName, u"");
+  EXPECT_EQ(GetODSClassName(CNVTRXXmlNode(), className), TRX_OK);
+  EXPECT_EQ(className, u"");
+}
+
+// ---- composing ---------------------------------------------------------------------
+
+TEST_F(Descriptor, ComposedDescriptorsHaveTheDomsForm) {
+  EXPECT_EQ(TrxComposeODS({}), u"");
+  EXPECT_EQ(N(TrxComposeODS({{u"NorvApplication", u"Norvik"}})), kApp);
+  EXPECT_EQ(N(TrxComposeODS({{u"NorvApplication", u"Norvik"},
+                             {u"NorvScreen", u"S"},
+                             {u"NorvView", u"V"},
+                             {u"NorvApplet", u"A"}})),
+            kFourLevels);
+  EXPECT_EQ(N(TrxComposeODS({{u"NorvApplication", u"Norvik"}, {u"NorvText", u"a\"b<c>&d'e\tf\ng"}})),
+            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvText\" "
+            "RepositoryName=\"a&quot;b&lt;c&gt;&amp;d'e&#9;f&#10;g\"/></Obj>");
+}
+
+TEST_F(Descriptor, ComposedDescriptorsWithAwkwardNamesLoadBackUnchanged) {
+  TrxString controls;
+  for (char16_t c = 1; c < 0x20; ++c) controls.push_back(c);
+  const std::vector<TrxString> names = {
+      u"",
+      u"Account List Applet",
+      u"\"quoted\"",
+      u"it's",
+      u"'",
+      u"<Obj ClassName=\"x\"/>",
+      u"a>b",
+      u"R&D",
+      u"&amp;",
+      u"tab\there",
+      u"line\nbreak",
+      u"cr\rlf\r\n",
+      u"  padded  ",
+      u" ",
+      u"Caf\u00e9 \u00dcbersicht \u4e2d\u6587 \u0416",
+      u"\U0001F600\U00010348",
+      u"]]>",
+      u"%s %d",
+      controls,
+  };
+  for (const TrxString& name : names) {
+    const Chain chain = {{u"NorvApplication", u"Norvik"}, {name, name}, {u"NorvList", name + u"!"},
+                         {u"NorvText", u"x" + name}};
+    const TrxString text = TrxComposeODS(chain);
+    CNVTRXXmlNode top;
+    ASSERT_EQ(ParseODS(text, &top), TRX_OK) << N(text);
+    bool valid = false;
+    ASSERT_EQ(ValidateODS(top, valid), TRX_OK) << N(text);
+    EXPECT_TRUE(valid);
+    EXPECT_EQ(ReadChain(top), chain) << N(text);
+    CNVTRXXmlNode leaf;
+    ASSERT_EQ(GetLeafNode(text, &leaf), TRX_OK);
+    TrxString repositoryName;
+    GetODSRepositoryName(leaf, repositoryName);
+    EXPECT_EQ(repositoryName, u"x" + name);
+    EXPECT_EQ(TrxComposeODS(ReadChain(top)), text) << "composing what was read gives the same text";
+  }
+}
+
+}  // namespace
