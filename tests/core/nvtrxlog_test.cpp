@@ -86,7 +86,7 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
       CNVTRXLogRecord(kClassFile, 40, TRXLOG_USERERR).ReportTrace(u"tab\there\nand line feed");
     }
   });
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);
   const std::string d0 = std::to_string(depth), d1 = std::to_string(depth + 1);
   EXPECT_TRUE(std::regex_match(lines[0], std::regex("Submit\t\\*\\*\\*Entry\\*\\*\\* " + d0 +
                                                     "\t\\d+\tnvtrx\\.cpp\\(120\\)\t" + kDate)))
@@ -103,6 +103,9 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
   EXPECT_TRUE(std::regex_match(lines[3], std::regex("GetProperty\t\\*\\*\\*Exit\\*\\*\\* " + d1 +
                                                     "\t\\d+\\(\\d+\\)\tnvtrxlist\\.cpp\\(33\\)\t" + kDate)))
       << lines[3];
+  EXPECT_TRUE(std::regex_match(lines[4], std::regex("Submit\t\\*\\*\\*Exit\\*\\*\\* " + d0 +
+                                                    "\t\\d+\\(\\d+\\)\tnvtrx\\.cpp\\(120\\)\t" + kDate)))
+      << lines[4];
   EXPECT_EQ(CNVTRXLog::GetCallDepth(), depth);
 
   const auto bytes = m_file.Bytes();
