@@ -105,8 +105,9 @@ LONG GetODSClassName(const CNVTRXXmlNode& node, TrxString& text) { return Attrib
 
 LONG GetODSRepositoryName(const CNVTRXXmlNode& node, TrxString& text) { return AttributeValue(node, 1, text); }
 
+// Not traced: composing reports nothing, and a function entry would clear
+// the last error of the call that asks for a descriptor.
 TrxString TrxComposeODS(const std::vector<std::pair<TrxString, TrxString>>& chainFromRoot) {
-  TRX_FUNCTION();
   if (chainFromRoot.empty()) return TrxString();
   CNVTRXXmlDocument document;
   // The root's element becomes the document element.
