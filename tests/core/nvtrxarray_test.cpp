@@ -151,6 +151,7 @@ TEST(CNVTRXArray, TheComFormFollowsTheLongestRow) {
   TrxVariant colOut;
   columns.ToVariant(&colOut);
   LONG at[2] = {1, 0};  // [column][row]
+  cell.Clear();  // SafeArrayGetElement overwrites without clearing
   ASSERT_EQ(SafeArrayGetElement(colOut.parray, at, &cell), S_OK);
   EXPECT_EQ(TrxNarrow(cell.bstrVal), "r0c1");
 }
