@@ -1,0 +1,152 @@
+// The object contents document: streaming writer and per-object output.
+#include <gtest/gtest.h>
+
+#include "model/nvtrxxmlwriter.h"
+#include "support/trxfakehost.h"
+#include "support/trxtestlog.h"
+
+namespace {
+
+class Contents : public TrxHostTest {
+ protected:
+  void SetUp() override {
+    TrxHostTest::SetUp();
+    m_app->SetProperty(u"HtmlId", u"s_0");
+    m_view = m_app->AddChild(OBJTYPE_VIEW, u"Accounts & <Co>");
+    SAFEARRAY* ids = SafeArrayCreateVector(VT_BSTR, 0, 2);
+    for (LONG i = 0; i < 2; ++i) SafeArrayPutElement(ids, &i, TrxBstr(i ? u"s_2" : u"s_1").Get());
+    m_view->SetProperty(u"HtmlId", TrxVariant::FromArray(ids, VT_BSTR));
+    FakeHostObject* applet = m_view->AddChild(OBJTYPE_APPLET, u"Form");
+    applet->FailProperty(u"HtmlId", E_FAIL);
+  }
+
+  // What the facade does around the objects' own output: mode 0 outputs
+  // the view's subtree, modes 1 and 5 the whole tree from the root.
+  std::string Document(LONG mode, const char16_t* activeElement) {
+    TrxString text;
+    CNVTRXXmlWriter writer(text);
+    writer.WriteHeader();
+    writer.StartElement(u"NorvikObjTree");
+    writer.WriteAttribute(u"Version", u"1.0");
+    CNVTRXAutomation* start = m_root.get();
+    if (mode == 0) start = Build(m_root.get(), m_view);
+    EXPECT_EQ(start->BuildTRXObjectHierarchy(), TRX_OK);
+    start->OutputActiveScreenXMLContents(mode, activeElement, writer, true);
+    writer.EndElement();
+    return TrxNarrow(text);
+  }
+
+  FakeHostObject* m_view = nullptr;
+};
+
+TEST_F(Contents, WholeTreeWithPropertiesAndTheActiveElement) {
+  EXPECT_EQ(Document(1, u"Norvik|Accounts & <Co>"),
+            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+            "<NorvikObjTree Version=\"1.0\">\n"
+            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\">\n"
+            "<Properties>\n"
+            "<Property Type=\"8\" Name=\"Name\" Value=\"Norvik CRM\"/>\n"
+            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_0\"/>\n"
+            "</Properties>\n"
+            "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\" ActiveElement=\"true\">\n"
+            "<Properties>\n"
+            "<Property Type=\"8\" Name=\"Name\" Value=\"Accounts &amp; &lt;Co&gt;\"/>\n"
+            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_1,s_2\"/>\n"
+            "</Properties>\n"
+            "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\">\n"
+            "<Properties>\n"
+            "<Property Type=\"8\" Name=\"Name\" Value=\"Form\"/>\n"
+            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"\"/>\n"
+            "</Properties>\n"
+            "</Obj>\n"
+            "</Obj>\n"
+            "</Obj>\n"
+            "</NorvikObjTree>\n");
+}
+
+TEST_F(Contents, ModeFiveLeavesOutProperties) {
+  EXPECT_EQ(Document(5, u"|Norvik"),
+            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+            "<NorvikObjTree Version=\"1.0\">\n"
+            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\" ActiveElement=\"true\">\n"
+            "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\">\n"
+            "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\"/>\n"
+            "</Obj>\n"
+            "</Obj>\n"
+            "</NorvikObjTree>\n");
+}
+
+TEST_F(Contents, ModeZeroStartsAtTheNamedObject) {
+  EXPECT_EQ(Document(0, u"norvik|accounts & <co>"),
+            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+            "<NorvikObjTree Version=\"1.0\">\n"
+            "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\">\n"
+            "<Properties>\n"
+            "<Property Type=\"8\" Name=\"Name\" Value=\"Accounts &amp; &lt;Co&gt;\"/>\n"
+            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_1,s_2\"/>\n"
+            "</Properties>\n"
+            "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\">\n"
+            "<Properties>\n"
+            "<Property Type=\"8\" Name=\"Name\" Value=\"Form\"/>\n"
+            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"\"/>\n"
+            "</Properties>\n"
+            "</Obj>\n"
+            "</Obj>\n"
+            "</NorvikObjTree>\n")
+      << "a key that differs in letter case marks nothing";
+}
+
+TEST_F(Contents, ListLikeClassesDoNotReadCountOrActiveItem) {
+  FakeHostObject* host = new FakeHostObject(OBJTYPE_CONTROL, u"Status");
+  host->SetProperty(u"NumItems", 12);
+  host->SetProperty(u"Current", u"Open");
+  for (const char16_t* className : {u"NorvPicklist", u"NorvText"}) {
+    TestAutomation object(u"Status", nullptr, className, host);
+    object.AddPropertyMapping(u"Count", VT_I4, u"NumItems", VT_I4, TRXPROP_HOST, u"count");
+    object.AddPropertyMapping(u"ActiveItem", VT_BSTR, u"Current", VT_BSTR, TRXPROP_HOST, u"active");
+    TrxString text;
+    CNVTRXXmlWriter writer(text);
+    object.OutputActiveScreenXMLContents(1, u"", writer, true);
+    const std::string xml = TrxNarrow(text);
+    if (TrxString(className) == u"NorvPicklist") {
+      EXPECT_NE(xml.find("<Property Type=\"3\" Name=\"Count\" Value=\"0\"/>"), std::string::npos) << xml;
+      EXPECT_NE(xml.find("<Property Type=\"8\" Name=\"ActiveItem\" Value=\"\"/>"), std::string::npos) << xml;
+    } else {
+      EXPECT_NE(xml.find("Name=\"Count\" Value=\"12\""), std::string::npos) << xml;
+      EXPECT_NE(xml.find("Name=\"ActiveItem\" Value=\"Open\""), std::string::npos) << xml;
+    }
+  }
+  host->Release();
+}
+
+TEST(CNVTRXXmlWriter, FilesStartWithTheByteOrderMarkAndEscapeEverySpecialCharacter) {
+  TrxTempFile file("contents");
+  {
+    CNVTRXXmlWriter writer(file.Wide().c_str());
+    ASSERT_TRUE(writer.IsOpen());
+    writer.WriteHeader();
+    writer.StartElement(u"a");
+    writer.WriteAttribute(u"v", u"<&>\"'");
+    writer.StartElement(u"b");
+    writer.WriteText(u"x<y");
+    writer.EndElement();
+    writer.StartElement(u"c");
+    writer.EndElement();
+  }  // unclosed elements are ended by the writer
+  const auto bytes = file.Bytes();
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes[0], 0xFF);
+  EXPECT_EQ(bytes[1], 0xFE);
+  std::string all;
+  for (const std::string& line : file.Lines()) all += line;
+  EXPECT_EQ(all,
+            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<a v=\"&lt;&amp;&gt;&quot;&apos;\">\n<b>x&lt;y</b>\n"
+            "<c/>\n</a>\n");
+
+  TrxString memory;
+  CNVTRXXmlWriter inMemory(memory);
+  inMemory.WriteHeader();
+  EXPECT_EQ(TrxNarrow(memory), "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n") << "no byte-order mark in memory";
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// Building the tree from the host: child lists, descriptors, HTML ids.
+#include <gtest/gtest.h>
+
+#include "descriptors/nvtrxodsutil.h"
+#include "descriptors/nvtrxxml.h"
+#include "support/trxfakehost.h"
+
+namespace {
+
+using Hierarchy = TrxHostTest;
+
+std::vector<std::string> ChildNames(const CNVTRXAutomation& object) {
+  std::vector<std::string> names;
+  for (const CNVTRXAutomation* child : object.GetChildObjects()) names.push_back(TrxNarrow(child->GetRepositoryName()));
+  return names;
+}
+
+TEST_F(Hierarchy, ApplicationChildrenComeInTheTableOrder) {
+  // Added in an order of their own; listed menu, toolbar, control,
+  // navigation control, view, threadbar, external object.
+  m_app->AddChild(OBJTYPE_EXTOBJECT, u"ext");
+  m_app->AddChild(OBJTYPE_VIEW, u"view");
+  m_app->AddChild(OBJTYPE_THREADBAR, u"threadbar");
+  m_app->AddChild(OBJTYPE_NAVCONTROL, u"nav");
+  m_app->AddChild(OBJTYPE_CONTROL, u"control");
+  m_app->AddChild(OBJTYPE_TOOLBAR, u"toolbar");
+  m_app->AddChild(OBJTYPE_MENU, u"menu");
+  m_app->AddChild(OBJTYPE_APPLET, u"not an application child");
+  TrxHostObjects children;
+  ASSERT_EQ(m_root->GetNWEChildren(children), TRX_OK);
+  std::vector<std::string> names;
+  for (auto& child : children) {
+    TrxVariant aux, name;
+    TrxBstr property(u"Name");
+    child->GetProperty(property.Get(), &aux, 0, &name);
+    names.push_back(TrxNarrow(TrxBstrView(name.bstrVal)));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"menu", "toolbar", "control", "nav", "view", "threadbar", "ext"}));
+}
+
+TEST_F(Hierarchy, NameListsOfEveryShapeAreFollowed) {
+  for (auto shape : {FakeHostObject::NameShape::VariantArray, FakeHostObject::NameShape::StringArray,
+                     FakeHostObject::NameShape::SingleString}) {
+    FakeHostObject* view = new FakeHostObject(OBJTYPE_VIEW, u"V");
+    view->AddChild(OBJTYPE_APPLET, u"A1");
+    view->AddChild(OBJTYPE_APPLET, u"A2");
+    view->SetNameShape(shape);
+    TestAutomation object(u"V", nullptr, u"NorvView", view);
+    TrxHostObjects children;
+    ASSERT_EQ(object.GetNWEChildren(children), TRX_OK);
+    EXPECT_EQ(children.size(), shape == FakeHostObject::NameShape::SingleString ? 1u : 2u);
+    view->Release();
+  }
+}
+
+TEST_F(Hierarchy, UnsupportedAndUntypedHostObjects) {
+  FakeHostObject* menu = new FakeHostObject(OBJTYPE_MENU, u"File");
+  TestAutomation object(u"File", nullptr, u"NorvMenu", menu);
+  TrxHostObjects children;
+  EXPECT_EQ(object.GetNWEChildren(children), TRX_E_SYSTEM) << "a menu has no child types";
+  menu->SetObjTypeText();
+  EXPECT_EQ(object.GetNWEChildren(children), TRX_OK) << "an ObjType that is not an integer lists nothing";
+  EXPECT_TRUE(children.empty());
+  menu->Release();
+
+  TestAutomation synthesised(u"Tabs", nullptr, u"NorvPageTabs", nullptr);
+  EXPECT_EQ(synthesised.GetNWEChildren(children), TRX_E_SYSTEM);
+  EXPECT_EQ(LastText(), "System error. Debug info: Possible specialized TRX object \"NorvPageTabs\" with NULL NWE "
+                        "Automation Interface Pointer - Returning");
+  TrxVariant untouched = TrxVariant::FromI4(7);
+  EXPECT_EQ(synthesised.GetChildren(TrxVariant(), &untouched), TRX_OK);
+  EXPECT_EQ(untouched.lVal, 7);
+}
+
+TEST_F(Hierarchy, GetChildrenListsTheDescriptorsOfAllChildren) {
+  m_app->AddChild(OBJTYPE_VIEW, u"Account \"Main\" <View>");
+  m_app->AddChild(OBJTYPE_MENU, u"File");
+  TrxVariant value;
+  ASSERT_EQ(m_root->GetChildren(TrxVariant(), &value), TRX_OK);
+  CNVTRXArray list(&value);
+  ASSERT_EQ(list.GetCount(), 2);
+  EXPECT_EQ(TrxNarrow(TrxBstrView(list.GetAt(0).bstrVal)),
+            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvMenu\" "
+            "RepositoryName=\"File\"/></Obj>");
+  EXPECT_EQ(TrxNarrow(TrxBstrView(list.GetAt(1).bstrVal)),
+            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" "
+            "RepositoryName=\"Account &quot;Main&quot; &lt;View&gt;\"/></Obj>");
+}
+
+TEST_F(Hierarchy, ADescriptorIsWalkedOneLevelAtATime) {
+  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, u"Contacts");
+  view->AddChild(OBJTYPE_APPLET, u"Contact Form");
+  auto resolve = [&](const char16_t* ods, CNVTRXAutomation** object) {
+    CNVTRXXmlNode top;
+    EXPECT_EQ(ParseODS(ods, &top), 0);
+    CNVTRXXmlNode below = top.GetFirstChild();
+    return m_root->CreateObjectFromODSNode(below.IsNull() ? nullptr : &below, object);
+  };
+  CNVTRXAutomation* object = nullptr;
+  ASSERT_EQ(resolve(u"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" "
+                    u"RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Contact Form\"/>"
+                    u"</Obj></Obj>",
+                    &object),
+            TRX_OK);
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.Contacts.Contact Form");
+
+  ASSERT_EQ(resolve(u"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Anything\"/>", &object), TRX_OK);
+  EXPECT_EQ(object, m_root.get()) << "the outermost level is the root, its names are not compared";
+
+  EXPECT_EQ(resolve(u"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" "
+                    u"RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Missing\"/>"
+                    u"</Obj></Obj>",
+                    &object),
+            TRX_E_SYSTEM);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
+  FakeHostObject* view1 = m_app->AddChild(OBJTYPE_VIEW, u"View1");
+  FakeHostObject* applet = view1->AddChild(OBJTYPE_APPLET, u"Applet1");
+  applet->SetProperty(u"HtmlId", u"s_1");
+  FakeHostObject* view2 = m_app->AddChild(OBJTYPE_VIEW, u"View2");
+  view2->SetProperty(u"HtmlId", u"s_1");  // a later sibling with the same id
+  SAFEARRAY* ids = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  for (LONG i = 0; i < 2; ++i) {
+    TrxVariant v = TrxVariant::FromString(i == 0 ? u"s_7" : u"s_8");
+    SafeArrayPutElement(ids, &i, &v);
+  }
+  view2->AddChild(OBJTYPE_APPLET, u"Applet2")->SetProperty(u"HtmlId", TrxVariant::FromArray(ids, VT_VARIANT));
+
+  bool found = false;
+  CNVTRXAutomation* object = nullptr;
+  ASSERT_EQ(m_root->GetObjectFromId(u"s_1", found, object), TRX_OK);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.View1.Applet1");
+  EXPECT_EQ(ChildNames(*m_root), std::vector<std::string>{"View1"}) << "a later sibling is not built";
+
+  m_root->ReleaseChildren();
+  ASSERT_EQ(m_root->GetObjectFromId(u"s_8", found, object), TRX_OK);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.View2.Applet2") << "an element of an array of ids";
+
+  m_root->ReleaseChildren();
+  ASSERT_EQ(m_root->GetObjectFromId(u"S_1", found, object), TRX_OK);
+  EXPECT_FALSE(found) << "ids are compared exactly";
+
+  m_root->ReleaseChildren();
+  m_app->SetProperty(u"HtmlId", u"s_app");
+  ASSERT_EQ(m_root->GetObjectFromId(u"s_app", found, object), TRX_OK);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(object, m_root.get());
+}
+
+// An automation class that cannot build some of its host children.
+class PickyAutomation : public TestAutomation {
+ public:
+  using TestAutomation::TestAutomation;
+  TRXRESULT OnBuildHierarchy(INVAutomation* host, LONG eventId, LONG type, INVPropertySet* args,
+                             CNVTRXAutomation** child) override {
+    if (type == OBJTYPE_MENU) return TRX_DEFAULT_BUILD_HIERARCHY;
+    return TestAutomation::OnBuildHierarchy(host, eventId, type, args, child);
+  }
+};
+
+TEST_F(Hierarchy, ChildrenThatCannotBeBuiltAreSkippedBySearchAndStopTheBuild) {
+  FakeHostObject* app = new FakeHostObject(OBJTYPE_APPLICATION, u"App");
+  app->AddChild(OBJTYPE_MENU, u"File");
+  app->AddChild(OBJTYPE_VIEW, u"Home")->SetProperty(u"HtmlId", u"s_home");
+  PickyAutomation root(u"Norvik", nullptr, u"NorvApplication", app);
+  bool found = false;
+  CNVTRXAutomation* object = nullptr;
+  ASSERT_EQ(root.GetObjectFromId(u"s_home", found, object), TRX_OK);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(TrxNarrow(object->GetRepositoryName()), "Home");
+
+  root.ReleaseChildren();
+  EXPECT_EQ(root.BuildTRXObjectHierarchy(), TRX_DEFAULT_BUILD_HIERARCHY);
+  EXPECT_EQ(LastText(), "Failed to create object \"Norvik\" of class \"NorvApplication\".");
+  app->Release();
+}
+
+TEST_F(Hierarchy, TheWholeSubtreeIsBuiltDepthFirst) {
+  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, u"V");
+  FakeHostObject* applet = view->AddChild(OBJTYPE_APPLET, u"A");
+  applet->AddChild(OBJTYPE_LISTCONTROL, u"L");
+  applet->AddChild(OBJTYPE_CONTROL, u"C");
+  m_app->AddChild(OBJTYPE_MENU, u"M");
+  ASSERT_EQ(m_root->BuildTRXObjectHierarchy(), TRX_OK);
+  EXPECT_EQ(ChildNames(*m_root), (std::vector<std::string>{"M", "V"}));
+  const CNVTRXAutomation* builtApplet = m_root->GetChildObjects()[1]->GetChildObjects()[0];
+  EXPECT_EQ(ChildNames(*builtApplet), (std::vector<std::string>{"C", "L"}));
+}
+
+}  // namespace
