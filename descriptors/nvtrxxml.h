@@ -22,10 +22,12 @@
 //   own: attributes in double quotes in the order they were added, an
 //   element without children as "<Name a="1"/>". In attribute values & < > "
 //   and every character below U+0020 are written as references, in text & <
-//   > and the characters below U+0020 other than tab and line feed; so any
-//   text read from a loaded document, or set with SetAttribute, loads back
-//   unchanged. Two characters cannot be held at all: U+0000 ends a value
-//   and an unpaired surrogate becomes U+FFFD.
+//   > and the characters below U+0020 other than tab and line feed (and a
+//   text of nothing but white space entirely, as it would otherwise be white
+//   space between elements); so any text read from a loaded document, or
+//   set with SetAttribute, loads back unchanged. Two characters cannot be
+//   held at all: U+0000 ends a value and an unpaired surrogate becomes
+//   U+FFFD.
 // - Selection failures (an expression that does not parse or does not give
 //   a node set) are reported as a false result, never thrown.
 #pragma once

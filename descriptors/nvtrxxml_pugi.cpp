@@ -423,7 +423,13 @@ void AppendAttributeText(std::string& out, const char* text) {
   }
 }
 
+bool IsXmlWhiteSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Text made only of white space is written entirely as references: raw,
+// it would be white space between elements, which is not a node.
 void AppendContentText(std::string& out, const char* text) {
+  bool onlyWhiteSpace = true;
+  for (const char* p = text; *p && onlyWhiteSpace; ++p) onlyWhiteSpace = IsXmlWhiteSpace(static_cast<unsigned char>(*p));
   for (const char* p = text; *p; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
     switch (c) {
@@ -437,7 +443,7 @@ void AppendContentText(std::string& out, const char* text) {
         out += "&gt;";
         break;
       default:
-        if (c < 0x20 && c != '\t' && c != '\n') {
+        if (onlyWhiteSpace || (c < 0x20 && c != '\t' && c != '\n')) {
           AppendCharacterReference(out, c);
         } else {
           out.push_back(static_cast<char>(c));

@@ -331,10 +331,15 @@ TEST(CNVTRXXmlSerialise, ElementsAreWrittenWithoutWhiteSpaceOrDeclaration) {
       {"<a><!--note--><?pi data?><![CDATA[x]]>y]]&gt;</a>", "<a><!--note--><?pi data?><![CDATA[x]]>y]]&gt;</a>"},
       {"<a xmlns:p=\"urn:p\"><p:b p:c=\"1\"/></a>", "<a xmlns:p=\"urn:p\"><p:b p:c=\"1\"/></a>"},
       {"<a>\u00e9\u4e2d\U0001F600</a>", "<a>\u00e9\u4e2d\U0001F600</a>"},
+      // Text of nothing but white space is kept by writing it as references.
+      {"<a>;<a>;&#9;</a>&#9;</a>", "<a>;<a>;\t</a>&#9;</a>"},
+      {"<a><b/>&#32;&#10;<c/> x\t</a>", "<a><b/>&#32;&#10;<c/> x\t</a>"},
   };
   for (const Case& c : cases) {
     const CNVTRXXmlDocument document = Loaded(c.loaded);
-    EXPECT_EQ(N(document.GetDocumentElement().GetXml()), c.element) << c.loaded;
+    const TrxString xml = document.GetDocumentElement().GetXml();
+    EXPECT_EQ(N(xml), c.element) << c.loaded;
+    EXPECT_EQ(N(Loaded(N(xml)).GetDocumentElement().GetXml()), c.element) << "written again: " << c.loaded;
   }
 }
 
