@@ -141,16 +141,17 @@ class CNVTRXXmlDocument {
  public:
   // A new, empty document.
   CNVTRXXmlDocument();
-  // Another reference to the same document.
+  // Another reference to the same document (until one of the two loads a
+  // text: see LoadXml).
   CNVTRXXmlDocument(const CNVTRXXmlDocument& other) = default;
   CNVTRXXmlDocument& operator=(const CNVTRXXmlDocument& other) = default;
   CNVTRXXmlDocument(CNVTRXXmlDocument&& other) noexcept = default;
   CNVTRXXmlDocument& operator=(CNVTRXXmlDocument&& other) noexcept = default;
   ~CNVTRXXmlDocument();
 
-  // Replaces the content with the parsed text. On failure the document is
-  // empty and the result false. Handles to the nodes of the former content
-  // stay valid but no longer belong to this document.
+  // Gives this document object the parsed text as its content. On failure
+  // it is empty and the result false. Nodes of the former content, and
+  // other document objects that referred to it, keep the former content.
   bool LoadXml(TrxStringView text);
 
   // The document as a node (type TRXXML_DOCUMENT).
