@@ -28,6 +28,7 @@ class CNVTRXServiceState {
   LONG GetLastOperationTime() const noexcept { return m_lastOperationTime.load(); }
   void SetLastOperationTime(LONG milliseconds) noexcept { m_lastOperationTime.store(milliseconds); }
   CNVTRXLastError& LastError() noexcept { return m_lastError; }
+  const CNVTRXLastError& LastError() const noexcept { return m_lastError; }
 
  private:
   std::atomic<DWORD> m_submitTimeout{kDefaultSubmitTimeout};

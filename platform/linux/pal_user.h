@@ -404,6 +404,18 @@ LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex);
 LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 // 500: the Windows default (there is no mouse).
 UINT WINAPI GetDoubleClickTime();
+
+// ---- keyboard layout ---------------------------------------------------------
+// The US English layout only. VkKeyScanW: the virtual-key code of a
+// character in the low byte, the shift state in the high byte (1 Shift);
+// -1 for a character the layout has no key for.
+SHORT WINAPI VkKeyScanW(WCHAR ch);
+#define MAPVK_VK_TO_VSC 0
+#define MAPVK_VSC_TO_VK 1
+#define MAPVK_VK_TO_CHAR 2
+// Only MAPVK_VK_TO_CHAR: the unshifted character of a virtual key (letters
+// upper case), 0 when the key gives none. Other map types return 0.
+UINT WINAPI MapVirtualKeyW(UINT uCode, UINT uMapType);
 // There is no desktop to show a box on: writes "caption: text" (UTF-8, one
 // line; a null caption reads "Error", as Windows) to stderr and returns IDOK at once, whatever the buttons (the caller
 // sees OK even for a Yes/No box). hWnd is ignored. Never blocks.

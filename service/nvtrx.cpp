@@ -1,0 +1,561 @@
+#include "service/nvtrx.h"
+
+#include "descriptors/nvtrxodsutil.h"
+#include "descriptors/nvtrxxml.h"
+#include "log/nvtrxassert.h"
+#include "model/nvtrxxmlwriter.h"
+
+// Every method's entry and exit records carry the facade's own name.
+#define TRX_FACADE_SCOPE(name) CNVTRXLogFunction trxFacadeScope_(__FILE__, __LINE__, "CNVCoTRX::" name)
+
+namespace {
+
+std::atomic<CNVCoTRX*> g_facade{nullptr};
+
+const OLECHAR kSupportedComponents[] = OLESTR(
+    "<?xml version=\"1.0\" encoding=\"UTF-16\" ?>"
+    "<supportedcomponents>"
+    "<activexcontrols>"
+    "<progid value=\"Norvik.NvCalendarCtl.1\"/>"
+    "<progid value=\"Norvik.NvCalculatorCtl.1\"/>"
+    "<progid value=\"Norvik.NvCurrencyCtl.1\"/>"
+    "<progid value=\"Norvik.NvListCtl.1\"/>"
+    "<progid value=\"Norvik.NvTreeCtl.1\"/>"
+    "<progid value=\"Norvik.NvMenuCtl.1\"/>"
+    "<progid value=\"Norvik.NvToolbarCtl.1\"/>"
+    "<progid value=\"Norvik.NvThreadbarCtl.1\"/>"
+    "<progid value=\"Norvik.NvScreenTabsCtl.1\"/>"
+    "<progid value=\"Norvik.NvViewTabsCtl.1\"/>"
+    "<progid value=\"Norvik.NvPicklistCtl.1\"/>"
+    "<progid value=\"Norvik.NvRichTextCtl.1\"/>"
+    "<progid value=\"Norvik.NvInkDataCtl.1\"/>"
+    "<progid value=\"Norvik.NvChartCtl.1\"/>"
+    "<progid value=\"Norvik.NvAlphaTabsCtl.1\"/>"
+    "<progid value=\"Norvik.NvTaskPaneCtl.1\"/>"
+    "<progid value=\"Norvik.NvTaskAssistantCtl.1\"/>"
+    "<progid value=\"Norvik.NvCommToolbarCtl.1\"/>"
+    "<progid value=\"Norvik.NvPDQCtl.1\"/>"
+    "<progid value=\"Norvik.NvFlowChartCtl.1\"/>"
+    "<progid value=\"Norvik.NvRuleDesignerCtl.1\"/>"
+    "</activexcontrols>"
+    "<javaclasses>"
+    "<classname value=\"com.norvik.applet.NvCommunicationsApplet\"/>"
+    "</javaclasses>"
+    "</supportedcomponents>");
+
+const OLECHAR kLeakTrace[] = OLESTR("####### Possible CNVTRXAutomation objects leacked #######");
+
+BSTR Allocate(TrxStringView text) {
+  return SysAllocStringLen(text.data() ? text.data() : OLESTR(""), static_cast<UINT>(text.size()));
+}
+
+}  // namespace
+
+// ---- lifetime --------------------------------------------------------------------------
+
+CNVCoTRX::CNVCoTRX() { TRX_FACADE_SCOPE("CNVCoTRX Constructor"); }
+
+CNVCoTRX::~CNVCoTRX() = default;
+
+HRESULT CNVCoTRX::FinalConstruct() {
+  m_pApplication = new CNVTRXApplication(OLESTR("Norvik"), nullptr);
+  return S_OK;
+}
+
+void CNVCoTRX::FinalRelease() {
+  delete m_pApplication;
+  m_pApplication = nullptr;
+}
+
+CNVCoTRX* CNVCoTRX::Instance() noexcept { return g_facade.load(); }
+
+HRESULT CNVCoTRX::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  CNVCoTRX* facade = g_facade.load();
+  if (!facade) {
+    facade = new CNVCoTRX();
+    facade->FinalConstruct();
+    g_facade.store(facade);
+  }
+  facade->AddRef();
+  const HRESULT hr = facade->QueryInterface(riid, ppv);
+  facade->Release();
+  return hr;
+}
+
+HRESULT CNVCoTRX::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_INVTRXAutomation)) {
+    *ppv = static_cast<INVTRXAutomation*>(this);
+  } else if (IsEqualIID(riid, IID_INVTRX)) {
+    *ppv = static_cast<INVTRX*>(this);
+  } else {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG CNVCoTRX::AddRef() { return ++m_refs; }
+
+ULONG CNVCoTRX::Release() {
+  const ULONG refs = --m_refs;
+  if (refs == 0) {
+    CNVCoTRX* self = this;
+    g_facade.compare_exchange_strong(self, nullptr);
+    FinalRelease();
+    delete this;
+  }
+  return refs;
+}
+
+HRESULT CNVCoTRX::GetTypeInfoCount(UINT* pctinfo) {
+  if (!pctinfo) return E_POINTER;
+  *pctinfo = 0;
+  return S_OK;
+}
+HRESULT CNVCoTRX::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
+  if (ppTInfo) *ppTInfo = nullptr;
+  return E_NOTIMPL;
+}
+HRESULT CNVCoTRX::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT CNVCoTRX::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) { return E_NOTIMPL; }
+
+// ---- helpers -------------------------------------------------------------------------
+
+HRESULT CNVCoTRX::CopyLastError(BSTR* errMsg, LONG* errCode) {
+  LONG code = 0;
+  TrxString text;
+  if (m_pApplication) m_pApplication->State().LastError().Get(code, text);
+  if (errMsg) {
+    SysFreeString(*errMsg);
+    *errMsg = Allocate(text);
+    if (!*errMsg) return E_OUTOFMEMORY;
+  }
+  if (errCode) *errCode = code;
+  return S_OK;
+}
+
+void CNVCoTRX::ReleaseTree() {
+  if (m_pApplication) m_pApplication->ReleaseChildren();
+  if (CNVTRXAutomation::GetLiveObjectCount() > 1) TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(kLeakTrace);
+}
+
+void CNVCoTRX::WarnNoClient() {
+  MessageBoxW(nullptr, OLESTR("Failed to connect to Norvik Client"), OLESTR("Test Automation Warning"), MB_OK);
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Failed to connect to Norvik Client"));
+}
+
+const OLECHAR* CNVCoTRX::SupportedComponents() noexcept { return kSupportedComponents; }
+
+// ---- INVTRXAutomation ------------------------------------------------------------------
+
+HRESULT CNVCoTRX::SetSubmitTimeout(LONG timeOut, BSTR*, LONG*) {
+  TRX_FACADE_SCOPE("SetSubmitTimeout");
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Timeout in Milliseconds : %d"), timeOut);
+  if (timeOut < 10) {
+    TRX_LOG(TRXLOG_TRXTRACE)
+        .ReportTrace(OLESTR("Cannot set timeout value : %d. Timeout should be greater than 10"), timeOut);
+    TRX_LOG(TRXLOG_USERERR)
+        .ReportUserError(TRX_E_ARG_VALUE, OLESTR("SetSubmitTimeout"), OLESTR("timeOut"), TrxDecimal(timeOut));
+    return static_cast<HRESULT>(TRX_E_ARG_VALUE);
+  }
+  if (m_pApplication) m_pApplication->SetSubmitTimeout(timeOut);
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::StartLogging(BSTR filename, VARIANT_BOOL bAppend, BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("StartLogging");
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("FileName: %s"), filename);
+  if (m_pApplication) m_pApplication->EnableLogging(true, filename ? filename : OLESTR(""), bAppend != 0);
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::StopLogging(BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("StopLogging");
+  if (m_pApplication) m_pApplication->EnableLogging(false, nullptr, false);
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::GetLastError(BSTR* errMsg, LONG* errCode) {
+  // The error of the preceding call, read before this call's entry clears
+  // it, and kept for the next reader.
+  LONG code = 0;
+  TrxString text;
+  if (m_pApplication) m_pApplication->State().LastError().Get(code, text);
+  TRX_FACADE_SCOPE("GetLastError");
+  if (m_pApplication) m_pApplication->State().LastError().Set(code, text);
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::StartRecording(BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("StartRecording");
+  if (m_pApplication) m_pApplication->EnableRecording(true);
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::StopRecording(BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("StopRecording");
+  if (m_pApplication) m_pApplication->EnableRecording(false);
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("GetObjectFromId");
+  if (!m_pApplication || m_pApplication->WaitForHostIdle() != TRX_OK) {
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
+    CopyLastError(errMsg, nullptr);
+    if (errCode) *errCode = TRX_E_BUSY;
+    return S_OK;
+  }
+  m_pApplication->ClearLastError();
+  const TrxString id(TrxBstrView(htmlId));
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("HTMLID: %s"), id);
+  CNVTRXApplication::SuspendRecording guard(m_pApplication);
+  bool found = false;
+  CNVTRXAutomation* object = nullptr;
+  m_pApplication->GetObjectFromId(id, found, object);
+  if (trxODS) {
+    SysFreeString(*trxODS);
+    *trxODS = nullptr;
+  }
+  if (found && object) {
+    TrxString ods;
+    object->GetODS(ods);
+    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("GetObjectFromId for \"%s\" returned: \"%s\""), id, ods);
+    if (trxODS) *trxODS = Allocate(ods);
+    ReleaseTree();
+    return CopyLastError(errMsg, errCode);
+  }
+  ReleaseTree();
+  // A lookup that found nothing says so, unless it recorded a failure of its own.
+  if (m_pApplication->GetLastErrorCode() == 0) {
+    if (errMsg) {
+      SysFreeString(*errMsg);
+      *errMsg = Allocate(OLESTR("The htmlId did not map to any TRX object"));
+    }
+    if (errCode) *errCode = TRX_NO_OBJECT_FOR_ID;
+    return S_OK;
+  }
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("GetRootObject");
+  if (m_pApplication && m_pApplication->WaitForHostIdle() != TRX_OK) {
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
+    CopyLastError(errMsg, nullptr);
+    if (errCode) *errCode = TRX_E_BUSY;
+    return S_OK;
+  }
+  if (!m_pApplication) {
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_NO_APPLICATION);
+    return static_cast<HRESULT>(TRX_E_NO_APPLICATION);
+  }
+  m_pApplication->ClearLastError();
+  TrxString ods;
+  m_pApplication->GetODS(ods);
+  if (trxODS) {
+    SysFreeString(*trxODS);
+    *trxODS = Allocate(ods);
+  }
+  return CopyLastError(errMsg, errCode);
+}
+
+HRESULT CNVCoTRX::GetObjectContents(LONG nMode, BSTR trxODS, BSTR* trxContentXML, BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("GetObjectContents");
+  if (!m_pApplication || m_pApplication->WaitForHostIdle() != TRX_OK) {
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
+    CopyLastError(errMsg, nullptr);
+    if (errCode) *errCode = TRX_E_BUSY;
+    return S_OK;
+  }
+  auto setMessage = [&](const OLECHAR* text, LONG code) {
+    if (errMsg) {
+      SysFreeString(*errMsg);
+      *errMsg = Allocate(TrxView(text));
+    }
+    if (errCode) *errCode = code;
+  };
+  if (nMode != 0 && nMode != 1 && nMode != 5) {
+    TRX_LOG(TRXLOG_USERERR)
+        .ReportUserError(TRX_E_ARG_VALUE, OLESTR("GetObjectContents"), OLESTR("nMode"), TrxDecimal(nMode));
+    setMessage(OLESTR("Unsupported input value for nMode. Only values 0, 1 and 5 are supported"), TRX_E_ARG_VALUE);
+    return S_OK;
+  }
+  m_pApplication->ClearLastError();
+  const DWORD start = GetTickCount();
+  const TrxString ods(TrxBstrView(trxODS));
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Mode : %d, TRXODS : %s"), nMode, ods);
+  CNVTRXApplication::SuspendRecording guard(m_pApplication);
+
+  TrxString target;
+  CNVTRXXmlNode leaf;
+  if (GetLeafNode(ods, &leaf) == 0 && !leaf.IsNull()) GetODSRepositoryName(leaf, target);
+
+  TrxString text;
+  {
+    CNVTRXXmlWriter writer(text);
+    writer.WriteHeader();
+    writer.StartElement(OLESTR("NorvikObjTree"));
+    writer.WriteAttribute(OLESTR("Version"), OLESTR("1.0"));
+
+    CNVTRXAutomation* object = nullptr;
+    const TRXRESULT resolved = m_pApplication->ResolveDescriptor(ods, &object);
+    if (resolved != TRX_OK) {
+      setMessage(OLESTR("trx failed to return the child object from the ODS provided"), TRX_E_SYSTEM);
+      TRX_LOG(TRXLOG_USERERR)
+          .ReportUserError(TRX_E_SYSTEM, OLESTR("trx failed to return the child object from the ODS provided"));
+    }
+    const TrxString parentName =
+        object && object->GetParent() ? object->GetParent()->GetRepositoryName() : TrxString();
+    const TrxString key = TrxFormatText(OLESTR("%s|%s"), parentName, target);
+    bool succeeded = false;
+    if (nMode == 0) {
+      if (resolved == TRX_OK && object && object->BuildTRXObjectHierarchy() == TRX_OK)
+        succeeded = object->OutputActiveScreenXMLContents(0, key, writer, true) == TRX_OK;
+    } else {
+      m_pApplication->ReleaseChildren();
+      if (m_pApplication->BuildTRXObjectHierarchy() == TRX_OK)
+        succeeded = m_pApplication->OutputActiveScreenXMLContents(nMode, key, writer, true) == TRX_OK;
+    }
+    if (succeeded) {
+      setMessage(OLESTR(""), TRX_OK);
+    } else {
+      setMessage(OLESTR("trx failed to return the content XML"), TRX_E_SYSTEM);
+      TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_SYSTEM, OLESTR("trx failed to return the content XML"));
+    }
+    writer.Close();
+  }
+  ReleaseTree();
+  if (trxContentXML) {
+    SysFreeString(*trxContentXML);
+    *trxContentXML = Allocate(text);
+  }
+  TRX_LOG(TRXLOG_TRXTRACE)
+      .ReportTrace(OLESTR("GetObjectContents spent: %d"), static_cast<LONG>(GetTickCount() - start));
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::GetObjectDefinitions(BSTR ver, BSTR* trxDefnXML, BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("GetObjectDefinitions");
+  const TrxStringView version = TrxBstrView(ver);
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Version: %s"), version);
+  if (errMsg) {
+    SysFreeString(*errMsg);
+    *errMsg = nullptr;
+  }
+  if (errCode) *errCode = 0;
+  if (trxDefnXML) {
+    SysFreeString(*trxDefnXML);
+    *trxDefnXML = nullptr;
+  }
+  const int order = TrxStringView(kObjectDefinitionsVersion).compare(version);
+  if (order > 0) {
+    if (trxDefnXML) *trxDefnXML = Allocate(GetObjectDefinitionsText());
+    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("New Version: %s"), kObjectDefinitionsVersion);
+    return CopyLastError(errMsg, nullptr);
+  }
+  if (order == 0) {
+    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Same Version: %s"), version);
+    if (errCode) *errCode = TRX_SAME_VERSION;
+    if (errMsg) *errMsg = Allocate(OLESTR("trx has the same object definition"));
+    return S_OK;
+  }
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_SYSTEM, OLESTR("trx has an older object definition"));
+  if (errCode) *errCode = TRX_E_SYSTEM;
+  if (errMsg) *errMsg = Allocate(OLESTR("trx has an older object definition"));
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::Submit(BSTR trxODS, BSTR methodName, VARIANT Args, VARIANT* retVal, BSTR* errMsg, LONG* errCode) {
+  TRX_FACADE_SCOPE("Submit");
+  TRX_ASSERT(trxODS != nullptr, "Submit called with a null TRXODS");
+  TRX_ASSERT(methodName != nullptr, "Submit called with a null method name");
+  const TrxString ods(TrxBstrView(trxODS));
+  const TrxString method(TrxBstrView(methodName));
+  if (retVal) VariantClear(retVal);
+  if (errMsg) {
+    SysFreeString(*errMsg);
+    *errMsg = nullptr;
+  }
+  if (!errCode) return E_POINTER;
+  *errCode = 0;
+
+  CNVTRXArray arguments(&Args);
+  const TrxString argumentText = arguments.ToText();
+  TRX_LOG(TRXLOG_TRXTRACE)
+      .ReportTrace(OLESTR("MethodName : \"%s\" Args : %s TRXODS : \"%s\""), method, argumentText, ods);
+  if (!retVal || !errMsg) {
+    TRX_LOG(TRXLOG_USERERR)
+        .ReportUserError(TRX_E_ARG_VALUE, method, OLESTR("retVal, errMsg, or errCode"),
+                         OLESTR("Unexpected NULL argument pointer"));
+    return E_POINTER;
+  }
+  if (Args.vt != (VT_ARRAY | VT_VARIANT) && Args.vt != VT_BSTR && Args.vt != VT_I4 && Args.vt != VT_NULL &&
+      Args.vt != VT_EMPTY) {
+    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Unsupported input variant type content"));
+    TRX_LOG(TRXLOG_USERERR)
+        .ReportUserError(TRX_E_ARG_TYPE, method, argumentText, OLESTR("Array, String, Integer or Null"));
+    CopyLastError(errMsg, errCode);
+    return E_INVALIDARG;
+  }
+  if (!m_pApplication) {
+    *errCode = TRX_E_NO_APPLICATION;
+    return S_OK;
+  }
+  *errCode = m_pApplication->CheckReady();
+  if (*errCode != TRX_OK) {
+    CopyLastError(errMsg, nullptr);
+    return S_OK;
+  }
+
+  // Service-level methods: answered at once, no tree.
+  if (TrxEqualsNoCase(method, OLESTR("GetLastOpId"))) {
+    TrxVariant::FromString(m_pApplication->GetOperationId()).Detach(retVal);
+    return S_OK;
+  }
+  if (TrxEqualsNoCase(method, OLESTR("GetSessionId"))) {
+    TrxVariant::FromString(m_pApplication->GetSessionId()).Detach(retVal);
+    return S_OK;
+  }
+  if (TrxEqualsNoCase(method, OLESTR("GetLastOpTime"))) {
+    const LONG time = m_pApplication->GetLastOperationTime();
+    TrxVariant::FromI4(time).Detach(retVal);
+    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Reporting LastOpTime = %ld"), time);
+    return S_OK;
+  }
+  if (TrxEqualsNoCase(method, OLESTR("GetBusyTime"))) {
+    const DWORD start = GetTickCount();
+    const TRXRESULT idle = m_pApplication->WaitForHostIdle();
+    const LONG busy = static_cast<LONG>(GetTickCount() - start) - 100;
+    if (idle == TRX_E_BUSY) {
+      TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
+      CopyLastError(errMsg, errCode);
+    }
+    TrxVariant::FromI4(busy).Detach(retVal);
+    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Reporting BusyTime = %ld"), busy);
+    return S_OK;
+  }
+  if (TrxEqualsNoCase(method, OLESTR("GetSupportedComponents"))) {
+    TrxVariant::FromString(kSupportedComponents).Detach(retVal);
+    *errMsg = Allocate(OLESTR(""));
+    return S_OK;
+  }
+  if (TrxEqualsNoCase(method, OLESTR("SetOpId"))) {
+    TrxVariant::FromI4(m_pApplication->SetOpId()).Detach(retVal);
+    *errCode = 0;
+    return S_OK;
+  }
+
+  {
+    CNVTRXApplication::SuspendRecording guard(m_pApplication);
+    m_pApplication->SetNarmId();
+    *errCode = -1;
+    CNVTRXAutomation* object = nullptr;
+    *errCode = m_pApplication->ResolveDescriptor(ods, &object);
+    if (*errCode == TRX_OK && object) {
+      if (method == OLESTR("GetProperties")) {
+        *errCode = object->GetProperties(Args, retVal);
+      } else if (method == OLESTR("GetProperty")) {
+        *errCode = object->GetProperty(Args, retVal);
+      } else if (method == OLESTR("GetData")) {
+        *errCode = object->GetData(retVal);
+      } else if (method == OLESTR("GetTextData")) {
+        *errCode = object->GetTextData(Args, retVal);
+      } else if (method == OLESTR("GetChildren")) {
+        *errCode = object->GetChildren(Args, retVal);
+      } else if (method == OLESTR("EnableLoopbackTests")) {
+        m_pApplication->SetLoopbackTests(true);
+        *errCode = TRX_OK;
+      } else if (method == OLESTR("DisableLoopbackTests")) {
+        m_pApplication->SetLoopbackTests(false);
+        *errCode = TRX_OK;
+      } else if (object->GetPropertyMap().LookupKey(method) >= 0) {
+        *errCode = object->GetProperty(TrxVariant::FromString(method), retVal);
+      } else {
+        *errCode = m_pApplication->Definitions().ValidateMethodCall(object->GetTRXClassName(), method, &Args);
+        if (*errCode == TRX_OK) {
+          TrxVariant forObject;
+          if (arguments.GetCount() > 0) {
+            arguments.ToVariant(&forObject);
+          } else if (Args.vt == VT_EMPTY) {
+            forObject = TrxVariant::FromArray(SafeArrayCreateVector(VT_VARIANT, 0, 1), VT_VARIANT);
+          }
+          *errCode = object->HandleAutomationRequest(method, forObject, retVal);
+        }
+      }
+    }
+    m_pApplication->ClearOpId();
+    if (*errCode == TRX_OK) {
+      TRX_ASSERT(m_pApplication->GetLastErrorCode() == 0, "Submit succeeded with a last error recorded");
+    } else {
+      CopyLastError(errMsg, nullptr);
+    }
+    ReleaseTree();
+  }
+  return S_OK;
+}
+
+// ---- INVTRX ---------------------------------------------------------------------------------
+
+HRESULT CNVCoTRX::AttachAppObject(IDispatch* pDisp) {
+  TRX_FACADE_SCOPE("AttachAppObject");
+  TRX_ASSERT(pDisp != nullptr, "AttachAppObject called without an application object");
+  TrxComPtr<INVAutomation> automation;
+  TrxComPtr<INVAppControl> control;
+  if (pDisp) {
+    pDisp->QueryInterface(IID_INVAutomation, automation.PutVoid());
+    pDisp->QueryInterface(IID_INVAppControl, control.PutVoid());
+  }
+  if (!automation || !control) {
+    WarnNoClient();
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_NO_APPLICATION);
+    return E_FAIL;
+  }
+  const HRESULT hr = control->RegisterTRX(static_cast<INVTRX*>(this));
+  if (FAILED(hr)) {
+    WarnNoClient();
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_NO_APPLICATION);
+    return hr;
+  }
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::OnAppReady(IDispatch* pDisp) {
+  TRX_FACADE_SCOPE("OnAppReady");
+  TRX_ASSERT(pDisp != nullptr, "OnAppReady called without an application object");
+  TrxComPtr<INVAutomation> automation;
+  TrxComPtr<INVAppControl> control;
+  if (pDisp) {
+    pDisp->QueryInterface(IID_INVAutomation, automation.PutVoid());
+    pDisp->QueryInterface(IID_INVAppControl, control.PutVoid());
+  }
+  if (!automation || !control || !m_pApplication) {
+    WarnNoClient();
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_NO_APPLICATION);
+    return E_FAIL;
+  }
+  m_pApplication->SetNWEAuto(automation.Get());
+  m_pApplication->RefreshSessionId();
+  if (m_pApplication->IsRecording() || CNVTRXApplication::IsRecordingSuspended()) m_pApplication->EnableRecording(true);
+  m_pApplication->ClearHostUnloaded();
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::OnUnload() {
+  TRX_FACADE_SCOPE("OnUnload");
+  if (m_pApplication) {
+    m_pApplication->ClearLastError();
+    m_pApplication->MarkUnloaded();
+  }
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::FireRecorderEvent(LONG, INVAutomation*, LONG, INVPropertySet*) {
+  // Recording of user actions is not built yet.
+  return E_NOTIMPL;
+}

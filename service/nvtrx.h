@@ -1,0 +1,76 @@
+// CNVCoTRX: the service's one COM object, shared by the host client and
+// every test tool. Test tools call INVTRXAutomation; the host attaches
+// through INVTRX. The object holds almost no state of its own: the root
+// application object it creates holds the service-wide state.
+#pragma once
+
+#include <atomic>
+
+#include "objects/nvtrxapplication.h"
+#include "platform/trxplatform.h"
+#include "service/nvtrxinterfaces.h"
+
+class CNVCoTRX final : public INVTRXAutomation, public INVTRX {
+ public:
+  // The class object: hands every caller an interface on the one facade of
+  // the process, creating it on first use. Aggregation is refused.
+  static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
+  // The facade of the process, or nullptr while none exists.
+  static CNVCoTRX* Instance() noexcept;
+
+  // ---- IUnknown ----
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // ---- IDispatch (of INVTRXAutomation; late binding comes with the type library) ----
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                          DISPID* rgDispId) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                                   VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+  // ---- INVTRXAutomation ----
+  HRESULT STDMETHODCALLTYPE SetSubmitTimeout(LONG timeOut, BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE StartLogging(BSTR filename, VARIANT_BOOL bAppend, BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE StopLogging(BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE GetLastError(BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE StartRecording(BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE StopRecording(BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE GetObjectContents(LONG nMode, BSTR trxODS, BSTR* trxContentXML, BSTR* errMsg,
+                                              LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE GetObjectDefinitions(BSTR ver, BSTR* trxDefnXML, BSTR* errMsg, LONG* errCode) override;
+  HRESULT STDMETHODCALLTYPE Submit(BSTR trxODS, BSTR methodName, VARIANT Args, VARIANT* retVal, BSTR* errMsg,
+                                   LONG* errCode) override;
+
+  // ---- INVTRX ----
+  HRESULT STDMETHODCALLTYPE AttachAppObject(IDispatch* pDisp) override;
+  HRESULT STDMETHODCALLTYPE OnUnload() override;
+  HRESULT STDMETHODCALLTYPE FireRecorderEvent(LONG eventId, INVAutomation* pEventObj, LONG eventObjType,
+                                              INVPropertySet* pArgs) override;
+  HRESULT STDMETHODCALLTYPE OnAppReady(IDispatch* pDisp) override;
+
+  // The supported-components document of "GetSupportedComponents".
+  static const OLECHAR* SupportedComponents() noexcept;
+  // The object-definitions version of the compiled-in catalogue.
+  static constexpr const OLECHAR* kObjectDefinitionsVersion = OLESTR("8.2");
+
+  CNVTRXApplication* GetApplication() const noexcept { return m_pApplication; }
+
+ private:
+  CNVCoTRX();
+  ~CNVCoTRX();
+  HRESULT FinalConstruct();
+  void FinalRelease();
+  // errMsg and errCode from the last error.
+  HRESULT CopyLastError(BSTR* errMsg, LONG* errCode);
+  // Destroys the tree below the root and traces a possible leak.
+  void ReleaseTree();
+  void WarnNoClient();
+
+  std::atomic<ULONG> m_refs{0};
+  CNVTRXApplication* m_pApplication = nullptr;
+};
