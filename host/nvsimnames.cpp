@@ -1,0 +1,202 @@
+#include "host/nvsimnames.h"
+
+#include <iterator>
+
+namespace {
+
+const OLECHAR* const kObjectTypes[] = {
+    OLESTR("NULL"),       OLESTR("APPLICATION"), OLESTR("MENU"),          OLESTR("TOOLBAR"),
+    OLESTR("NAVCONTROL"), OLESTR("VIEW"),        OLESTR("APPLET"),        OLESTR("CONTROL"),
+    OLESTR("LISTCONTROL"), OLESTR("TREECONTROL"), OLESTR("CHARTCONTROL"), OLESTR("SUBCONTROL"),
+    OLESTR("THREADBAR"),  OLESTR("EXTOBJECT"),   OLESTR("PLAYBARCONTROL"), OLESTR("ALPHATABCONTROL"),
+};
+
+// In the enumeration's order: the value of each is its position.
+const OLECHAR* const kRequests[] = {
+    OLESTR("REQID_NULL"),
+    OLESTR("REQID_PROCESSACCELERATOR"),
+    OLESTR("REQID_TOOLBAR"),
+    OLESTR("REQID_NAVCONTROL_GOTOSCREEN"),
+    OLESTR("REQID_NAVCONTROL_GOTODETAILVIEW"),
+    OLESTR("REQID_NAVCONTROL_GOTOVIEW"),
+    OLESTR("REQID_ALPHATAB_CLICK"),
+    OLESTR("REQID_SETFOCUS"),
+    OLESTR("REQID_BUTTONCLICK"),
+    OLESTR("REQID_OPENMENU"),
+    OLESTR("REQID_CLOSEMENU"),
+    OLESTR("REQID_SELECTMENUITEM"),
+    OLESTR("REQID_GOTOITEM"),
+    OLESTR("REQID_CHARTDRILLDOWN"),
+    OLESTR("REQID_EXECUTETHREADBARLINK"),
+    OLESTR("REQID_CLEARFOCUS"),
+    OLESTR("REQID_SETVALUE"),
+    OLESTR("REQID_SHOWPOPUPAPPLET"),
+    OLESTR("REQID_SHOWPOPUP"),
+    OLESTR("REQID_CANCELPOPUP"),
+    OLESTR("REQID_CLOSEPOPUP"),
+    OLESTR("REQID_SELECTLOVITEM"),
+    OLESTR("REQID_SHOWLOVS"),
+    OLESTR("REQID_SELECTRBITEM"),
+    OLESTR("REQID_SETROWFOCUS"),
+    OLESTR("REQID_SELECTROW"),
+    OLESTR("REQID_SORTCOLUMN"),
+    OLESTR("REQID_SETCELLFOCUS"),
+    OLESTR("SETCELREQID_LVALUE"),
+    OLESTR("REQID_CLICKHIERARCHYNODE"),
+    OLESTR("REQID_SCROLLUP"),
+    OLESTR("REQID_SCROLLDOWN"),
+    OLESTR("REQID_SCROLLLEFT"),
+    OLESTR("REQID_SCROLLRIGHT"),
+    OLESTR("REQID_DRILLDOWNCOL"),
+    OLESTR("REQID_NEXTROWSET"),
+    OLESTR("REQID_PREVROWSET"),
+    OLESTR("REQID_NEXTROW"),
+    OLESTR("REQID_PREVROW"),
+    OLESTR("REQID_EXPANDITEM"),
+    OLESTR("REQID_COLLAPSEITEM"),
+    OLESTR("REQID_SELECTITEM"),
+    OLESTR("REQID_GOTONEXTPAGE"),
+    OLESTR("REQID_GOTOPREVPAGE"),
+    OLESTR("REQID_SELECTCALCKEY"),
+    OLESTR("REQID_SETCURRENCYCODE"),
+    OLESTR("REQID_SETEXCHANGEDATE"),
+    OLESTR("REQID_SETAMOUNT"),
+    OLESTR("REQID_SHOWCODEPOPUP"),
+    OLESTR("REQID_SHOWDATEPOPUP"),
+    OLESTR("REQID_SHOWCALCULATORPOPUP"),
+    OLESTR("REQID_CLOSECURRENCYPOPUP"),
+    OLESTR("REQID_SCROLLMONTHNEXT"),
+    OLESTR("REQID_SCROLLMONTHPREV"),
+    OLESTR("REQID_SELECTDAY"),
+    OLESTR("REQID_SELECTMONTH"),
+    OLESTR("REQID_SELECTYEAR"),
+    OLESTR("REQID_SETTIME"),
+    OLESTR("REQID_SELECTTIMEZONE"),
+    OLESTR("REQID_CLOSECALPOPUP"),
+    OLESTR("REQID_CANCELCALPOPUP"),
+    OLESTR("REQID_TASKCLOSE"),
+    OLESTR("REQID_TASKDONE"),
+    OLESTR("REQID_TASKNEXT"),
+    OLESTR("REQID_TASKSTART"),
+    OLESTR("REQID_TASKSTEP"),
+    OLESTR("REQID_TASKSTEPVIEW"),
+    OLESTR("REQID_TASKSUBSTEPTOGGLE"),
+    OLESTR("REQID_TASKGOTOINBOX"),
+    OLESTR("REQID_CTB_RETRIEVEBUTTONTOOLTIP"),
+    OLESTR("REQID_CTB_SETWORKEDIT"),
+    OLESTR("REQID_CTB_SELECTWORKITEM"),
+    OLESTR("REQID_FLO_ADD_CONNECTOR"),
+    OLESTR("REQID_FLO_SELECTION_CHANGED"),
+    OLESTR("REQID_FLO_ADD_SHAPE"),
+    OLESTR("REQID_FLO_DELETE_OBJECT"),
+    OLESTR("REQID_FLO_DOUBLE_CLICK"),
+    OLESTR("REQID_FLO_GRID_TOGGLE"),
+    OLESTR("REQID_FLO_MOVE_OBJECT"),
+    OLESTR("REQID_FLO_SELECT_OBJECT"),
+    OLESTR("REQID_FLO_CONNECT_SHAPE"),
+    OLESTR("REQID_FLO_PRINT"),
+    OLESTR("REQID_FLO_SNAPTOGRID"),
+    OLESTR("REQID_FLO_ZOOM"),
+    OLESTR("REQID_FLO_HOTSPOTS"),
+    OLESTR("REQID_FLO_AUTOSIZE"),
+    OLESTR("REQID_FLO_SIZEDEFAULT"),
+    OLESTR("REQID_FLO_MOVERIGHT1"),
+    OLESTR("REQID_FLO_MOVELEFT1"),
+    OLESTR("REQID_FLO_MOVEUP1"),
+    OLESTR("REQID_FLO_MOVEDOWN1"),
+    OLESTR("REQID_FLO_MOVERIGHT"),
+    OLESTR("REQID_FLO_MOVELEFT"),
+    OLESTR("REQID_FLO_MOVEUP"),
+    OLESTR("REQID_FLO_MOVEDOWN"),
+    OLESTR("REQID_FLO_EXPANDRIGHT1"),
+    OLESTR("REQID_FLO_EXPANDLEFT1"),
+    OLESTR("REQID_FLO_EXPANDUP1"),
+    OLESTR("REQID_FLO_EXPANDDOWN1"),
+    OLESTR("REQID_FLO_EXPANDRIGHT"),
+    OLESTR("REQID_FLO_EXPANDLEFT"),
+    OLESTR("REQID_FLO_EXPANDUP"),
+    OLESTR("REQID_FLO_EXPANDDOWN"),
+    OLESTR("REQID_FLO_UNDO"),
+    OLESTR("REQID_FLO_REDO"),
+    OLESTR("REQID_FLO_RESIZE"),
+    OLESTR("REQID_FLO_ALIGNLEFTS"),
+    OLESTR("REQID_FLO_ALIGNRIGHTS"),
+    OLESTR("REQID_FLO_ALIGNCENTERS"),
+    OLESTR("REQID_FLO_ALIGNTOPS"),
+    OLESTR("REQID_FLO_ALIGNMIDDLES"),
+    OLESTR("REQID_FLO_ALIGNBOTTOMS"),
+    OLESTR("REQID_FLO_SAMESIZEWIDTH"),
+    OLESTR("REQID_FLO_SAMESIZEHEIGHT"),
+    OLESTR("REQID_FLO_SAMESIZEBOTH"),
+    OLESTR("REQID_FLO_ADD_INFLUENCE"),
+    OLESTR("REQID_FLO_ADD_REPORT_TO"),
+    OLESTR("REQID_FUN_PRINT"),
+    OLESTR("REQID_RUL_CLICK_BUTTON"),
+    OLESTR("REQID_RUL_SELECT_ITEM"),
+    OLESTR("REQID_RUL_SET_EXPRESSION"),
+    OLESTR("REQID_RUL_CLEAR_EXPRESSION"),
+    OLESTR("REQID_RUL_IS_BUTTON_ENABLED"),
+    OLESTR("REQID_RUL_ITEM_COUNT"),
+    OLESTR("REQID_RUL_ENUMERATE_ITEM"),
+    OLESTR("REQID_ENTER_KEY"),
+    OLESTR("REQID_ENTER_KEY_END"),
+    OLESTR("REQID_DOUBLE_CLICK"),
+    OLESTR("REQID_ARROW_KEY"),
+    OLESTR("REQID_SHOWMESSAGEBOX"),
+};
+
+constexpr TrxStringView kTypePrefix = OLESTR("OBJTYPE_");
+constexpr TrxStringView kRequestPrefix = OLESTR("REQID_");
+
+bool StartsWithNoCase(TrxStringView text, TrxStringView prefix) {
+  return text.size() >= prefix.size() && TrxEqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool ParseDecimal(TrxStringView text, LONG& value) {
+  if (text.empty() || text.size() > 9) return false;
+  LONG result = 0;
+  for (OLECHAR c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + (c - '0');
+  }
+  value = result;
+  return true;
+}
+
+}  // namespace
+
+bool CNVSimNames::ParseObjectType(TrxStringView name, AUTO_OBJECTTYPE& type) {
+  if (StartsWithNoCase(name, kTypePrefix)) name.remove_prefix(kTypePrefix.size());
+  for (size_t i = 0; i < std::size(kObjectTypes); ++i) {
+    if (TrxEqualsNoCase(name, kObjectTypes[i])) {
+      type = static_cast<AUTO_OBJECTTYPE>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+TrxString CNVSimNames::ObjectTypeName(LONG type) {
+  if (type < 0 || static_cast<size_t>(type) >= std::size(kObjectTypes)) return TrxString();
+  return kObjectTypes[type];
+}
+
+bool CNVSimNames::ParseRequest(TrxStringView name, LONG& request) {
+  if (ParseDecimal(name, request)) return request < RequestCount();
+  for (size_t i = 0; i < std::size(kRequests); ++i) {
+    TrxStringView full = kRequests[i];
+    TrxStringView bare = StartsWithNoCase(full, kRequestPrefix) ? full.substr(kRequestPrefix.size()) : full;
+    if (TrxEqualsNoCase(name, full) || TrxEqualsNoCase(name, bare)) {
+      request = static_cast<LONG>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+TrxString CNVSimNames::RequestName(LONG request) {
+  if (request < 0 || request >= RequestCount()) return TrxDecimal(request);
+  return kRequests[request];
+}
+
+LONG CNVSimNames::RequestCount() { return static_cast<LONG>(std::size(kRequests)); }

@@ -1,0 +1,189 @@
+#include "nvsimtestsupport.h"
+
+#include <string_view>
+
+TrxString NVSimSamplePath() {
+  std::string file = __FILE__;
+  const size_t tests = file.rfind("tests/host/");
+  return TrxWiden(file.substr(0, tests) + "samples/crm.xml");
+}
+
+TrxComPtr<CNVSimApplication> NVSimLoadSample() {
+  CNVSimLoadError error;
+  TrxComPtr<CNVSimApplication> application = CNVSimApplication::Load(NVSimSamplePath(), error);
+  EXPECT_TRUE(application) << TrxNarrow(error.ToText());
+  return application;
+}
+
+TrxComPtr<CNVSimApplication> NVSimFromText(const std::string& utf8) {
+  CNVSimLoadError error;
+  auto description = CNVSimDescription::LoadText(TrxWiden(utf8), u"test.xml", error);
+  EXPECT_TRUE(description) << TrxNarrow(error.ToText());
+  return CNVSimApplication::Create(description);
+}
+
+CNVSimLoadError NVSimLoadErrorOf(const std::string& utf8) {
+  CNVSimLoadError error;
+  CNVSimDescription::LoadText(TrxWiden(utf8), u"test.xml", error);
+  return error;
+}
+
+std::string NVSimText(TrxStringView text) { return TrxNarrow(text); }
+
+std::string NVSimText(const VARIANT& value) { return TrxNarrow(CNVSimValue::VariantText(value)); }
+
+std::vector<std::string> NVSimItems(const VARIANT& value) {
+  std::vector<std::string> items;
+  CNVSimValue converted;
+  if (!CNVSimValue::FromVariant(value, converted)) return items;
+  for (const TrxVariant& item : converted.GetItems()) items.push_back(NVSimText(item));
+  return items;
+}
+
+TrxComPtr<INVAutomation> NVSimChild(INVAutomation* parent, AUTO_OBJECTTYPE type, const std::string& name) {
+  TrxComPtr<INVAutomation> child;
+  TrxBstr childName(TrxWiden(name));
+  parent->GetChild(type, childName.Get(), child.Put());
+  return child;
+}
+
+TrxVariant NVSimProperty(INVAutomation* object, const std::string& name) {
+  TrxVariant value;
+  TrxBstr property(TrxWiden(name));
+  EXPECT_EQ(object->GetProperty(property.Get(), nullptr, 0, &value), S_OK) << name;
+  return value;
+}
+
+HRESULT NVSimRequest(INVAutomation* object, LONG request, const std::vector<std::string>& arguments) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(arguments.size()));
+  for (LONG i = 0; i < static_cast<LONG>(arguments.size()); ++i) {
+    TrxVariant item = TrxVariant::FromString(TrxWiden(arguments[static_cast<size_t>(i)]));
+    SafeArrayPutElement(array, &i, &item);
+  }
+  TrxVariant parameter = TrxVariant::FromArray(array, VT_VARIANT);
+  TrxVariant result;
+  return object->HandleAutoRequest(static_cast<AUTO_REQID>(request), parameter, &result);
+}
+
+// ---- the service stand-in ------------------------------------------------------------
+
+TrxComPtr<NVSimFakeService> NVSimFakeService::Create() {
+  TrxComPtr<NVSimFakeService> service;
+  service.Attach(new NVSimFakeService());
+  return service;
+}
+
+void NVSimFakeService::SetRegistersOnAttach(bool registers) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_registers = registers;
+}
+
+void NVSimFakeService::SetAttachStatus(HRESULT status) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_attachStatus = status;
+}
+
+std::vector<NVSimFakeService::Call> NVSimFakeService::Calls() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_calls;
+}
+
+std::vector<std::string> NVSimFakeService::Methods() const {
+  std::vector<std::string> methods;
+  for (const Call& call : Calls()) methods.push_back(call.method);
+  return methods;
+}
+
+void NVSimFakeService::Record(Call call) {
+  call.thread = GetCurrentThreadId();
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_calls.push_back(std::move(call));
+}
+
+HRESULT NVSimFakeService::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_INVTRX)) {
+    *ppv = static_cast<INVTRX*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG NVSimFakeService::AddRef() { return ++m_references; }
+
+ULONG NVSimFakeService::Release() {
+  const ULONG references = --m_references;
+  if (references == 0) delete this;
+  return references;
+}
+
+HRESULT NVSimFakeService::GetTypeInfoCount(UINT* pctinfo) {
+  *pctinfo = 0;
+  return S_OK;
+}
+HRESULT NVSimFakeService::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
+  *ppTInfo = nullptr;
+  return E_NOTIMPL;
+}
+HRESULT NVSimFakeService::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT NVSimFakeService::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+  return E_NOTIMPL;
+}
+
+HRESULT NVSimFakeService::AttachAppObject(IDispatch* pDisp) {
+  Call call;
+  call.method = "AttachAppObject";
+  call.application = pDisp;
+  Record(call);
+  bool registers;
+  HRESULT status;
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    registers = m_registers;
+    status = m_attachStatus;
+  }
+  if (registers && pDisp) {
+    TrxComPtr<INVAppControl> control;
+    if (SUCCEEDED(pDisp->QueryInterface(IID_INVAppControl, control.PutVoid()))) {
+      const HRESULT registered = control->RegisterTRX(static_cast<INVTRX*>(this));
+      if (FAILED(registered)) return registered;
+    }
+  }
+  return status;
+}
+
+HRESULT NVSimFakeService::OnUnload() {
+  Call call;
+  call.method = "OnUnload";
+  Record(call);
+  return S_OK;
+}
+
+HRESULT NVSimFakeService::FireRecorderEvent(LONG eventId, INVAutomation* pEventObj, LONG eventObjType,
+                                            INVPropertySet* pArgs) {
+  Call call;
+  call.method = "FireRecorderEvent";
+  call.eventId = eventId;
+  call.objectType = eventObjType;
+  call.object = pEventObj;
+  LONG count = 0;
+  if (pArgs) pArgs->GetPropertyCount(&count);
+  for (LONG i = 0; i < count; ++i) {
+    TrxBstr name, value;
+    if ((i == 0 ? pArgs->GetFirstProperty(name.Put()) : pArgs->GetNextProperty(name.Put())) != S_OK) break;
+    pArgs->GetProperty(name.Get(), value.Put());
+    call.arguments.emplace_back(TrxNarrow(name.View()), TrxNarrow(value.View()));
+  }
+  Record(call);
+  return S_OK;
+}
+
+HRESULT NVSimFakeService::OnAppReady(IDispatch* pDisp) {
+  Call call;
+  call.method = "OnAppReady";
+  call.application = pDisp;
+  Record(call);
+  return S_OK;
+}
