@@ -1,0 +1,486 @@
+#include "cli/trxcommands.h"
+
+#include <cstdint>
+#include <iomanip>
+#include <istream>
+#include <map>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "cli/trxbridge.h"
+#include "cli/trxjsonvariant.h"
+#include "cli/trxodspath.h"
+#include "descriptors/nvtrxxml.h"
+
+namespace {
+
+// ---- help texts -------------------------------------------------------------------------
+
+const char kMainHelp[] =
+    "trx - the Norvik test-automation service, run against a simulated Norvik client\n"
+    "\n"
+    "usage: trx COMMAND [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  serve   a JSON-lines bridge to the service on standard input and output\n"
+    "  tree    the object tree the service sees in the client (GetObjectContents)\n"
+    "  defs    the object definitions catalogue (GetObjectDefinitions)\n"
+    "  call    one Submit of a method on an object, with its result\n"
+    "  demo    a guided walk through what the service does, on the bundled sample\n"
+    "\n"
+    "Every command takes --help. The simulated client comes from a description file\n"
+    "(--app FILE); without one the bundled samples/crm.xml is used, looked for in the\n"
+    "working directory and above the trx executable. See docs/trx.md.\n"
+    "\n"
+    "exit codes: 0 success, 1 the service reported a failure or a file could not be\n"
+    "loaded, 2 the command line was not understood.\n";
+
+const char kServeHelp[] =
+    "usage: trx serve [--app FILE] [--detached]\n"
+    "\n"
+    "Starts the service with the simulated client of FILE attached and answers one\n"
+    "JSON request per line of standard input with one JSON reply per line of\n"
+    "standard output, until the input ends.\n"
+    "\n"
+    "  {\"id\":1,\"call\":\"Submit\",\"trxODS\":\"<Obj ClassName=\\\"NorvApplication\\\" RepositoryName=\\\"Norvik\\\"/>\",\n"
+    "   \"methodName\":\"GetClassCount\",\"Args\":\"NorvMenu\"}\n"
+    "  {\"id\":1,\"hr\":0,\"errCode\":0,\"errMsg\":null,\"retVal\":{\"vt\":3,\"value\":1}}\n"
+    "\n"
+    "Calls: the eleven methods of INVTRXAutomation by name, with their own parameter\n"
+    "names, and client.* calls that drive the simulated client (client.unload,\n"
+    "client.busy, client.journal ...). docs/trx.md lists them all.\n"
+    "\n"
+    "options:\n"
+    "  --app FILE   the client's description file (default: samples/crm.xml)\n"
+    "  --detached   load the client but do not attach it; client.attach does that\n";
+
+const char kTreeHelp[] =
+    "usage: trx tree [--app FILE] [--mode 0|1|5] [--ods OBJECT] [--xml]\n"
+    "\n"
+    "Prints the objects the service finds in the client, with their properties, as\n"
+    "GetObjectContents returns them.\n"
+    "\n"
+    "options:\n"
+    "  --app FILE    the client's description file (default: samples/crm.xml)\n"
+    "  --mode N      1: the whole tree with the object of --ods marked (default);\n"
+    "                5: the same without properties; 0: only the object of --ods\n"
+    "                and what is below it\n"
+    "  --ods OBJECT  a descriptor, or a path such as NorvScreen[Accounts]; default:\n"
+    "                the application\n"
+    "  --xml         print the contents document as the service returns it\n";
+
+const char kDefsHelp[] =
+    "usage: trx defs [--version V] [--summary]\n"
+    "\n"
+    "Prints the object definitions catalogue as GetObjectDefinitions returns it to a\n"
+    "tool that holds version V (default: none). A tool with the same version gets\n"
+    "no document (code 2); one with a newer version gets -1023.\n"
+    "\n"
+    "options:\n"
+    "  --version V   the catalogue version the caller already has\n"
+    "  --summary     the version, the number of classes and each class with its\n"
+    "                counts of methods and properties, instead of the document\n";
+
+const char kCallHelp[] =
+    "usage: trx call [--app FILE] OBJECT METHOD [ARG ...]\n"
+    "       trx call [--app FILE] --json ARGS OBJECT METHOD\n"
+    "\n"
+    "Submits METHOD on OBJECT once and prints retVal, errCode and errMsg.\n"
+    "\n"
+    "OBJECT is \"/\" (or \"\") for the application, a path below it such as\n"
+    "  NorvScreen[Accounts]/NorvView[Account List View]\n"
+    "(a backslash in the brackets takes the next character as it is), or a whole\n"
+    "descriptor <Obj ClassName=\"NorvApplication\" ...>.\n"
+    "\n"
+    "Each ARG is passed as a 32-bit integer when it reads as one, otherwise as a\n"
+    "string; one ARG is passed alone, several as an array. --json ARGS passes a JSON\n"
+    "value instead, converted as the serve bridge converts \"Args\". Put -- before\n"
+    "arguments that start with --.\n"
+    "\n"
+    "examples:\n"
+    "  trx call / GetClassCount NorvMenu\n"
+    "  trx call / SetTimeOut 30\n"
+    "  trx call / ProcessKeyboardAccelerator Ctrl+Shift+F9\n"
+    "  trx call --json '[\"NorvPageTabs\", 0]' / GetRepositoryNameByIndex\n"
+    "\n"
+    "exit code 1 when the call reports an error code other than 0.\n";
+
+const char kDemoHelp[] =
+    "usage: trx demo [--app FILE]\n"
+    "\n"
+    "Walks through what the service does, against the bundled sample client (or\n"
+    "FILE): attachment, the root object, the definitions catalogue, application\n"
+    "methods with their results, the contents document, the last error, busy time,\n"
+    "the requests the client received and what happens when the client unloads.\n";
+
+// ---- command lines ------------------------------------------------------------------------
+
+struct CommandLine {
+  std::map<std::string, std::string> values;
+  std::set<std::string> flags;
+  std::vector<std::string> words;
+  bool help = false;
+};
+
+// Options: "--name value", "--name=value" or a flag "--name". "--" ends
+// the options; "-h" and "--help" ask for help.
+bool ParseCommandLine(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
+                      const std::set<std::string>& flags, CommandLine& line, std::string& error) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    if (optionsEnded || word.size() < 2 || word[0] != '-' || (word[1] != '-' && word != "-h")) {
+      line.words.push_back(word);
+      continue;
+    }
+    if (word == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (word == "-h" || word == "--help") {
+      line.help = true;
+      continue;
+    }
+    const size_t equals = word.find('=');
+    const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    if (valued.count(name)) {
+      if (equals != std::string::npos) {
+        line.values[name] = word.substr(equals + 1);
+      } else if (i + 1 < arguments.size()) {
+        line.values[name] = arguments[++i];
+      } else {
+        error = "--" + name + " needs a value";
+        return false;
+      }
+    } else if (flags.count(name) && equals == std::string::npos) {
+      line.flags.insert(name);
+    } else {
+      error = "unknown option " + word;
+      return false;
+    }
+  }
+  return true;
+}
+
+int UsageError(std::ostream& err, const std::string& command, const std::string& message) {
+  err << "trx " << command << ": " << message << " (see trx " << command << " --help)\n";
+  return kTrxExitUsage;
+}
+
+std::string HexStatus(HRESULT status) {
+  std::ostringstream text;
+  text << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << static_cast<uint32_t>(status);
+  return text.str();
+}
+
+std::string Narrow(const TrxBstr& text) { return TrxNarrow(text.View()); }
+
+std::string BstrText(const TrxBstr& text) { return text.IsNull() ? "(null)" : "\"" + Narrow(text) + "\""; }
+
+bool OpenSession(TrxSession& session, const CommandLine& line, const std::string& command, std::ostream& err,
+                 bool withClient = true) {
+  TrxSessionOptions options;
+  options.withClient = withClient;
+  if (line.values.count("app")) options.appFile = line.values.at("app");
+  std::string error;
+  if (!session.Open(options, error)) {
+    err << "trx " << command << ": " << error << "\n";
+    return false;
+  }
+  if (withClient && FAILED(session.GetAttachStatus())) {
+    err << "trx " << command << ": the client did not attach to the service (status "
+        << HexStatus(session.GetAttachStatus()) << ")\n";
+    return false;
+  }
+  return true;
+}
+
+// ---- output -----------------------------------------------------------------------------
+
+std::string DescribeBare(const TrxJson& value, unsigned vt) {
+  if (value.is_null()) return vt == VT_BSTR ? "(null string)" : "(nothing)";
+  if (value.is_boolean()) return value.get<bool>() ? "TRUE" : "FALSE";
+  return value.dump(-1, ' ', false, TrxJson::error_handler_t::replace);
+}
+
+std::string DescribeStructured(const TrxJson& variant);
+
+std::string DescribeArray(const TrxJson& level, unsigned elementType) {
+  if (!level.is_array()) return "(null array)";
+  std::string text = "[";
+  for (size_t i = 0; i < level.size(); ++i) {
+    if (i) text += ", ";
+    const TrxJson& item = level[i];
+    if (item.is_array())
+      text += DescribeArray(item, elementType);
+    else
+      text += elementType == VT_VARIANT ? DescribeStructured(item) : DescribeBare(item, elementType);
+  }
+  return text + "]";
+}
+
+std::string DescribeStructured(const TrxJson& variant) {
+  if (!variant.is_object()) return "(nothing)";
+  const unsigned vt = variant["vt"].get<unsigned>();
+  if (vt == VT_EMPTY) return "(empty)";
+  if (vt == VT_NULL) return "(null)";
+  const TrxJson value = variant.contains("value") ? variant["value"] : TrxJson();
+  const unsigned type = vt & ~static_cast<unsigned>(VT_BYREF);
+  if (type & VT_ARRAY) return DescribeArray(value, type & ~static_cast<unsigned>(VT_ARRAY));
+  if (type == VT_VARIANT) return DescribeStructured(value);
+  return DescribeBare(value, type);
+}
+
+// The contents document as an outline: one line per object, its
+// properties below it.
+void WriteOutline(const CNVTRXXmlNode& object, int depth, std::ostream& out) {
+  const std::string indent(static_cast<size_t>(depth) * 2, ' ');
+  TrxString className, repositoryName, active;
+  object.GetAttribute(OLESTR("ClassName"), className);
+  object.GetAttribute(OLESTR("RepositoryName"), repositoryName);
+  out << indent << TrxNarrow(className) << '[' << TrxNarrow(repositoryName) << ']';
+  if (object.GetAttribute(OLESTR("ActiveElement"), active) && active == OLESTR("true")) out << "   (active)";
+  out << '\n';
+  for (CNVTRXXmlNode child = object.GetFirstChild(); child; child = child.GetNextSibling()) {
+    if (child.GetType() != TRXXML_ELEMENT) continue;
+    if (child.GetName() == OLESTR("Properties")) {
+      for (CNVTRXXmlNode property = child.GetFirstChild(); property; property = property.GetNextSibling()) {
+        if (property.GetType() != TRXXML_ELEMENT) continue;
+        TrxString name, value;
+        property.GetAttribute(OLESTR("Name"), name);
+        property.GetAttribute(OLESTR("Value"), value);
+        out << indent << "    " << TrxNarrow(name) << " = \"" << TrxNarrow(value) << "\"\n";
+      }
+    } else if (child.GetName() == OLESTR("Obj")) {
+      WriteOutline(child, depth + 1, out);
+    }
+  }
+}
+
+}  // namespace
+
+std::string TrxDescribeVariant(const VARIANT& value) { return DescribeStructured(TrxVariantToJson(value)); }
+
+// ---- commands ------------------------------------------------------------------------------
+
+int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(arguments, {"app"}, {"detached"}, line, error)) return UsageError(err, "serve", error);
+  if (line.help) {
+    out << kServeHelp;
+    return kTrxExitOk;
+  }
+  if (!line.words.empty()) return UsageError(err, "serve", "unexpected argument \"" + line.words.front() + "\"");
+  TrxSessionOptions options;
+  if (line.values.count("app")) options.appFile = line.values.at("app");
+  options.detached = line.flags.count("detached") > 0;
+  TrxSession session;
+  if (!session.Open(options, error)) {
+    err << "trx serve: " << error << "\n";
+    return kTrxExitFailed;
+  }
+  if (FAILED(session.GetAttachStatus()))
+    err << "trx serve: the client did not attach (status " << HexStatus(session.GetAttachStatus())
+        << "); client.attach tries again\n";
+  TrxBridge bridge(session);
+  TrxRunBridge(in, out, bridge);
+  return kTrxExitOk;
+}
+
+int TrxTree(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(arguments, {"app", "mode", "ods"}, {"xml"}, line, error)) return UsageError(err, "tree", error);
+  if (line.help) {
+    out << kTreeHelp;
+    return kTrxExitOk;
+  }
+  if (!line.words.empty()) return UsageError(err, "tree", "unexpected argument \"" + line.words.front() + "\"");
+  LONG mode = 1;
+  if (line.values.count("mode")) {
+    const std::string& text = line.values.at("mode");
+    if (text != "0" && text != "1" && text != "5") return UsageError(err, "tree", "--mode must be 0, 1 or 5");
+    mode = std::stoi(text);
+  }
+  TrxString descriptor;
+  if (line.values.count("ods") && !TrxDescriptorFromObject(line.values.at("ods"), descriptor, error))
+    return UsageError(err, "tree", "--ods: " + error);
+
+  TrxSession session;
+  if (!OpenSession(session, line, "tree", err)) return kTrxExitFailed;
+  INVTRXAutomation* facade = session.Facade();
+  if (!line.values.count("ods")) {
+    TrxBstr root, message;
+    LONG code = 0;
+    facade->GetRootObject(root.Put(), message.Put(), &code);
+    descriptor = root.ToString();
+  }
+  TrxBstr ods(TrxStringView{descriptor}), contents, message;
+  LONG code = 0;
+  facade->GetObjectContents(mode, ods.Get(), contents.Put(), message.Put(), &code);
+  if (code != 0) {
+    err << "trx tree: errCode " << code << ": " << Narrow(message) << "\n";
+    return kTrxExitFailed;
+  }
+  if (line.flags.count("xml")) {
+    out << Narrow(contents);
+    return kTrxExitOk;
+  }
+  CNVTRXXmlDocument document;
+  if (!document.LoadXml(contents.View())) {
+    err << "trx tree: the contents document does not load as XML; --xml prints it as it is\n";
+    return kTrxExitFailed;
+  }
+  const CNVTRXXmlNode top = document.GetDocumentElement();
+  for (CNVTRXXmlNode child = top.GetFirstChild(); child; child = child.GetNextSibling())
+    if (child.GetType() == TRXXML_ELEMENT && child.GetName() == OLESTR("Obj")) WriteOutline(child, 0, out);
+  return kTrxExitOk;
+}
+
+int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(arguments, {"version"}, {"summary"}, line, error)) return UsageError(err, "defs", error);
+  if (line.help) {
+    out << kDefsHelp;
+    return kTrxExitOk;
+  }
+  if (!line.words.empty()) return UsageError(err, "defs", "unexpected argument \"" + line.words.front() + "\"");
+  TrxSession session;
+  if (!OpenSession(session, line, "defs", err, false)) return kTrxExitFailed;
+  TrxBstr version, definitions, message;
+  if (line.values.count("version")) version = TrxBstr(TrxStringView(TrxWiden(line.values.at("version"))));
+  LONG code = 0;
+  session.Facade()->GetObjectDefinitions(version.Get(), definitions.Put(), message.Put(), &code);
+  if (definitions.IsNull()) {
+    (code < 0 ? err : out) << "trx defs: " << Narrow(message) << " (code " << code << ")\n";
+    return code < 0 ? kTrxExitFailed : kTrxExitOk;
+  }
+  if (!line.flags.count("summary")) {
+    out << Narrow(definitions);
+    if (definitions.Length() && definitions.View().back() != '\n') out << '\n';
+    return kTrxExitOk;
+  }
+  CNVTRXXmlDocument document;
+  if (!document.LoadXml(definitions.View())) {
+    err << "trx defs: the definitions document does not load as XML\n";
+    return kTrxExitFailed;
+  }
+  TrxString catalogueVersion;
+  document.GetDocumentElement().GetAttribute(OLESTR("Version"), catalogueVersion);
+  std::vector<CNVTRXXmlNode> classes;
+  document.SelectNodes(OLESTR("/*/ObjectInfo"), classes);
+  out << "Object definitions version " << TrxNarrow(catalogueVersion) << ": " << classes.size() << " classes\n";
+  for (const CNVTRXXmlNode& info : classes) {
+    CNVTRXXmlNode data;
+    std::vector<CNVTRXXmlNode> methods, properties;
+    info.SelectSingleNode(OLESTR("ObjectData"), data);
+    info.SelectNodes(OLESTR("Methods/MethodData"), methods);
+    info.SelectNodes(OLESTR("Properties/PropertyData"), properties);
+    TrxString name;
+    if (data) data.GetAttribute(OLESTR("NorvikClassName"), name);
+    out << "  " << std::left << std::setw(30) << TrxNarrow(name) << std::right << std::setw(3) << methods.size()
+        << " methods " << std::setw(3) << properties.size() << " properties\n";
+  }
+  return kTrxExitOk;
+}
+
+int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(arguments, {"app", "json"}, {}, line, error)) return UsageError(err, "call", error);
+  if (line.help) {
+    out << kCallHelp;
+    return kTrxExitOk;
+  }
+  if (line.words.size() < 2) return UsageError(err, "call", "OBJECT and METHOD are needed");
+  const bool json = line.values.count("json") > 0;
+  if (json && line.words.size() > 2) return UsageError(err, "call", "give arguments either as ARG words or with --json");
+  TrxString descriptor;
+  if (!TrxDescriptorFromObject(line.words[0], descriptor, error)) return UsageError(err, "call", "OBJECT: " + error);
+
+  TrxVariantStore store;
+  TrxVariant args;
+  if (json) {
+    TrxJson value;
+    try {
+      value = TrxJson::parse(line.values.at("json"));
+    } catch (const TrxJson::exception& failure) {
+      return UsageError(err, "call", std::string("--json: ") + failure.what());
+    }
+    if (!TrxJsonToVariant(value, args, store, error)) return UsageError(err, "call", "--json: " + error);
+  } else {
+    TrxJson values = TrxJson::array();
+    for (size_t i = 2; i < line.words.size(); ++i) {
+      const std::string& word = line.words[i];
+      size_t used = 0;
+      long long number = 0;
+      bool integer = false;
+      try {
+        number = std::stoll(word, &used, 10);
+        integer = used == word.size() && number >= INT32_MIN && number <= INT32_MAX &&
+                  word.find_first_of(" \t") == std::string::npos;
+      } catch (const std::exception&) {
+        integer = false;
+      }
+      if (integer)
+        values.push_back(number);
+      else
+        values.push_back(word);
+    }
+    if (values.size() == 1) {
+      TrxJsonToVariant(values[0], args, store, error);
+    } else if (values.size() > 1) {
+      TrxJsonToVariant(values, args, store, error);
+    }
+  }
+
+  TrxSession session;
+  if (!OpenSession(session, line, "call", err)) return kTrxExitFailed;
+  TrxBstr ods(TrxStringView{descriptor}), method(TrxStringView(TrxWiden(line.words[1]))), message;
+  TrxVariant result;
+  LONG code = 0;
+  const HRESULT status = session.Facade()->Submit(ods.Get(), method.Get(), args, &result, message.Put(), &code);
+  if (status != S_OK) out << "hr:      " << HexStatus(status) << " (" << status << ")\n";
+  out << "retVal:  " << TrxDescribeVariant(result) << "\n";
+  out << "errCode: " << code << "\n";
+  out << "errMsg:  " << BstrText(message) << "\n";
+  return code == 0 && status == S_OK ? kTrxExitOk : kTrxExitFailed;
+}
+
+int TrxDemo(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(arguments, {"app"}, {}, line, error)) return UsageError(err, "demo", error);
+  if (line.help) {
+    out << kDemoHelp;
+    return kTrxExitOk;
+  }
+  if (!line.words.empty()) return UsageError(err, "demo", "unexpected argument \"" + line.words.front() + "\"");
+  TrxSession session;
+  if (!OpenSession(session, line, "demo", err)) return kTrxExitFailed;
+  return TrxRunDemo(session, out);
+}
+
+int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
+  if (arguments.empty()) {
+    err << kMainHelp;
+    return kTrxExitUsage;
+  }
+  const std::string& command = arguments.front();
+  const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    if (command == "help" && !rest.empty()) return TrxMain({rest.front(), "--help"}, in, out, err);
+    out << kMainHelp;
+    return kTrxExitOk;
+  }
+  if (command == "serve") return TrxServe(rest, in, out, err);
+  if (command == "tree") return TrxTree(rest, out, err);
+  if (command == "defs") return TrxDefs(rest, out, err);
+  if (command == "call") return TrxCall(rest, out, err);
+  if (command == "demo") return TrxDemo(rest, out, err);
+  err << "trx: unknown command \"" << command << "\" (commands: serve, tree, defs, call, demo; see trx --help)\n";
+  return kTrxExitUsage;
+}

@@ -1,0 +1,211 @@
+// `trx demo`: a narrated walk through the service against the sample client.
+#include <ostream>
+#include <sstream>
+
+#include "cli/trxcommands.h"
+#include "cli/trxjsonvariant.h"
+#include "cli/trxodspath.h"
+#include "descriptors/nvtrxodsutil.h"
+#include "descriptors/nvtrxxml.h"
+#include "host/nvsimnames.h"
+
+namespace {
+
+struct Outcome {
+  HRESULT status = S_OK;
+  LONG code = 0;
+  TrxBstr message;
+  TrxVariant result;
+};
+
+class Demo {
+ public:
+  Demo(TrxSession& session, std::ostream& out) : m_session(session), m_trx(session.Facade()), m_out(out) {}
+
+  int Run() {
+    Client();
+    Root();
+    Definitions();
+    ApplicationMethods();
+    LastError();
+    Journal();
+    Contents();
+    BelowTheApplication();
+    Unload();
+    m_out << "\nThat was the service as it stands today. `trx serve` offers all of it to a tool\n"
+             "as JSON lines; docs/trx.md has the protocol.\n";
+    return kTrxExitOk;
+  }
+
+ private:
+  void Heading(const char* text) { m_out << "\n== " << text << "\n"; }
+
+  static std::string Text(const TrxBstr& text) { return text.IsNull() ? "(null)" : TrxNarrow(text.View()); }
+
+  Outcome Submit(const TrxString& descriptor, const char* method, const TrxJson& arguments) {
+    Outcome outcome;
+    TrxVariantStore store;
+    TrxVariant args;
+    std::string ignored;
+    if (!arguments.is_null()) TrxJsonToVariant(arguments, args, store, ignored);
+    TrxBstr ods(TrxStringView{descriptor}), name(TrxStringView(TrxWiden(method)));
+    outcome.status = m_trx->Submit(ods.Get(), name.Get(), args, &outcome.result, outcome.message.Put(), &outcome.code);
+    return outcome;
+  }
+
+  // One line per call: the call, its result and, when it failed, why.
+  void Show(const std::string& call, const Outcome& outcome, const char* note = nullptr) {
+    m_out << "  " << call << "\n      -> retVal " << TrxDescribeVariant(outcome.result) << ", errCode "
+          << outcome.code;
+    if (outcome.status != S_OK) m_out << ", hr " << outcome.status;
+    m_out << "\n";
+    if (outcome.code != 0) m_out << "         errMsg \"" << Text(outcome.message) << "\"\n";
+    if (note) m_out << "         (" << note << ")\n";
+  }
+
+  void Client() {
+    CNVSimApplication* client = m_session.Client();
+    const CNVSimDescription& description = client->GetDescription();
+    Heading("The simulated Norvik client");
+    m_out << "Loaded " << m_session.GetAppFile() << ": " << description.GetObjects().size() << " objects on "
+          << description.GetScreens().size() << " screens. Active screen \"" << TrxNarrow(client->GetActiveScreen())
+          << "\", view \"" << TrxNarrow(client->GetCurrentView()) << "\".\n";
+    m_out << "It attached to the service the way a page of the client does:\n";
+    for (const TrxString& entry : client->GetControlLog()) m_out << "  " << TrxNarrow(entry) << "\n";
+  }
+
+  void Root() {
+    Heading("GetRootObject: the descriptor of the application");
+    TrxBstr ods, message;
+    LONG code = 0;
+    m_trx->GetRootObject(ods.Put(), message.Put(), &code);
+    m_root = ods.ToString();
+    m_out << "  trxODS  " << Text(ods) << "\n  errCode " << code << "\n";
+    m_out << "Every object is named this way, by class and repository name from the root down.\n";
+  }
+
+  void Definitions() {
+    Heading("GetObjectDefinitions: the catalogue a recording tool builds its repository from");
+    for (const char* version : {"", "8.2", "9"}) {
+      TrxBstr ver(TrxStringView(TrxWiden(version))), definitions, message;
+      LONG code = 0;
+      m_trx->GetObjectDefinitions(ver.Get(), definitions.Put(), message.Put(), &code);
+      m_out << "  ver \"" << version << "\": errCode " << code;
+      if (definitions.IsNull()) {
+        m_out << ", no document, errMsg \"" << Text(message) << "\"\n";
+        continue;
+      }
+      CNVTRXXmlDocument document;
+      std::vector<CNVTRXXmlNode> classes;
+      if (document.LoadXml(definitions.View())) document.SelectNodes(OLESTR("/*/ObjectInfo/ObjectData"), classes);
+      m_out << ", a document of " << definitions.Length() << " characters describing " << classes.size()
+            << " classes:\n     ";
+      size_t column = 5;
+      for (const CNVTRXXmlNode& data : classes) {
+        TrxString name;
+        data.GetAttribute(OLESTR("NorvikClassName"), name);
+        const std::string text = TrxNarrow(name);
+        if (column + text.size() + 1 > 88) {
+          m_out << "\n     ";
+          column = 5;
+        }
+        m_out << ' ' << text;
+        column += text.size() + 1;
+      }
+      m_out << "\n";
+    }
+  }
+
+  void ApplicationMethods() {
+    Heading("Submit on the application (descriptor \"/\")");
+    m_out << "Service-level methods are answered without touching the tree:\n";
+    Show("GetSessionId", Submit(m_root, "GetSessionId", nullptr));
+    Show("getbusytime (names of service-level methods ignore case)", Submit(m_root, "getbusytime", nullptr),
+         "milliseconds the client stayed busy; about 0 for an idle client");
+    m_out << "Properties of the application read by name:\n";
+    for (const char* property : {"RepositoryName", "UIName", "ClassName"}) Show(property, Submit(m_root, property, nullptr));
+    m_out << "Methods of NorvApplication, checked against the catalogue first:\n";
+    Show("GetClassCount(\"NorvMenu\")", Submit(m_root, "GetClassCount", "NorvMenu"));
+    Show("GetClassCount(\"NorvView\")", Submit(m_root, "GetClassCount", "NorvView"),
+         "views are not counted at the application level");
+    Show("GetRepositoryNameByIndex(\"NorvScreen\", 0)",
+         Submit(m_root, "GetRepositoryNameByIndex", TrxJson::array({"NorvScreen", 0})));
+    Show("SetTimeOut(10)", Submit(m_root, "SetTimeOut", 10), "the previous time-out in seconds");
+    Show("SetTimeOut(9)", Submit(m_root, "SetTimeOut", 9), "below 10 seconds is refused; the time-out stays");
+    Show("SetTimeOut(60)", Submit(m_root, "SetTimeOut", 60));
+    Show("ProcessKeyboardAccelerator(\"Ctrl+Shift+F9\")",
+         Submit(m_root, "ProcessKeyboardAccelerator", "Ctrl+Shift+F9"), "sent to the client as a request");
+    Show("ProcessKeyboardAccelerator(\"Tab\")", Submit(m_root, "ProcessKeyboardAccelerator", "Tab"),
+         "refused before anything reaches the client");
+    Show("Submit with a boolean argument", Submit(m_root, "GetClassCount", true),
+         "only arrays, strings, integers and null are accepted");
+  }
+
+  void LastError() {
+    Heading("GetLastError: the error the previous call left");
+    TrxBstr message;
+    LONG code = 0;
+    m_trx->GetLastError(message.Put(), &code);
+    m_out << "  errCode " << code << ", errMsg \"" << Text(message) << "\"\n";
+  }
+
+  void Journal() {
+    Heading("What the client received");
+    const auto journal = m_session.Client()->GetJournal();
+    if (journal.empty()) m_out << "  (no requests)\n";
+    for (const CNVSimRequestRecord& record : journal) {
+      m_out << "  " << TrxNarrow(CNVSimNames::RequestName(record.requestId)) << " on \""
+            << TrxNarrow(record.object) << "\" " << TrxNarrow(record.argumentText) << ", operation id \""
+            << TrxNarrow(record.operationId) << "\", status " << record.status << "\n";
+    }
+  }
+
+  void Contents() {
+    Heading("GetObjectContents: the tree the service sees");
+    for (LONG mode : {1, 0}) {
+      TrxBstr ods(TrxStringView{m_root}), contents, message;
+      LONG code = 0;
+      m_trx->GetObjectContents(mode, ods.Get(), contents.Put(), message.Put(), &code);
+      m_out << "  mode " << mode << ": errCode " << code;
+      if (code != 0) m_out << ", errMsg \"" << Text(message) << "\"";
+      m_out << "\n";
+      std::istringstream lines(Text(contents));
+      std::string text;
+      int shown = 0;
+      while (std::getline(lines, text) && shown < 12) {
+        m_out << "     | " << text << "\n";
+        ++shown;
+      }
+      if (std::getline(lines, text)) m_out << "     | ...\n";
+    }
+    m_out << "`trx tree` prints the whole tree as an outline.\n";
+  }
+
+  void BelowTheApplication() {
+    Heading("Objects below the application");
+    const TrxString screen =
+        TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvScreen"), OLESTR("Accounts Screen")}});
+    const Outcome outcome = Submit(screen, "GetProperty", "UIName");
+    Show("NorvScreen[Accounts Screen] GetProperty(\"UIName\")", outcome,
+         outcome.code == -1016 ? "the automation classes of screens, views and applets are not built yet" : nullptr);
+  }
+
+  void Unload() {
+    Heading("When the client unloads");
+    CNVSimApplication* client = m_session.Client();
+    client->Unload();
+    Show("after OnUnload: GetClassCount(\"NorvMenu\")", Submit(m_root, "GetClassCount", "NorvMenu"));
+    const HRESULT attached = m_session.Attach();
+    m_out << "  the page comes back: AttachAppObject and OnAppReady, status " << attached << "\n";
+    Show("GetClassCount(\"NorvMenu\")", Submit(m_root, "GetClassCount", "NorvMenu"));
+  }
+
+  TrxSession& m_session;
+  INVTRXAutomation* m_trx;
+  std::ostream& m_out;
+  TrxString m_root;
+};
+
+}  // namespace
+
+int TrxRunDemo(TrxSession& session, std::ostream& out) { return Demo(session, out).Run(); }

@@ -1,0 +1,85 @@
+#include "cli/trxeventsink.h"
+
+#include "cli/trxjsonvariant.h"
+
+namespace {
+
+// The text of a string argument; null when it is neither a string nor
+// convertible to one.
+TrxJson TextArgument(const VARIANT& argument) {
+  TrxVariant text;
+  if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&argument), 0, VT_BSTR))) return nullptr;
+  return TrxBstrToJson(text.bstrVal);
+}
+
+}  // namespace
+
+TrxComPtr<TrxEventSink> TrxEventSink::Create() {
+  TrxComPtr<TrxEventSink> sink;
+  sink.Attach(new TrxEventSink());
+  return sink;
+}
+
+bool TrxEventSink::Connect(IUnknown* service) {
+  // The service has no connection point for its events yet; when it gets
+  // one, Advise this sink there.
+  (void)service;
+  return false;
+}
+
+std::vector<std::string> TrxEventSink::TakeLines() {
+  std::lock_guard<std::mutex> hold(m_lock);
+  std::vector<std::string> lines;
+  lines.swap(m_lines);
+  return lines;
+}
+
+HRESULT TrxEventSink::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID__INVTRXEvents)) {
+    *ppv = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG TrxEventSink::AddRef() { return ++m_references; }
+
+ULONG TrxEventSink::Release() {
+  const ULONG references = --m_references;
+  if (references == 0) delete this;
+  return references;
+}
+
+HRESULT TrxEventSink::GetTypeInfoCount(UINT* pctinfo) {
+  if (!pctinfo) return E_POINTER;
+  *pctinfo = 0;
+  return S_OK;
+}
+
+HRESULT TrxEventSink::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
+  if (ppTInfo) *ppTInfo = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT TrxEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+HRESULT TrxEventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams, VARIANT*, EXCEPINFO*,
+                             UINT*) {
+  if (dispIdMember != DISPID_INVTRXEVENTS_RECORD) return DISP_E_MEMBERNOTFOUND;
+  if (!pDispParams || pDispParams->cArgs != 3 || !pDispParams->rgvarg) return DISP_E_BADPARAMCOUNT;
+  const VARIANT& arguments = pDispParams->rgvarg[0];
+  TrxJson line = TrxJson::object();
+  line["event"] = "Record";
+  line["trxODS"] = TextArgument(pDispParams->rgvarg[2]);
+  line["eventName"] = TextArgument(pDispParams->rgvarg[1]);
+  if (arguments.vt == (VT_BYREF | VT_VARIANT) && arguments.pvarVal)
+    line["pArgs"] = TrxVariantToJson(*arguments.pvarVal);
+  else
+    line["pArgs"] = TrxVariantToJson(arguments);
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_lines.push_back(line.dump());
+  return S_OK;
+}

@@ -1,0 +1,59 @@
+// One run of the service against a simulated Norvik client, on the calling
+// thread: COM initialised apartment-threaded (the thread becomes the
+// service's apartment thread), the service object created, the client
+// loaded from its description file and, unless asked not to, attached the
+// way a page of the client attaches (AttachAppObject, then OnAppReady).
+#pragma once
+
+#include <string>
+
+#include "host/nvsimapplication.h"
+#include "platform/trxplatform.h"
+#include "service/nvtrxinterfaces.h"
+
+struct TrxSessionOptions {
+  std::string appFile;  // the description file; empty for the bundled sample
+  bool detached = false;  // load the client but do not attach it
+  bool withClient = true;  // false: the service alone, no client at all
+};
+
+// The bundled sample, relative to the repository.
+inline constexpr char kTrxDefaultAppFile[] = "samples/crm.xml";
+
+// The description file to load: `requested` as given (relative to the
+// working directory) when not empty; otherwise the bundled sample, looked
+// for in the working directory and then in the folder of the executable
+// and the folders above it. Empty, with the reason in `error`, when there
+// is none.
+std::string TrxFindDescriptionFile(const std::string& requested, std::string& error);
+
+class TrxSession {
+ public:
+  TrxSession() = default;
+  ~TrxSession();
+  TrxSession(const TrxSession&) = delete;
+  TrxSession& operator=(const TrxSession&) = delete;
+
+  // Starts everything; false with a message saying what failed (and where,
+  // for a description file that is not valid). A client that fails to
+  // attach is not a failure here: see GetAttachStatus.
+  bool Open(const TrxSessionOptions& options, std::string& error);
+
+  INVTRXAutomation* Facade() const noexcept { return m_facade.Get(); }
+  CNVSimApplication* Client() const noexcept { return m_client.Get(); }
+  // The description file in use.
+  const std::string& GetAppFile() const noexcept { return m_appFile; }
+
+  // The client attaches to the service (AttachAppObject, OnAppReady).
+  HRESULT Attach();
+  // The status of the last attachment; S_FALSE when the client was left
+  // detached.
+  HRESULT GetAttachStatus() const noexcept { return m_attachStatus; }
+
+ private:
+  bool m_comInitialised = false;
+  TrxComPtr<INVTRXAutomation> m_facade;
+  TrxComPtr<CNVSimApplication> m_client;
+  std::string m_appFile;
+  HRESULT m_attachStatus = S_FALSE;
+};
