@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <string_view>
 #include <vector>
 
 #include "log/nvtrxassert.h"
@@ -96,10 +97,18 @@ const char* BaseName(const char* path) {
   return base;
 }
 
-// The facade's own records are always kept, whatever the level.
+// The facade's own records are always kept, whatever the level. This runs
+// for every record that is not otherwise wanted, so it looks only at the
+// end of the path.
 bool IsFacadeFile(const char* file) {
-  const char* base = BaseName(file);
-  return std::strncmp(base, "nvtrx.", 6) == 0 || std::strcmp(base, "nvtrx") == 0;
+  const std::string_view path(file);
+  for (std::string_view name : {std::string_view("nvtrx.cpp"), std::string_view("nvtrx.h")}) {
+    if (path.size() < name.size() || path.substr(path.size() - name.size()) != name) continue;
+    if (path.size() == name.size()) return true;
+    const char before = path[path.size() - name.size() - 1];
+    return before == '/' || before == '\\';
+  }
+  return false;
 }
 
 bool Wanted(LONG kind, LONG category, const char* file) {

@@ -9,6 +9,11 @@ TrxString TrxWiden(std::string_view utf8) {
   auto byteAt = [&](size_t k) { return static_cast<unsigned char>(utf8[k]); };
   while (i < n) {
     unsigned char c = byteAt(i);
+    if (c < 0x80) {  // runs of ASCII, the common case
+      out.push_back(static_cast<OLECHAR>(c));
+      ++i;
+      continue;
+    }
     uint32_t cp = 0xFFFD;
     size_t extra = 0;
     if (c < 0x80) {
@@ -54,9 +59,16 @@ TrxString TrxWiden(std::string_view utf8) {
 }
 
 std::string TrxNarrow(TrxStringView utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size(); ++i) {
+  std::string out(utf16.size(), '\0');
+  size_t ascii = 0;  // a leading run of ASCII is copied without growing
+  while (ascii < utf16.size() && static_cast<uint16_t>(utf16[ascii]) < 0x80) {
+    out[ascii] = static_cast<char>(utf16[ascii]);
+    ++ascii;
+  }
+  out.resize(ascii);
+  if (ascii == utf16.size()) return out;
+  out.reserve(utf16.size() + 8);
+  for (size_t i = ascii; i < utf16.size(); ++i) {
     uint32_t cp = static_cast<uint16_t>(utf16[i]);
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size()) {
       uint32_t lo = static_cast<uint16_t>(utf16[i + 1]);
