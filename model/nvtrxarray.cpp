@@ -407,8 +407,10 @@ void CNVTRXArray::ToVariant(VARIANT* out) {
     if (SUCCEEDED(SafeArrayCopy(m_array, &copy))) out->parray = copy;
     return;
   }
-  // A wrapped array of strings or integers goes out as VARIANTs.
+  // A wrapped array of strings or integers goes out as VARIANTs; one of
+  // another shape has no table form.
   const UINT dims = SafeArrayGetDim(m_array);
+  if (dims != 1 && dims != 2) return;
   SAFEARRAYBOUND bounds[2];
   for (UINT d = 0; d < dims && d < 2; ++d) {
     bounds[d].lLbound = LowerBound(m_array, d + 1);

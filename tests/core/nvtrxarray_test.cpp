@@ -197,6 +197,21 @@ TEST(CNVTRXArray, WrappedArraysAreReadAndWrittenInPlaceWithinBounds) {
   SafeArrayDestroy(array);
 }
 
+TEST(CNVTRXArray, WrappedArraysOfOtherDimensionsHaveNoTableForm) {
+  SAFEARRAYBOUND bounds[3] = {{2, 0}, {2, 0}, {2, 0}};
+  for (VARTYPE type : {VT_BSTR, VT_I4, VT_VARIANT}) {
+    SAFEARRAY* cube = SafeArrayCreate(type, 3, bounds);
+    CNVTRXArray wrapped(cube, false);
+    EXPECT_EQ(wrapped.GetCount(), 0);
+    EXPECT_EQ(Text(wrapped), "");
+    EXPECT_FALSE(wrapped.SetAt(u"x", 0, 0));
+    TrxVariant out;
+    wrapped.ToVariant(&out);
+    EXPECT_EQ(out.vt, VT_ARRAY | VT_VARIANT);
+    SafeArrayDestroy(cube);
+  }
+}
+
 TEST(CNVTRXArray, FindComparesTheFirstColumn) {
   CNVTRXArray table;
   table.SetAt(u"alpha", 0, 0);
