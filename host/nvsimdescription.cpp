@@ -706,7 +706,7 @@ class CNVSimDescriptionLoader {
         if (code > 32767) Fail(node, OLESTR("attribute code must fit 16 bits"));
         action.code = static_cast<SHORT>(code);
         action.value = Template(node, OLESTR("text"), Optional(node, OLESTR("text"), text) ? text : TrxString());
-        action.status = Status(node, OLESTR("status"), NVSIM_E_REQUEST_FAILED);
+        action.status = Status(node, OLESTR("status"), S_OK);
         break;
       }
       case Kind::Delay:

@@ -31,7 +31,8 @@ struct CNVSimAction {
     Hide,        // the target becomes invisible
     GotoScreen,  // the screen named by value becomes active, with its default view
     GotoView,    // the view named by value becomes current, and its screen active
-    Fail,        // the request fails: code, text (value) and status
+    Fail,        // the request reports an error: code, text (value); and status (S_OK
+                 // unless given: processed, with an error for GetLastErrorCode/Text)
     Delay,       // the request takes `ms` before it returns
     Busy,        // the client stays busy `ms` after the request returned
     Hang,        // the request does not return until the hang is released

@@ -24,6 +24,7 @@ class ServiceThread {
       SetEvent(m_ready.Get());
       WaitForSingleObject(m_pump.Get(), INFINITE);
       HANDLE stop = m_stop.Get();
+      if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return;  // ends without ever pumping
       for (;;) {
         const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0) break;
@@ -35,6 +36,12 @@ class ServiceThread {
   ~ServiceThread() {
     SetEvent(m_pump.Get());
     SetEvent(m_stop.Get());
+    if (m_thread.joinable()) m_thread.join();
+  }
+  // Ends the thread, and its window, before it pumps a single message.
+  void EndWithoutPumping() {
+    SetEvent(m_stop.Get());
+    SetEvent(m_pump.Get());
     m_thread.join();
   }
   void StartPumping() { SetEvent(m_pump.Get()); }
@@ -204,7 +211,8 @@ TEST_F(NVSimAttach, CallsToAWindowThatIsGoneFailInsteadOfWaiting) {
     ServiceThread service;
     gone = service.Window();
     pending = m_app->PostReady(service.Window());
-  }  // the window ends before its thread ever pumped
+    service.EndWithoutPumping();
+  }
   ASSERT_TRUE(pending->Wait(kGenerous));
   EXPECT_EQ(pending->GetResult(), E_ABORT);
   auto late = m_app->PostReady(gone);
