@@ -1,0 +1,161 @@
+// The facade against the simulated client, as the host and a tool use it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "host/nvsimapplication.h"
+#include "host/nvsimcallwindow.h"
+#include "service/nvtrx.h"
+
+namespace {
+
+std::string SamplePath() {
+  for (const char* candidate : {"samples/crm.xml", "../samples/crm.xml", "../../samples/crm.xml"})
+    if (std::filesystem::exists(candidate)) return candidate;
+  return std::string(TRX_SOURCE_DIR) + "/samples/crm.xml";
+}
+
+const OLECHAR kRoot[] = OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>");
+
+class Facade : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_EQ(CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, m_tool.PutVoid()), S_OK);
+    CNVSimLoadError error;
+    m_client = CNVSimApplication::Load(TrxWiden(SamplePath()), error);
+    ASSERT_TRUE(m_client) << TrxNarrow(error.message);
+  }
+  void TearDown() override {
+    m_client.Reset();
+    m_tool.Reset();
+    EXPECT_EQ(CNVCoTRX::Instance(), nullptr) << "the last reference ends the facade";
+    CoUninitialize();
+  }
+
+  struct Reply {
+    HRESULT hr;
+    LONG code;
+    std::string message;
+    TrxVariant value;
+  };
+  Reply Submit(const OLECHAR* ods, const OLECHAR* method, const VARIANT& args = TrxVariant()) {
+    TrxBstr o(ods), m(method), message;
+    Reply reply{};
+    reply.hr = m_tool->Submit(o.Get(), m.Get(), args, &reply.value, message.Put(), &reply.code);
+    reply.message = TrxNarrow(message.View());
+    return reply;
+  }
+
+  TrxComPtr<INVTRXAutomation> m_tool;
+  TrxComPtr<CNVSimApplication> m_client;
+};
+
+TEST_F(Facade, EveryClientGetsTheSameFacadeAndTheHostNamesTheRoot) {
+  TrxComPtr<INVTRX> host;
+  ASSERT_EQ(CNVCoTRX::CreateInstance(nullptr, IID_INVTRX, host.PutVoid()), S_OK);
+  TrxComPtr<INVTRXAutomation> viaHost;
+  ASSERT_EQ(host.As(viaHost), S_OK);
+  EXPECT_EQ(viaHost.Get(), m_tool.Get());
+  TrxComPtr<IUnknown> aggregated;
+  EXPECT_EQ(CNVCoTRX::CreateInstance(reinterpret_cast<IUnknown*>(host.Get()), IID_IUnknown, aggregated.PutVoid()),
+            CLASS_E_NOAGGREGATION);
+
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  TrxBstr ods, message;
+  LONG code = -1;
+  ASSERT_EQ(m_tool->GetRootObject(ods.Put(), message.Put(), &code), S_OK);
+  EXPECT_EQ(code, 0);
+  TrxVariant name;
+  m_client->ReadProperty(u"", u"Name", name);
+  EXPECT_EQ(TrxNarrow(ods.View()),
+            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"" + TrxNarrow(TrxBstrView(name.bstrVal)) + "\"/>");
+  m_client->Unload();
+}
+
+TEST_F(Facade, AClientWithoutTheControlInterfaceCannotAttach) {
+  m_client->SetControlInterface(false);
+  TrxComPtr<INVTRX> host;
+  ASSERT_EQ(m_tool.As(host), S_OK);
+  TrxComPtr<IDispatch> app;
+  ASSERT_EQ(m_client->QueryInterface(IID_IDispatch, app.PutVoid()), S_OK);
+  EXPECT_EQ(host->AttachAppObject(app.Get()), E_FAIL);
+  TrxBstr message;
+  LONG code = 0;
+  m_tool->GetLastError(message.Put(), &code);
+  EXPECT_EQ(code, TRX_E_NO_APPLICATION);
+  EXPECT_EQ(TrxNarrow(message.View()), "Could not find Norvik application object.");
+
+  m_client->SetControlInterface(true);
+  m_client->SetRegistrationStatus(E_ACCESSDENIED);
+  EXPECT_EQ(host->AttachAppObject(app.Get()), E_ACCESSDENIED) << "the host's own refusal comes back";
+}
+
+TEST_F(Facade, GetLastErrorReportsThePreviousCallsError) {
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  Reply failed = Submit(kRoot, OLESTR("SetTimeOut"), TrxVariant::FromI4(9));
+  EXPECT_EQ(failed.code, 1014);
+  TrxBstr message;
+  LONG code = 0;
+  ASSERT_EQ(m_tool->GetLastError(message.Put(), &code), S_OK);
+  EXPECT_EQ(code, 1014);
+  EXPECT_EQ(TrxNarrow(message.View()),
+            "Invalid argument value for method name \"SetTimeOut\" for argument \"NewTimeOutInSecs\". Input value: "
+            "\"9(Expected value >= 10)\".");
+  ASSERT_EQ(m_tool->GetLastError(message.Put(), &code), S_OK);
+  EXPECT_EQ(code, 1014) << "asking twice gives the same answer";
+  m_client->Unload();
+}
+
+TEST_F(Facade, EveryCallLeavesOnlyTheRoot) {
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  const LONG before = CNVTRXAutomation::GetLiveObjectCount();
+  EXPECT_EQ(before, 1);
+  Submit(kRoot, OLESTR("RepositoryName"));
+  Submit(kRoot, OLESTR("GetChildren"));
+  TrxBstr xml, message, ods(kRoot);
+  LONG code = 0;
+  m_tool->GetObjectContents(5, ods.Get(), xml.Put(), message.Put(), &code);
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
+  m_client->Unload();
+}
+
+TEST_F(Facade, AnUnloadedClientIsReportedAndAReadyOneServedAgain) {
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  EXPECT_EQ(Submit(kRoot, OLESTR("GetSessionId")).code, 0);
+  TrxComPtr<INVTRX> host;
+  ASSERT_EQ(m_tool.As(host), S_OK);
+  ASSERT_EQ(host->OnUnload(), S_OK);
+  Reply unloaded = Submit(kRoot, OLESTR("UIName"));
+  EXPECT_EQ(unloaded.code, TRX_E_NO_APPLICATION);
+  EXPECT_EQ(unloaded.message, "Could not find Norvik application object.");
+  TrxComPtr<IDispatch> app;
+  ASSERT_EQ(m_client->QueryInterface(IID_IDispatch, app.PutVoid()), S_OK);
+  ASSERT_EQ(host->OnAppReady(app.Get()), S_OK);
+  EXPECT_EQ(Submit(kRoot, OLESTR("UIName")).code, 0);
+  m_client->Unload();
+}
+
+TEST_F(Facade, HostCallsPostedToTheServiceThreadRunWhileASubmitWaits) {
+  // The service thread owns the window; the client thread posts the
+  // attachment to it while the service thread waits inside a Submit.
+  CNVSimCallWindow window;
+  ASSERT_NE(window.GetHandle(), nullptr);
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  m_client->SetBusyAfterRequest(1500);
+  std::shared_ptr<CNVSimCall> ready;
+  std::thread client([&] {
+    Sleep(300);
+    ready = m_client->PostReady(window.GetHandle());
+  });
+  Reply reply = Submit(kRoot, OLESTR("ProcessKeyboardAccelerator"), TrxVariant::FromString(OLESTR("Ctrl+S")));
+  client.join();
+  EXPECT_EQ(reply.code, 0) << reply.message;
+  ASSERT_TRUE(ready);
+  EXPECT_TRUE(ready->IsDone()) << "the posted call ran during the Submit's idle wait";
+  EXPECT_EQ(ready->GetThreadId(), GetCurrentThreadId());
+  m_client->Unload();
+}
+
+}  // namespace
