@@ -182,7 +182,9 @@ bool PutElement(SAFEARRAY* array, std::vector<LONG>& indices, const TrxJson& jso
     return true;
   }
   if (!ScalarToVariant(json, elementType, element, error)) return false;
-  if (elementType == VT_DISPATCH || elementType == VT_UNKNOWN) return true;  // stays null
+  // Null interface pointers and null strings: the new array holds them already.
+  if (elementType == VT_DISPATCH || elementType == VT_UNKNOWN) return true;
+  if (elementType == VT_BSTR && !element.bstrVal) return true;
   void* slot = elementType == VT_BSTR ? static_cast<void*>(element.bstrVal) : static_cast<void*>(&element.llVal);
   if (FAILED(SafeArrayPutElement(array, indices.data(), slot))) {
     error = "cannot store element";

@@ -1,0 +1,41 @@
+// Test support for the trx program: the bridge on a session of its own,
+// driven line by line as `trx serve` drives it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/trxbridge.h"
+
+// A file of the repository (the sample client, for one).
+std::string TrxRepositoryFile(const std::string& relative);
+// The bundled sample client.
+inline std::string TrxSampleFile() { return TrxRepositoryFile("samples/crm.xml"); }
+// Writes a file in the temporary folder and gives its path.
+std::string TrxWriteTempFile(const std::string& name, const std::string& text);
+
+// The application's descriptor as a tool writes it.
+inline constexpr char kTrxRootOds[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
+
+class TrxBridgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Open(TrxSampleFile()); }
+  void TearDown() override { Close(); }
+
+  void Open(const std::string& appFile, bool detached = false);
+  void Close();
+
+  // All lines one request line gives, parsed.
+  std::vector<TrxJson> Lines(const std::string& line);
+  // The one reply to a request (a test failure when more lines come).
+  TrxJson Call(const TrxJson& request);
+  // Submit on the application (or on `ods`); `args` left out when discarded.
+  TrxJson Submit(const std::string& method, const TrxJson& args = TrxJson(TrxJson::value_t::discarded),
+                 const std::string& ods = kTrxRootOds);
+
+  std::unique_ptr<TrxSession> m_session;
+  std::unique_ptr<TrxBridge> m_bridge;
+};

@@ -1,0 +1,189 @@
+// VARIANTs as JSON: every type the bridge carries, in and back out.
+#include <gtest/gtest.h>
+
+#include "cli/trxjsonvariant.h"
+
+namespace {
+
+TrxVariant FromJson(const char* text, TrxVariantStore& store) {
+  TrxVariant value;
+  std::string error;
+  EXPECT_TRUE(TrxJsonToVariant(TrxJson::parse(text), value, store, error)) << text << ": " << error;
+  return value;
+}
+
+// Structured JSON goes in and comes back out unchanged.
+TEST(JsonVariantTest, StructuredValuesRoundTrip) {
+  const char* const cases[] = {
+      R"({"vt":0})",
+      R"({"vt":1})",
+      R"({"vt":2,"value":-32768})",
+      R"({"vt":3,"value":2147483647})",
+      R"({"vt":3,"value":-2147483648})",
+      R"({"vt":4,"value":1.5})",
+      R"({"vt":5,"value":-0.25})",
+      R"({"vt":6,"value":12.3456})",
+      R"({"vt":7,"value":45000.5})",
+      R"({"vt":8,"value":"Acme"})",
+      R"({"vt":8,"value":""})",
+      R"({"vt":8,"value":null})",
+      R"({"vt":8,"value":"a\"b\\c\n\u00e9\u20ac\ud83d\ude00"})",
+      R"({"vt":9,"value":null})",
+      R"({"vt":10,"value":-2147352572})",
+      R"({"vt":11,"value":true})",
+      R"({"vt":11,"value":false})",
+      R"({"vt":13,"value":null})",
+      R"({"vt":16,"value":-128})",
+      R"({"vt":17,"value":255})",
+      R"({"vt":18,"value":65535})",
+      R"({"vt":19,"value":4294967295})",
+      R"({"vt":20,"value":-9223372036854775808})",
+      R"({"vt":21,"value":18446744073709551615})",
+      R"({"vt":22,"value":-5})",
+      R"({"vt":23,"value":5})",
+      R"({"vt":8204,"value":[]})",
+      R"({"vt":8204,"value":null})",
+      R"({"vt":8204,"value":[{"vt":8,"value":"a"},{"vt":3,"value":1},{"vt":0},{"vt":11,"value":true}]})",
+      R"({"vt":8204,"value":[[{"vt":8,"value":"a"},{"vt":8,"value":"b"}],[{"vt":3,"value":1},{"vt":1}]]})",
+      R"({"vt":8204,"value":[{"vt":8204,"value":[{"vt":3,"value":1}]}]})",
+      R"({"vt":8200,"value":["x",null,""]})",
+      R"({"vt":8200,"value":[["a","b","c"],["d","e","f"]]})",
+      R"({"vt":8195,"value":[1,-2,3]})",
+      R"({"vt":8195,"value":[[1],[2]]})",
+      R"({"vt":8194,"value":[1,2]})",
+      R"({"vt":8197,"value":[0.5]})",
+      R"({"vt":8203,"value":[true,false]})",
+      R"({"vt":8209,"value":[0,255]})",
+      R"({"vt":8204,"value":[[[{"vt":3,"value":1}],[{"vt":3,"value":2}]],[[{"vt":3,"value":3}],[{"vt":3,"value":4}]]]})",
+  };
+  for (const char* text : cases) {
+    TrxVariantStore store;
+    const TrxVariant value = FromJson(text, store);
+    EXPECT_EQ(TrxVariantToJson(value), TrxJson::parse(text)) << text;
+  }
+}
+
+// A reference carries the flag, and the value it points to.
+TEST(JsonVariantTest, ReferencesPointAtTheirValue) {
+  struct Case {
+    const char* in;
+    VARTYPE vt;
+  };
+  const Case cases[] = {
+      {R"({"vt":16387,"value":7})", VT_BYREF | VT_I4},
+      {R"({"vt":16392,"value":"s"})", VT_BYREF | VT_BSTR},
+      {R"({"vt":16395,"value":true})", VT_BYREF | VT_BOOL},
+      {R"({"vt":16396,"value":{"vt":8,"value":"inner"}})", VT_BYREF | VT_VARIANT},
+      {R"({"vt":16396,"value":"bare"})", VT_BYREF | VT_VARIANT},
+      {R"({"vt":24588,"value":[{"vt":3,"value":1}]})", VT_BYREF | VT_ARRAY | VT_VARIANT},
+  };
+  for (const Case& c : cases) {
+    TrxVariantStore store;
+    const TrxVariant value = FromJson(c.in, store);
+    EXPECT_EQ(value.vt, c.vt) << c.in;
+    TrxVariant plain;
+    ASSERT_EQ(VariantCopyInd(&plain, &value), S_OK) << c.in;
+    const TrxJson out = TrxVariantToJson(value);
+    EXPECT_EQ(out["vt"], c.vt) << c.in;
+    if ((c.vt & ~VT_BYREF) == VT_VARIANT)
+      EXPECT_EQ(out["value"], TrxVariantToJson(plain)) << c.in;
+    else
+      EXPECT_EQ(out["value"], TrxVariantToJson(plain)["value"]) << c.in;
+  }
+  TrxVariantStore store;
+  const TrxVariant reference = FromJson(R"({"vt":16396,"value":{"vt":8,"value":"inner"}})", store);
+  ASSERT_NE(reference.pvarVal, nullptr);
+  EXPECT_EQ(reference.pvarVal->vt, VT_BSTR);
+  EXPECT_EQ(TrxBstrView(reference.pvarVal->bstrVal), TrxView(OLESTR("inner")));
+}
+
+// Bare JSON where a VARIANT is expected.
+TEST(JsonVariantTest, BareValuesTakeTheirNaturalType) {
+  struct Case {
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      {R"("text")", R"({"vt":8,"value":"text"})"},
+      {R"("")", R"({"vt":8,"value":""})"},
+      {"42", R"({"vt":3,"value":42})"},
+      {"-2147483648", R"({"vt":3,"value":-2147483648})"},
+      {"2.5", R"({"vt":5,"value":2.5})"},
+      {"true", R"({"vt":11,"value":true})"},
+      {"null", R"({"vt":1})"},
+      {"[]", R"({"vt":8204,"value":[]})"},
+      {R"(["a",1,false,null])",
+       R"({"vt":8204,"value":[{"vt":8,"value":"a"},{"vt":3,"value":1},{"vt":11,"value":false},{"vt":1}]})"},
+      // An array inside a bare array is an element of its own, not a dimension.
+      {R"([["a"],2])", R"({"vt":8204,"value":[{"vt":8204,"value":[{"vt":8,"value":"a"}]},{"vt":3,"value":2}]})"},
+      // Structured elements may stand in a bare array.
+      {R"([{"vt":2,"value":3}])", R"({"vt":8204,"value":[{"vt":2,"value":3}]})"},
+  };
+  for (const Case& c : cases) {
+    TrxVariantStore store;
+    EXPECT_EQ(TrxVariantToJson(FromJson(c.in, store)), TrxJson::parse(c.out)) << c.in;
+  }
+}
+
+TEST(JsonVariantTest, RefusesWhatCannotBeAVariant) {
+  const char* const cases[] = {
+      R"({})",
+      R"({"value":1})",
+      R"({"vt":"3","value":1})",
+      R"({"vt":-1})",
+      R"({"vt":65536})",
+      R"({"vt":3})",
+      R"({"vt":3,"value":"1"})",
+      R"({"vt":3,"value":1.5})",
+      R"({"vt":3,"value":2147483648})",
+      R"({"vt":2,"value":32768})",
+      R"({"vt":17,"value":-1})",
+      R"({"vt":19,"value":-1})",
+      R"({"vt":21,"value":-1})",
+      R"({"vt":0,"value":1})",
+      R"({"vt":1,"value":"x"})",
+      R"({"vt":8,"value":5})",
+      R"({"vt":11,"value":1})",
+      R"({"vt":5,"value":"1.5"})",
+      R"({"vt":9,"value":"object"})",
+      R"({"vt":12,"value":1})",
+      R"({"vt":14,"value":1})",
+      R"({"vt":36,"value":1})",
+      R"({"vt":3,"value":1,"extra":true})",
+      R"({"vt":8204,"value":"x"})",
+      R"({"vt":8204,"value":[[1,2],[3]]})",
+      R"({"vt":8204,"value":[[1],2]})",
+      R"({"vt":8204,"value":[1,[2]]})",
+      R"({"vt":8195,"value":["a"]})",
+      R"({"vt":8206,"value":[1]})",
+      R"({"vt":8192,"value":[]})",
+      R"({"vt":16384,"value":1})",
+      R"({"vt":16385})",
+      R"({"vt":16396,"value":{"vt":3}})",
+      R"([{"vt":3,"value":"x"}])",
+      "4294967296",
+      "-2147483649",
+  };
+  for (const char* text : cases) {
+    TrxVariantStore store;
+    TrxVariant value;
+    std::string error;
+    EXPECT_FALSE(TrxJsonToVariant(TrxJson::parse(text), value, store, error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+// Arrays whose bounds do not start at 0 come out in index order.
+TEST(JsonVariantTest, ArraysWithOtherLowerBoundsComeOutInOrder) {
+  SAFEARRAYBOUND bounds[2] = {{2, 5}, {1, -3}};
+  TrxVariant value = TrxVariant::FromArray(SafeArrayCreate(VT_I4, 2, bounds), VT_I4);
+  LONG at[2] = {5, -3};
+  LONG number = 10;
+  SafeArrayPutElement(value.parray, at, &number);
+  at[0] = 6;
+  number = 20;
+  SafeArrayPutElement(value.parray, at, &number);
+  EXPECT_EQ(TrxVariantToJson(value), TrxJson::parse(R"({"vt":8195,"value":[[10],[20]]})"));
+}
+
+}  // namespace
