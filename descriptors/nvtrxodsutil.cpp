@@ -7,6 +7,20 @@ namespace {
 
 const OLECHAR kTooManyChildren[] = OLESTR("Too many child elements to the <Obj> node");
 
+// Equality without regard to case with one of the descriptor's (ASCII)
+// names; the platform's comparison decides for text beyond ASCII.
+bool EqualsNoCase(TrxStringView text, TrxStringView name) {
+  if (text.size() != name.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const OLECHAR c = text[i];
+    if (c >= 0x80) return TrxEqualsNoCase(text, name);
+    const OLECHAR lower = c >= 'A' && c <= 'Z' ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
+    const OLECHAR n = name[i];
+    if (lower != (n >= 'A' && n <= 'Z' ? static_cast<OLECHAR>(n - 'A' + 'a') : n)) return false;
+  }
+  return true;
+}
+
 LONG AttributeValue(const CNVTRXXmlNode& node, LONG index, TrxString& text) {
   text.clear();
   if (!node.GetAttributeValue(index, text)) text.clear();
@@ -49,6 +63,7 @@ LONG ValidateODS(const CNVTRXXmlNode& node, bool& valid) {
   // outcome is the outcome of the whole; a loop rather than recursion, so
   // that a deeply nested text cannot exhaust the stack.
   CNVTRXXmlNode current = node;
+  TrxString first, second;
   for (;;) {
     valid = false;
     if (!current) {
@@ -56,7 +71,7 @@ LONG ValidateODS(const CNVTRXXmlNode& node, bool& valid) {
       return TRX_BAD_ODS;
     }
     const TrxString name = current.GetName();
-    if (!TrxEqualsNoCase(name, kTRXODSElementName)) {
+    if (!EqualsNoCase(name, kTRXODSElementName)) {
       TRX_LOG(TRXLOG_TRXERR).ReportError(TRX_BAD_ODS, OLESTR("Invalid node name encountered: \"%s\""), name);
       return TRX_BAD_ODS;
     }
@@ -65,10 +80,9 @@ LONG ValidateODS(const CNVTRXXmlNode& node, bool& valid) {
                                          OLESTR("Missing required ODS attribute \"ClassName\" or \"Repository\""));
       return TRX_BAD_ODS;
     }
-    TrxString first, second;
     if (!current.GetAttributeName(0, first) || !current.GetAttributeName(1, second)) return TRX_BAD_ODS;
     // The order matters: the two names swapped do not match.
-    valid = TrxEqualsNoCase(first, kTRXODSClassNameAttribute) && TrxEqualsNoCase(second, kTRXODSRepositoryNameAttribute);
+    valid = EqualsNoCase(first, kTRXODSClassNameAttribute) && EqualsNoCase(second, kTRXODSRepositoryNameAttribute);
     if (!valid) return TRX_BAD_ODS;
 
     CNVTRXXmlNode child = current.GetFirstChild();

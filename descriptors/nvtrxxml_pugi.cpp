@@ -70,8 +70,31 @@ constexpr unsigned kParseOptions = (pugi::parse_default | pugi::parse_declaratio
                                     pugi::parse_pi | pugi::parse_doctype | pugi::parse_fragment) &
                                    ~pugi::parse_escapes;
 
-std::string Narrow(TrxStringView text) { return TrxNarrow(text); }
-TrxString Widen(const char* text) { return text ? TrxWiden(text) : TrxString(); }
+// UTF-16 to UTF-8 and back; plain ASCII, the common case, is copied unit
+// by unit.
+std::string Narrow(TrxStringView text) {
+  if (!std::all_of(text.begin(), text.end(), [](OLECHAR c) { return c < 0x80; })) return TrxNarrow(text);
+  return std::string(text.begin(), text.end());
+}
+TrxString Widen(std::string_view text) {
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return TrxWiden(text);
+  }
+  return TrxString(text.begin(), text.end());
+}
+TrxString Widen(const char* text) { return text ? Widen(std::string_view(text)) : TrxString(); }
+
+// Widens into `out`, reusing its storage: plain ASCII is copied as it is.
+void WidenInto(const char* text, TrxString& out) {
+  size_t n = 0;
+  while (text[n] && static_cast<unsigned char>(text[n]) < 0x80) ++n;
+  if (text[n]) {
+    out = TrxWiden(text);
+    return;
+  }
+  out.resize(n);
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<OLECHAR>(text[i]);
+}
 
 bool IsTopLevel(pugi::xml_node node) { return node.parent() && node.parent().type() == pugi::node_document; }
 
@@ -257,12 +280,12 @@ class WellFormednessCheck {
           n = child;
           continue;
         }
-        LeaveElement();
+        LeaveElement(n);
       }
       while (!n.next_sibling()) {
         n = n.parent();
         if (n == document) return true;
-        LeaveElement();
+        LeaveElement(n);
       }
       n = n.next_sibling();
     }
@@ -328,7 +351,6 @@ class WellFormednessCheck {
   }
 
   bool VisitElement(pugi::xml_node element) {
-    m_marks.push_back(m_prefixes.size());
     const std::string_view name = element.name();
     if (!IsQName(name)) return false;
     size_t count = 0;
@@ -341,7 +363,7 @@ class WellFormednessCheck {
       if (PrefixOf(attributeName) == "xmlns") {
         // A prefix is declared with a name; it cannot be undeclared.
         if (*a.value() == '\0') return false;
-        m_prefixes.push_back(attributeName.substr(6));
+        m_prefixes.push_back({attributeName.substr(6), element.internal_object()});
       }
       ++count;
     }
@@ -353,20 +375,28 @@ class WellFormednessCheck {
     return true;
   }
 
-  void LeaveElement() {
-    if (m_marks.empty()) return;
-    m_prefixes.resize(m_marks.back());
-    m_marks.pop_back();
+  // The prefixes an element declared go out of scope with it.
+  void LeaveElement(pugi::xml_node element) {
+    while (!m_prefixes.empty() && m_prefixes.back().element == element.internal_object()) m_prefixes.pop_back();
   }
 
   bool IsDeclaredPrefix(std::string_view prefix, bool attribute) const {
     if (prefix.empty() || prefix == "xml") return true;
     if (prefix == "xmlns") return attribute;
-    return std::find(m_prefixes.rbegin(), m_prefixes.rend(), prefix) != m_prefixes.rend();
+    return std::any_of(m_prefixes.rbegin(), m_prefixes.rend(),
+                       [&](const Prefix& declared) { return declared.prefix == prefix; });
   }
 
   static bool HasDuplicateAttribute(pugi::xml_node element, size_t count) {
     if (count < 2) return false;
+    if (count <= 8) {
+      for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
+          if (std::strcmp(a.name(), b.name()) == 0) return true;
+        }
+      }
+      return false;
+    }
     std::vector<std::string_view> names;
     names.reserve(count);
     for (pugi::xml_attribute a : element.attributes()) names.emplace_back(a.name());
@@ -383,8 +413,11 @@ class WellFormednessCheck {
   }
 
   bool m_startsWithDeclaration;
-  std::vector<std::string_view> m_prefixes;  // declared namespace prefixes, innermost last
-  std::vector<size_t> m_marks;               // m_prefixes' size when each open element started
+  struct Prefix {
+    std::string_view prefix;
+    const pugi::xml_node_struct* element;  // the element that declared it
+  };
+  std::vector<Prefix> m_prefixes;  // declared namespace prefixes in scope, innermost last
   std::string m_scratch;
 };
 
@@ -398,9 +431,15 @@ void AppendCharacterReference(std::string& out, unsigned char c) {
 }
 
 void AppendAttributeText(std::string& out, const char* text) {
-  for (const char* p = text; *p; ++p) {
+  const char* run = text;  // start of the characters not yet written
+  for (const char* p = text;; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
+    if (c >= 0x20 && c != '&' && c != '<' && c != '>' && c != '"') continue;
+    out.append(run, p);
+    run = p + 1;
     switch (c) {
+      case 0:
+        return;
       case '&':
         out += "&amp;";
         break;
@@ -414,11 +453,7 @@ void AppendAttributeText(std::string& out, const char* text) {
         out += "&quot;";
         break;
       default:
-        if (c < 0x20) {
-          AppendCharacterReference(out, c);
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
+        AppendCharacterReference(out, c);
     }
   }
 }
@@ -674,7 +709,7 @@ bool CNVTRXXmlNode::GetAttributeName(LONG index, TrxString& name) const {
   if (!m_node || m_attribute) return false;
   const pugi::xml_attribute a = AttributeAt(Access::Node(*this), index);
   if (!a) return false;
-  name = Widen(a.name());
+  WidenInto(a.name(), name);
   return true;
 }
 
@@ -682,7 +717,7 @@ bool CNVTRXXmlNode::GetAttributeValue(LONG index, TrxString& value) const {
   if (!m_node || m_attribute) return false;
   const pugi::xml_attribute a = AttributeAt(Access::Node(*this), index);
   if (!a) return false;
-  value = Widen(a.value());
+  WidenInto(a.value(), value);
   return true;
 }
 
@@ -690,7 +725,7 @@ bool CNVTRXXmlNode::GetAttribute(TrxStringView name, TrxString& value) const {
   if (!m_node || m_attribute || name.find(OLECHAR(0)) != TrxStringView::npos) return false;
   const pugi::xml_attribute a = Access::Node(*this).attribute(Narrow(name).c_str());
   if (!a) return false;
-  value = Widen(a.value());
+  WidenInto(a.value(), value);
   return true;
 }
 
@@ -847,13 +882,14 @@ bool CNVTRXXmlNode::SelectNodes(TrxStringView xpath, std::vector<CNVTRXXmlNode>&
 TrxString CNVTRXXmlNode::GetXml() const {
   if (!m_node) return TrxString();
   std::string out;
+  out.reserve(256);
   if (m_attribute) {
     const pugi::xml_attribute a = Access::Attribute(*this);
     out += a.name();
     out += "=\"";
     AppendAttributeText(out, a.value());
     out.push_back('"');
-    return TrxWiden(out);
+    return Widen(out);
   }
   const pugi::xml_node n = Access::Node(*this);
   if (n.type() == pugi::node_document) {
@@ -865,7 +901,7 @@ TrxString CNVTRXXmlNode::GetXml() const {
   } else {
     WriteTree(out, n);
   }
-  return TrxWiden(out);
+  return Widen(out);
 }
 
 CNVTRXXmlDocument CNVTRXXmlNode::GetOwnerDocument() const {
@@ -880,8 +916,14 @@ CNVTRXXmlDocument::CNVTRXXmlDocument(std::shared_ptr<CNVTRXXmlDocumentState> sta
 CNVTRXXmlDocument::~CNVTRXXmlDocument() = default;
 
 bool CNVTRXXmlDocument::LoadXml(TrxStringView text) {
-  // A fresh state: handles into the former content keep theirs.
-  m_state = std::make_shared<CNVTRXXmlDocumentState>();
+  // Nodes of the former content keep it: unless nothing else refers to
+  // it, the content goes to a new state.
+  if (m_state.use_count() == 1) {
+    m_state->doc.reset();
+    m_state->orphans.clear();
+  } else {
+    m_state = std::make_shared<CNVTRXXmlDocumentState>();
+  }
   if (!text.empty() && static_cast<uint16_t>(text.front()) == 0xFEFF) text.remove_prefix(1);
   if (!HasOnlyXmlCharacters(text)) return false;
   CNVTRXXmlDocumentState& state = *m_state;
@@ -890,7 +932,8 @@ bool CNVTRXXmlDocument::LoadXml(TrxStringView text) {
   const pugi::xml_parse_result parsed =
       state.doc.load_buffer_inplace(state.buffer.data(), state.buffer.size(), kParseOptions, pugi::encoding_utf8);
   if (parsed && WellFormednessCheck(startsWithDeclaration).Run(state.doc)) return true;
-  m_state = std::make_shared<CNVTRXXmlDocumentState>();
+  state.doc.reset();
+  state.buffer.clear();
   return false;
 }
 
