@@ -190,13 +190,16 @@ HRESULT CNVSimApplication::Attach(IUnknown* service) {
   if (FAILED(status)) return status;
   {
     TrxLock lock(m_lock);
-    m_attached = trx;
     UpdateIdleLocked();
   }
   IDispatch* self = static_cast<IDispatch*>(this);
   status = trx->AttachAppObject(self);
   LogControl(OLESTR("AttachAppObject") + StatusSuffix(status));
   if (FAILED(status)) return status;
+  {
+    TrxLock lock(m_lock);
+    m_attached = trx;
+  }
   status = trx->OnAppReady(self);
   LogControl(OLESTR("OnAppReady") + StatusSuffix(status));
   return status;

@@ -82,8 +82,9 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
 
   // ---- the service connection, on the calling thread ----
   // Asks `service` for INVTRX, then AttachAppObject(this application as
-  // IDispatch) and, when that succeeded, OnAppReady. The idle signal is
-  // set first. Returns the first failure, else OnAppReady's status.
+  // IDispatch) and, when that succeeded, OnAppReady; the client keeps the
+  // service until Unload (the two hold each other until then). The idle
+  // signal is set first. Returns the first failure, else OnAppReady's status.
   HRESULT Attach(IUnknown* service);
   // OnAppReady again (a new page of the same client).
   HRESULT Ready();

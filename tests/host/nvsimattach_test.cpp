@@ -84,7 +84,7 @@ TEST_F(NVSimAttach, AttachingCallsAttachAppObjectThenOnAppReadyWithTheApplicatio
   TrxComPtr<IDispatch> expected;
   ASSERT_EQ(m_app->QueryInterface(IID_IDispatch, expected.PutVoid()), S_OK);
   for (const auto& call : calls) {
-    EXPECT_EQ(call.application.Get(), expected.Get()) << call.method << " gets the application as IDispatch";
+    EXPECT_EQ(call.application, expected.Get()) << call.method << " gets the application as IDispatch";
     EXPECT_EQ(call.thread, GetCurrentThreadId()) << call.method;
   }
   EXPECT_TRUE(m_app->GetRegisteredService()) << "the service registered itself while attaching";
@@ -134,7 +134,7 @@ TEST_F(NVSimAttach, UserActionsAreReportedOnlyWhileTheRecorderIsOn) {
   EXPECT_EQ(event.method, "FireRecorderEvent");
   EXPECT_EQ(event.eventId, REQID_SETVALUE);
   EXPECT_EQ(event.objectType, OBJTYPE_CONTROL);
-  EXPECT_EQ(event.object.Get(), static_cast<INVAutomation*>(m_app->FindObject(action.object)));
+  EXPECT_EQ(event.object, static_cast<INVAutomation*>(m_app->FindObject(action.object)));
   EXPECT_EQ(event.arguments,
             (std::vector<std::pair<std::string, std::string>>{{"0", "Acme Group"}, {"Source", "keyboard"}}));
 

@@ -147,19 +147,19 @@ TEST_F(NVSimFaults, PropertyReadsCanFail) {
   EXPECT_FALSE(m_app->FailProperty(u"No/Such/Object", u"Value", E_FAIL));
   TrxVariant value;
   TrxBstr name(u"Value");
-  EXPECT_EQ(m_field->GetProperty(name.Get(), nullptr, 0, &value), E_ACCESSDENIED);
+  EXPECT_EQ(m_field->GetProperty(name.Get(), nullptr, 0, value.Put()), E_ACCESSDENIED);
   EXPECT_EQ(value.vt, VT_EMPTY);
   TrxBstr session(u"SessionID");
-  EXPECT_EQ(m_app->GetProperty(session.Get(), nullptr, 0, &value), E_FAIL);
+  EXPECT_EQ(m_app->GetProperty(session.Get(), nullptr, 0, value.Put()), E_FAIL);
   TrxBstr type(u"Type");
-  EXPECT_EQ(m_field->GetProperty(type.Get(), nullptr, 0, &value), S_OK) << "other properties still read";
+  EXPECT_EQ(m_field->GetProperty(type.Get(), nullptr, 0, value.Put()), S_OK) << "other properties still read";
   m_app->ClearPropertyFailures();
-  EXPECT_EQ(m_field->GetProperty(name.Get(), nullptr, 0, &value), S_OK);
+  EXPECT_EQ(m_field->GetProperty(name.Get(), nullptr, 0, value.Put()), S_OK);
 
   auto app = NVSimFromText("<application name=\"A\"><property name=\"Broken\" fail=\"0x80004005\"/></application>");
   ASSERT_TRUE(app);
   TrxBstr broken(u"Broken");
-  EXPECT_EQ(app->GetProperty(broken.Get(), nullptr, 0, &value), E_FAIL) << "a description can make a read fail";
+  EXPECT_EQ(app->GetProperty(broken.Get(), nullptr, 0, value.Put()), E_FAIL) << "a description can make a read fail";
 }
 
 TEST_F(NVSimFaults, RegistrationCanBeRefusedAndTheControlInterfaceWithheld) {

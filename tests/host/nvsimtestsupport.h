@@ -38,9 +38,11 @@ class NVSimFakeService final : public INVTRX {
     DWORD thread = 0;
     LONG eventId = 0;
     LONG objectType = 0;
-    TrxComPtr<INVAutomation> object;
+    // Kept for comparison only, without a reference, so that the client and
+    // this stand-in do not keep each other alive.
+    INVAutomation* object = nullptr;
     std::vector<std::pair<std::string, std::string>> arguments;
-    TrxComPtr<IDispatch> application;
+    IDispatch* application = nullptr;
   };
 
   static TrxComPtr<NVSimFakeService> Create();
