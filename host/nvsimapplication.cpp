@@ -643,8 +643,8 @@ bool CNVSimApplication::LivePropertyLocked(const CNVSimObject& object, TrxString
   if (index == m_description->GetScreenBar()) {
     const auto& screens = m_description->GetScreens();
     if (name == OLESTR("SelectedTab")) {
-      value = CNVSimValue::FromString(m_activeScreen < 0 ? TrxString()
-                                                         : screens[static_cast<size_t>(m_activeScreen)].name);
+      value =
+          CNVSimValue::FromString(m_activeScreen < 0 ? TrxString() : screens[static_cast<size_t>(m_activeScreen)].name);
       return true;
     }
     if (name == OLESTR("SelectedLink")) {
@@ -690,8 +690,8 @@ HRESULT CNVSimApplication::ReadPropertyLocked(CNVSimObject& object, TrxStringVie
   return m_description->FailsUnknownProperties() ? NVSIM_E_NO_PROPERTY : S_OK;
 }
 
-HRESULT CNVSimApplication::ObjectProperty(const CNVSimObject& object, TrxStringView name, VARIANT* aux,
-                                          SHORT auxCount, VARIANT* value) {
+HRESULT CNVSimApplication::ObjectProperty(const CNVSimObject& object, TrxStringView name, VARIANT* aux, SHORT auxCount,
+                                          VARIANT* value) {
   VariantInit(value);
   std::vector<TrxString> key;
   if (aux && auxCount > 0) {
@@ -849,7 +849,8 @@ LONG CNVSimApplication::ResolveTargetLocked(const CNVSimObject& object, const CN
     current = found;
     if (current < 0) break;
   }
-  if (current < 0) error = OLESTR("the target ") + target.source + OLESTR(" names no object from ") + Def(object.GetIndex()).name;
+  if (current < 0)
+    error = OLESTR("the target ") + target.source + OLESTR(" names no object from ") + Def(object.GetIndex()).name;
   return current;
 }
 
@@ -930,7 +931,8 @@ CNVSimApplication::Failure CNVSimApplication::ApplyRuleLocked(CNVSimObject& obje
           added.keyed = action.keyed;
           CNVSimValue::Kind kind = action.typed ? action.type : CNVSimValue::Kind::String;
           if (action.kind == Kind::Append || action.kind == Kind::Remove)
-            kind = action.typed && CNVSimValue::EmptyOf(action.type).IsList() ? action.type : CNVSimValue::Kind::Strings;
+            kind =
+                action.typed && CNVSimValue::EmptyOf(action.type).IsList() ? action.type : CNVSimValue::Kind::Strings;
           if (action.kind == Kind::Increment) kind = CNVSimValue::Kind::Int;
           added.value = CNVSimValue::EmptyOf(kind);
           target.m_properties.push_back(std::move(added));

@@ -29,12 +29,12 @@
 // One request the client received.
 struct CNVSimRequestRecord {
   LONG requestId = 0;
-  TrxString object;              // the object's path ("" for the application)
+  TrxString object;  // the object's path ("" for the application)
   LONG objectType = 0;
   std::vector<TrxString> arguments;  // the parameter's elements as text
-  TrxString argumentText;        // the parameter as the service writes it: "(a,b)"
-  TrxString operationId;         // the operation id set when it arrived
-  DWORD threadId = 0;            // the thread that called HandleAutoRequest
+  TrxString argumentText;            // the parameter as the service writes it: "(a,b)"
+  TrxString operationId;             // the operation id set when it arrived
+  DWORD threadId = 0;                // the thread that called HandleAutoRequest
   bool finished = false;
   HRESULT status = S_OK;
   SHORT errorCode = 0;
@@ -44,11 +44,11 @@ struct CNVSimRequestRecord {
 // A user action on the client, reported to the service while its recorder
 // is on.
 struct CNVSimUserAction {
-  TrxString object;   // path or "#id"
-  LONG eventId = 0;   // an AUTO_REQID value
+  TrxString object;                                        // path or "#id"
+  LONG eventId = 0;                                        // an AUTO_REQID value
   std::vector<std::pair<TrxString, TrxString>> arguments;  // name, value
-  LONG objectType = -1;    // the type reported; -1: the object's own
-  bool applyRules = true;  // the client's state changes as the rules say
+  LONG objectType = -1;                                    // the type reported; -1: the object's own
+  bool applyRules = true;                                  // the client's state changes as the rules say
 };
 
 class CNVSimApplication final : public CNVSimObject, public IDispatch, public INVAppControl {
@@ -182,8 +182,7 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   HRESULT ObjectParent(const CNVSimObject& object, INVAutomation** parent);
   HRESULT ObjectChild(const CNVSimObject& object, AUTO_OBJECTTYPE type, TrxStringView name, INVAutomation** child);
   HRESULT ObjectChildNames(const CNVSimObject& object, AUTO_OBJECTTYPE type, VARIANT* names);
-  HRESULT ObjectProperty(const CNVSimObject& object, TrxStringView name, VARIANT* aux, SHORT auxCount,
-                         VARIANT* value);
+  HRESULT ObjectProperty(const CNVSimObject& object, TrxStringView name, VARIANT* aux, SHORT auxCount, VARIANT* value);
   HRESULT ObjectAllProperties(const CNVSimObject& object, VARIANT* properties);
   HRESULT ObjectRequest(CNVSimObject& object, LONG request, const VARIANT& parameter, VARIANT* result);
   HRESULT LastErrorCode(SHORT* code);

@@ -23,6 +23,8 @@ void CNVSimCall::Complete(HRESULT status) {
   SetEvent(m_done.Get());
 }
 
-bool CNVSimCall::Wait(DWORD milliseconds) const { return WaitForSingleObject(m_done.Get(), milliseconds) == WAIT_OBJECT_0; }
+bool CNVSimCall::Wait(DWORD milliseconds) const {
+  return WaitForSingleObject(m_done.Get(), milliseconds) == WAIT_OBJECT_0;
+}
 
 bool CNVSimCall::IsDone() const { return Wait(0); }

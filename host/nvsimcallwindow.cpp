@@ -130,4 +130,3 @@ void CNVSimCallWindow::PumpMessages() {
     DispatchMessageW(&message);
   }
 }
-

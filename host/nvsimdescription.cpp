@@ -1,7 +1,6 @@
 #include "host/nvsimdescription.h"
 
 #include <algorithm>
-#include <functional>
 #include <initializer_list>
 #include <set>
 #include <tuple>
@@ -137,8 +136,8 @@ TrxString Quoted(TrxStringView text) { return OLESTR("\"") + TrxString(text) + O
 
 bool ReadWholeFile(TrxStringView path, std::vector<unsigned char>& bytes, DWORD& error) {
   const TrxString name(path);
-  TrxHandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  TrxHandle file(
+      CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     error = GetLastError();
     return false;
@@ -159,8 +158,7 @@ bool ReadWholeFile(TrxStringView path, std::vector<unsigned char>& bytes, DWORD&
 TrxString DecodeText(const std::vector<unsigned char>& bytes) {
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
     TrxString text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-      text += static_cast<OLECHAR>(bytes[i] | (bytes[i + 1] << 8));
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += static_cast<OLECHAR>(bytes[i] | (bytes[i + 1] << 8));
     return text;
   }
   size_t start = 0;
@@ -297,9 +295,9 @@ class CNVSimDescriptionLoader {
 
   // ---- application, screens, objects ----
   void LoadApplication(const CNVTRXXmlNode& node) {
-    CheckAttributes(node, {OLESTR("name"), OLESTR("displayName"), OLESTR("sessionId"), OLESTR("htmlId"),
-                           OLESTR("startScreen"), OLESTR("unknownProperties"), OLESTR("controlInterface"),
-                           OLESTR("registerStatus")});
+    CheckAttributes(
+        node, {OLESTR("name"), OLESTR("displayName"), OLESTR("sessionId"), OLESTR("htmlId"), OLESTR("startScreen"),
+               OLESTR("unknownProperties"), OLESTR("controlInterface"), OLESTR("registerStatus")});
     CNVSimObjectDef app;
     app.index = 0;
     app.type = OBJTYPE_APPLICATION;
@@ -309,7 +307,8 @@ class CNVSimDescriptionLoader {
     m_d.m_paths.emplace(TrxString(), 0);
     ShorthandProperties(node, 0);
     TrxString text;
-    if (Optional(node, OLESTR("sessionId"), text)) AddProperty(node, 0, OLESTR("SessionID"), CNVSimValue::FromString(text));
+    if (Optional(node, OLESTR("sessionId"), text))
+      AddProperty(node, 0, OLESTR("SessionID"), CNVSimValue::FromString(text));
     if (Optional(node, OLESTR("unknownProperties"), text)) {
       if (text == OLESTR("fail")) {
         m_d.m_failUnknownProperties = true;
@@ -409,8 +408,7 @@ class CNVSimDescriptionLoader {
     const LONG index = static_cast<LONG>(m_d.m_screens.size());
     m_d.m_screens.push_back(std::move(screen));
     for (const CNVTRXXmlNode& child : Elements(node)) {
-      if (child.GetName() != OLESTR("object"))
-        Fail(child, OLESTR("only <object> elements belong inside <screen>"));
+      if (child.GetName() != OLESTR("object")) Fail(child, OLESTR("only <object> elements belong inside <screen>"));
       LoadObject(child, 0, index);
     }
     NoTextContent(node);
@@ -420,7 +418,8 @@ class CNVSimDescriptionLoader {
     if (Optional(node, OLESTR("defaultView"), defaultView)) {
       for (LONG view : loaded.views)
         if (Def(view).name == defaultView) loaded.defaultView = view;
-      if (loaded.defaultView < 0) Fail(node, OLESTR("defaultView names no view of this screen: ") + Quoted(defaultView));
+      if (loaded.defaultView < 0)
+        Fail(node, OLESTR("defaultView names no view of this screen: ") + Quoted(defaultView));
     } else {
       loaded.defaultView = loaded.views.front();
     }
@@ -450,7 +449,8 @@ class CNVSimDescriptionLoader {
       def.path = CNVSimDescription::EscapeSegment(m_d.m_screens[static_cast<size_t>(screen)].name) + OLESTR("/") +
                  CNVSimDescription::EscapeSegment(def.name);
     } else {
-      def.path = (parentPath.empty() ? TrxString() : parentPath + OLESTR("/")) + CNVSimDescription::EscapeSegment(def.name);
+      def.path =
+          (parentPath.empty() ? TrxString() : parentPath + OLESTR("/")) + CNVSimDescription::EscapeSegment(def.name);
     }
     const LONG index = def.index;
     m_d.m_paths.emplace(def.path, index);  // the first of equal paths; ids reach the others
@@ -467,8 +467,10 @@ class CNVSimDescriptionLoader {
 
   void ShorthandProperties(const CNVTRXXmlNode& node, LONG owner) {
     TrxString text;
-    if (Optional(node, OLESTR("displayName"), text)) AddProperty(node, owner, OLESTR("DisplayName"), CNVSimValue::FromString(text));
-    if (Optional(node, OLESTR("htmlId"), text)) AddProperty(node, owner, OLESTR("HtmlID"), CNVSimValue::FromString(text));
+    if (Optional(node, OLESTR("displayName"), text))
+      AddProperty(node, owner, OLESTR("DisplayName"), CNVSimValue::FromString(text));
+    if (Optional(node, OLESTR("htmlId"), text))
+      AddProperty(node, owner, OLESTR("HtmlID"), CNVSimValue::FromString(text));
   }
 
   void AddProperty(const CNVTRXXmlNode& node, LONG owner, TrxStringView name, CNVSimValue value) {
@@ -479,7 +481,8 @@ class CNVSimDescriptionLoader {
   }
   void AddProperty(const CNVTRXXmlNode& node, LONG owner, CNVSimProperty property) {
     for (const CNVSimProperty& existing : Def(owner).properties)
-      if (existing.name == property.name) Fail(node, OLESTR("property ") + Quoted(property.name) + OLESTR(" is given twice"));
+      if (existing.name == property.name)
+        Fail(node, OLESTR("property ") + Quoted(property.name) + OLESTR(" is given twice"));
     Def(owner).properties.push_back(std::move(property));
   }
 
@@ -573,8 +576,8 @@ class CNVSimDescriptionLoader {
   // ---- rules ----
   CNVSimRule LoadRule(const CNVTRXXmlNode& node, bool general) {
     if (general) {
-      CheckAttributes(node, {OLESTR("request"), OLESTR("arg"), OLESTR("argCount"), OLESTR("object"), OLESTR("objectType")},
-                      true);
+      CheckAttributes(
+          node, {OLESTR("request"), OLESTR("arg"), OLESTR("argCount"), OLESTR("object"), OLESTR("objectType")}, true);
     } else {
       CheckAttributes(node, {OLESTR("request"), OLESTR("arg"), OLESTR("argCount")}, true);
     }
@@ -627,12 +630,18 @@ class CNVSimDescriptionLoader {
       const OLECHAR* name;
       Kind kind;
     } kActions[] = {
-        {OLESTR("set"), Kind::Set},           {OLESTR("append"), Kind::Append},
-        {OLESTR("remove"), Kind::Remove},     {OLESTR("increment"), Kind::Increment},
-        {OLESTR("show"), Kind::Show},         {OLESTR("hide"), Kind::Hide},
-        {OLESTR("goto-screen"), Kind::GotoScreen}, {OLESTR("goto-view"), Kind::GotoView},
-        {OLESTR("fail"), Kind::Fail},         {OLESTR("delay"), Kind::Delay},
-        {OLESTR("busy"), Kind::Busy},         {OLESTR("hang"), Kind::Hang},
+        {OLESTR("set"), Kind::Set},
+        {OLESTR("append"), Kind::Append},
+        {OLESTR("remove"), Kind::Remove},
+        {OLESTR("increment"), Kind::Increment},
+        {OLESTR("show"), Kind::Show},
+        {OLESTR("hide"), Kind::Hide},
+        {OLESTR("goto-screen"), Kind::GotoScreen},
+        {OLESTR("goto-view"), Kind::GotoView},
+        {OLESTR("fail"), Kind::Fail},
+        {OLESTR("delay"), Kind::Delay},
+        {OLESTR("busy"), Kind::Busy},
+        {OLESTR("hang"), Kind::Hang},
     };
     CNVSimAction action;
     action.line = LineOf(node);
@@ -655,7 +664,8 @@ class CNVSimDescriptionLoader {
         if (action.kind == Kind::Set) {
           CheckAttributes(node, {OLESTR("target"), OLESTR("property"), OLESTR("value"), OLESTR("key"), OLESTR("type")});
         } else if (action.kind == Kind::Append) {
-          CheckAttributes(node, {OLESTR("target"), OLESTR("property"), OLESTR("value"), OLESTR("unique"), OLESTR("max")});
+          CheckAttributes(node,
+                          {OLESTR("target"), OLESTR("property"), OLESTR("value"), OLESTR("unique"), OLESTR("max")});
         } else {
           CheckAttributes(node, {OLESTR("target"), OLESTR("property"), OLESTR("value")});
         }
@@ -775,10 +785,11 @@ class CNVSimDescriptionLoader {
         const CNVSimObjectDef& c = Def(child);
         if (!c.visible) continue;
         if (!seen.emplace(c.screen, c.type, c.name).second) {
-          throw LoadFailure{c.line, OLESTR("<object type=\"") + CNVSimNames::ObjectTypeName(c.type) + OLESTR("\" name=") +
-                                        Quoted(c.name) + OLESTR(">"),
-                            OLESTR("a second ") + CNVSimNames::ObjectTypeName(c.type) + OLESTR(" named ") + Quoted(c.name) +
-                                OLESTR(" beside it")};
+          throw LoadFailure{c.line,
+                            OLESTR("<object type=\"") + CNVSimNames::ObjectTypeName(c.type) + OLESTR("\" name=") +
+                                Quoted(c.name) + OLESTR(">"),
+                            OLESTR("a second ") + CNVSimNames::ObjectTypeName(c.type) + OLESTR(" named ") +
+                                Quoted(c.name) + OLESTR(" beside it")};
         }
         if (c.screen < 0) unscoped.emplace(c.type, c.name);
       }

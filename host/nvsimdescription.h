@@ -21,25 +21,25 @@ struct CNVSimObjectDef {
   LONG index = 0;
   AUTO_OBJECTTYPE type = OBJTYPE_NULL;
   TrxString name;
-  TrxString id;                 // optional, for "#id" references
-  LONG parent = -1;             // -1 for the application
-  LONG screen = -1;             // the screen it belongs to (views and screen objects), else -1
-  bool visible = true;          // at start
+  TrxString id;                            // optional, for "#id" references
+  LONG parent = -1;                        // -1 for the application
+  LONG screen = -1;                        // the screen it belongs to (views and screen objects), else -1
+  bool visible = true;                     // at start
   std::vector<CNVSimProperty> properties;  // in the order written
-  std::vector<LONG> children;   // in the order written
+  std::vector<LONG> children;              // in the order written
   std::vector<CNVSimRule> rules;
   // GetChildNames(type) answered with the value of a property instead of
   // the children's names: object type, property name.
   std::vector<std::pair<LONG, TrxString>> childNameSources;
-  TrxString path;               // "Accounts Screen/Account List View/..."
+  TrxString path;  // "Accounts Screen/Account List View/..."
   LONG line = 0;
 };
 
 struct CNVSimScreenDef {
   TrxString name;
   TrxString displayName;
-  LONG defaultView = -1;        // object index
-  std::vector<LONG> views;      // object indexes, in the order written
+  LONG defaultView = -1;    // object index
+  std::vector<LONG> views;  // object indexes, in the order written
   LONG line = 0;
 };
 

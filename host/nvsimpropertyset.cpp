@@ -10,7 +10,9 @@ HRESULT Answer(VARIANT_BOOL* pOk, bool ok) {
   return S_OK;
 }
 
-BSTR Alloc(TrxStringView text) { return SysAllocStringLen(text.data() ? text.data() : OLESTR(""), static_cast<UINT>(text.size())); }
+BSTR Alloc(TrxStringView text) {
+  return SysAllocStringLen(text.data() ? text.data() : OLESTR(""), static_cast<UINT>(text.size()));
+}
 
 void AppendString(TrxString& text, TrxStringView value) {
   text += TrxDecimal(static_cast<int64_t>(value.size()));
@@ -72,8 +74,7 @@ TrxComPtr<CNVSimPropertySet> CNVSimPropertySet::Create() {
   return set;
 }
 
-TrxComPtr<CNVSimPropertySet> CNVSimPropertySet::Create(
-    const std::vector<std::pair<TrxString, TrxString>>& properties) {
+TrxComPtr<CNVSimPropertySet> CNVSimPropertySet::Create(const std::vector<std::pair<TrxString, TrxString>>& properties) {
   TrxComPtr<CNVSimPropertySet> set = Create();
   for (const auto& [name, value] : properties) {
     TrxBstr n(name), v(value);

@@ -50,18 +50,18 @@ struct CNVSimAction {
   LONG by = 1;          // Increment
   bool hasMin = false, hasMax = false;
   LONG min = 0, max = 0;
-  SHORT code = 0;                // Fail
-  HRESULT status = S_OK;         // Fail
-  DWORD milliseconds = 0;        // Delay, Busy
-  LONG line = 0;                 // where it was written
+  SHORT code = 0;          // Fail
+  HRESULT status = S_OK;   // Fail
+  DWORD milliseconds = 0;  // Delay, Busy
+  LONG line = 0;           // where it was written
 };
 
 struct CNVSimRule {
-  std::vector<LONG> requests;  // empty: every request
-  LONG objectType = -1;        // general rules: only objects of this type
-  LONG object = -1;            // general rules: only this object
+  std::vector<LONG> requests;                                  // empty: every request
+  LONG objectType = -1;                                        // general rules: only objects of this type
+  LONG object = -1;                                            // general rules: only this object
   std::vector<std::pair<size_t, TrxString>> argumentPatterns;  // index, pattern
-  LONG argumentCount = -1;     // exactly this many arguments
+  LONG argumentCount = -1;                                     // exactly this many arguments
   std::vector<CNVSimAction> actions;
   LONG line = 0;
 

@@ -7,14 +7,10 @@ bool CNVSimTemplate::Parse(TrxStringView text, TrxString* error) {
     const OLECHAR* name;
     Part part;
   } kNames[] = {
-      {OLESTR("args"), Part::Arguments},
-      {OLESTR("object"), Part::Object},
-      {OLESTR("request"), Part::Request},
-      {OLESTR("opid"), Part::OperationId},
-      {OLESTR("screen"), Part::Screen},
-      {OLESTR("screenDisplayName"), Part::ScreenDisplayName},
-      {OLESTR("view"), Part::View},
-      {OLESTR("viewDisplayName"), Part::ViewDisplayName},
+      {OLESTR("args"), Part::Arguments},  {OLESTR("object"), Part::Object},
+      {OLESTR("request"), Part::Request}, {OLESTR("opid"), Part::OperationId},
+      {OLESTR("screen"), Part::Screen},   {OLESTR("screenDisplayName"), Part::ScreenDisplayName},
+      {OLESTR("view"), Part::View},       {OLESTR("viewDisplayName"), Part::ViewDisplayName},
   };
   m_source = TrxString(text);
   m_pieces.clear();
@@ -71,7 +67,8 @@ bool CNVSimTemplate::Parse(TrxStringView text, TrxString* error) {
       }
     }
     if (!known) {
-      if (error) *error = OLESTR("unknown placeholder {") + TrxString(name) + OLESTR("} in \"") + m_source + OLESTR("\"");
+      if (error)
+        *error = OLESTR("unknown placeholder {") + TrxString(name) + OLESTR("} in \"") + m_source + OLESTR("\"");
       return false;
     }
     flush();

@@ -34,8 +34,18 @@ class CNVSimTemplate {
   bool IsLiteral() const noexcept;
 
  private:
-  enum class Part { Literal, Argument, Arguments, Object, Request, OperationId, Screen, ScreenDisplayName, View,
-                    ViewDisplayName };
+  enum class Part {
+    Literal,
+    Argument,
+    Arguments,
+    Object,
+    Request,
+    OperationId,
+    Screen,
+    ScreenDisplayName,
+    View,
+    ViewDisplayName
+  };
   struct Piece {
     Part part;
     TrxString literal;

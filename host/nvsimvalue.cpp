@@ -10,16 +10,11 @@ struct KindEntry {
   CNVSimValue::Kind kind;
 };
 const KindEntry kKinds[] = {
-    {OLESTR("string"), CNVSimValue::Kind::String},
-    {OLESTR("int"), CNVSimValue::Kind::Int},
-    {OLESTR("bool"), CNVSimValue::Kind::Bool},
-    {OLESTR("empty"), CNVSimValue::Kind::Empty},
-    {OLESTR("strings"), CNVSimValue::Kind::Strings},
-    {OLESTR("ints"), CNVSimValue::Kind::Ints},
-    {OLESTR("variants"), CNVSimValue::Kind::Variants},
-    {OLESTR("string-array"), CNVSimValue::Kind::StringArray},
-    {OLESTR("int-array"), CNVSimValue::Kind::IntArray},
-    {OLESTR("table"), CNVSimValue::Kind::Table},
+    {OLESTR("string"), CNVSimValue::Kind::String},      {OLESTR("int"), CNVSimValue::Kind::Int},
+    {OLESTR("bool"), CNVSimValue::Kind::Bool},          {OLESTR("empty"), CNVSimValue::Kind::Empty},
+    {OLESTR("strings"), CNVSimValue::Kind::Strings},    {OLESTR("ints"), CNVSimValue::Kind::Ints},
+    {OLESTR("variants"), CNVSimValue::Kind::Variants},  {OLESTR("string-array"), CNVSimValue::Kind::StringArray},
+    {OLESTR("int-array"), CNVSimValue::Kind::IntArray}, {OLESTR("table"), CNVSimValue::Kind::Table},
 };
 
 TrxStringView Trim(TrxStringView text) {
@@ -237,7 +232,9 @@ bool CNVSimValue::FromVariant(const VARIANT& variant, CNVSimValue& value) {
       if (!(v->vt & VT_ARRAY) || !v->parray) return false;
       const UINT dims = SafeArrayGetDim(v->parray);
       if (dims == 1 && (element == VT_VARIANT || element == VT_BSTR || element == VT_I4)) {
-        result = EmptyOf(element == VT_VARIANT ? Kind::Variants : element == VT_BSTR ? Kind::StringArray : Kind::IntArray);
+        result = EmptyOf(element == VT_VARIANT ? Kind::Variants
+                         : element == VT_BSTR  ? Kind::StringArray
+                                               : Kind::IntArray);
         LONG lower = 0, upper = -1;
         SafeArrayGetLBound(v->parray, 1, &lower);
         SafeArrayGetUBound(v->parray, 1, &upper);

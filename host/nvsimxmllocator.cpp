@@ -4,7 +4,9 @@ namespace {
 
 bool IsSpace(OLECHAR c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool IsNameChar(OLECHAR c) { return !IsSpace(c) && c != '>' && c != '/' && c != '=' && c != '<' && c != '"' && c != '\''; }
+bool IsNameChar(OLECHAR c) {
+  return !IsSpace(c) && c != '>' && c != '/' && c != '=' && c != '<' && c != '"' && c != '\'';
+}
 
 }  // namespace
 

@@ -62,14 +62,18 @@ TEST(NVSimDescription, InvalidDescriptionsNameTheLineAndTheProblem) {
        "not well-formed XML: end tag </application> does not match <screen> of line 2"},
       {"unterminated comment", "<application name=\"A\">\n<!-- note\n</application>\n", 2, "unterminated comment"},
       {"wrong document element", "<client name=\"A\"/>\n", 1, "the document element must be <application>"},
-      {"unknown element", App("  <objet type=\"MENU\" name=\"M\"/>\n"), 5, "<objet> is not allowed inside <application>"},
+      {"unknown element", App("  <objet type=\"MENU\" name=\"M\"/>\n"), 5,
+       "<objet> is not allowed inside <application>"},
       {"unknown object type", App("  <object type=\"MENUE\" name=\"M\"/>\n"), 5, "unknown object type \"MENUE\""},
       {"missing name", App("  <object type=\"MENU\"/>\n"), 5, "attribute name is missing"},
-      {"unknown attribute", App("  <object type=\"MENU\" name=\"M\" colour=\"red\"/>\n"), 5, "unknown attribute colour"},
-      {"bad integer", App("  <property name=\"Count\" type=\"int\">12x</property>\n"), 5, "\"12x\" is not a 32-bit integer"},
+      {"unknown attribute", App("  <object type=\"MENU\" name=\"M\" colour=\"red\"/>\n"), 5,
+       "unknown attribute colour"},
+      {"bad integer", App("  <property name=\"Count\" type=\"int\">12x</property>\n"), 5,
+       "\"12x\" is not a 32-bit integer"},
       {"bad boolean", App("  <property name=\"On\" type=\"bool\" value=\"maybe\"/>\n"), 5, "is not a boolean"},
       {"unknown property type", App("  <property name=\"P\" type=\"float\"/>\n"), 5, "unknown property type \"float\""},
-      {"view outside a screen", App("  <object type=\"VIEW\" name=\"V\"/>\n"), 5, "a VIEW object belongs directly inside a <screen>"},
+      {"view outside a screen", App("  <object type=\"VIEW\" name=\"V\"/>\n"), 5,
+       "a VIEW object belongs directly inside a <screen>"},
       {"screen without a view", App("  <screen name=\"Empty\"/>\n"), 5, "the screen has no VIEW object"},
       {"default view elsewhere",
        App("  <screen name=\"Other\" defaultView=\"Home View\">\n    <object type=\"VIEW\" name=\"Other View\"/>\n"
@@ -77,7 +81,8 @@ TEST(NVSimDescription, InvalidDescriptionsNameTheLineAndTheProblem) {
        5, "defaultView names no view of this screen: \"Home View\""},
       {"unknown start screen", "<application name=\"A\" startScreen=\"Nowhere\">\n</application>\n", 1,
        "startScreen names no screen"},
-      {"second id", App("  <object type=\"MENU\" name=\"M\" id=\"x\"/>\n  <object type=\"TOOLBAR\" name=\"T\" id=\"x\"/>\n"), 6,
+      {"second id",
+       App("  <object type=\"MENU\" name=\"M\" id=\"x\"/>\n  <object type=\"TOOLBAR\" name=\"T\" id=\"x\"/>\n"), 6,
        "a second object with id \"x\""},
       {"second sibling", App("  <object type=\"MENU\" name=\"M\"/>\n  <object type=\"MENU\" name=\"M\"/>\n"), 6,
        "a second MENU named \"M\""},
@@ -86,24 +91,31 @@ TEST(NVSimDescription, InvalidDescriptionsNameTheLineAndTheProblem) {
       {"unknown request", App("  <on request=\"SETVALU\"/>\n"), 5, "unknown request \"SETVALU\""},
       {"unknown action", App("  <on request=\"SETVALUE\">\n    <assign property=\"P\" value=\"1\"/>\n  </on>\n"), 6,
        "unknown action <assign>"},
-      {"unknown placeholder", App("  <on request=\"SETVALUE\">\n    <set property=\"P\" value=\"{argument}\"/>\n  </on>\n"), 6,
+      {"unknown placeholder",
+       App("  <on request=\"SETVALUE\">\n    <set property=\"P\" value=\"{argument}\"/>\n  </on>\n"), 6,
        "unknown placeholder {argument}"},
-      {"target of no object", App("  <on request=\"SETVALUE\">\n    <set target=\"#nope\" property=\"P\" value=\"1\"/>\n  </on>\n"),
-       6, "target names no object: \"#nope\""},
-      {"screen of no screen", App("  <on request=\"NAVCONTROL_GOTOSCREEN\">\n    <goto-screen screen=\"Sales\"/>\n  </on>\n"), 6,
+      {"target of no object",
+       App("  <on request=\"SETVALUE\">\n    <set target=\"#nope\" property=\"P\" value=\"1\"/>\n  </on>\n"), 6,
+       "target names no object: \"#nope\""},
+      {"screen of no screen",
+       App("  <on request=\"NAVCONTROL_GOTOSCREEN\">\n    <goto-screen screen=\"Sales\"/>\n  </on>\n"), 6,
        "screen names no screen: \"Sales\""},
-      {"view of no view", App("  <on request=\"NAVCONTROL_GOTOVIEW\">\n    <goto-view view=\"Sales View\"/>\n  </on>\n"), 6,
+      {"view of no view",
+       App("  <on request=\"NAVCONTROL_GOTOVIEW\">\n    <goto-view view=\"Sales View\"/>\n  </on>\n"), 6,
        "view names no view: \"Sales View\""},
-      {"general rule of no object", App("  <rules>\n    <on request=\"SETVALUE\" object=\"Nothing\"/>\n  </rules>\n"), 6,
-       "object names no object: \"Nothing\""},
+      {"general rule of no object", App("  <rules>\n    <on request=\"SETVALUE\" object=\"Nothing\"/>\n  </rules>\n"),
+       6, "object names no object: \"Nothing\""},
       {"object filter on an object's rule", App("  <on request=\"SETVALUE\" objectType=\"CONTROL\"/>\n"), 5,
        "unknown attribute objectType"},
       {"items in a string", App("  <property name=\"P\"><item>a</item></property>\n"), 5,
        "<item> is not allowed inside <property>"},
-      {"typed item outside variants", App("  <property name=\"P\" type=\"strings\"><item type=\"int\">1</item></property>\n"), 5,
+      {"typed item outside variants",
+       App("  <property name=\"P\" type=\"strings\"><item type=\"int\">1</item></property>\n"), 5,
        "only the items of a variants list have a type"},
-      {"failure that is a success", App("  <property name=\"P\" fail=\"S_OK\"/>\n"), 5, "attribute fail must be a failure status"},
-      {"text in an object", App("  <object type=\"MENU\" name=\"M\">File</object>\n"), 5, "text is not allowed inside <object>"},
+      {"failure that is a success", App("  <property name=\"P\" fail=\"S_OK\"/>\n"), 5,
+       "attribute fail must be a failure status"},
+      {"text in an object", App("  <object type=\"MENU\" name=\"M\">File</object>\n"), 5,
+       "text is not allowed inside <object>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -150,7 +162,8 @@ TEST(NVSimDescription, FilesInUtf16AndUtf8WithByteOrderMarksLoad) {
     SCOPED_TRACE(c.name);
     const TrxString path = TrxString(directory) + u"nvsim_bom_" + TrxWiden(c.name) + u".xml";
     {
-      TrxHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      TrxHandle file(
+          CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
       ASSERT_TRUE(file);
       DWORD written = 0;
       ASSERT_TRUE(WriteFile(file.Get(), c.bytes.data(), static_cast<DWORD>(c.bytes.size()), &written, nullptr));

@@ -79,8 +79,8 @@ TEST_F(NVSimFaults, BusyAfterARequestSignalsIdleLate) {
   EXPECT_FALSE(Signalled(m_idle.Get())) << "still busy for two seconds";
   EXPECT_TRUE(Signalled(m_idle.Get(), kGenerous));
 
-  auto app = NVSimFromText(
-      "<application name=\"A\"><on request=\"BUTTONCLICK\"><busy ms=\"2000\"/></on></application>");
+  auto app =
+      NVSimFromText("<application name=\"A\"><on request=\"BUTTONCLICK\"><busy ms=\"2000\"/></on></application>");
   ASSERT_TRUE(app);
   ASSERT_EQ(NVSimRequest(app.Get(), REQID_BUTTONCLICK, {}), S_OK);
   EXPECT_FALSE(app->IsIdle()) << "a rule can keep the client busy too";
@@ -97,7 +97,8 @@ TEST_F(NVSimFaults, TheClientCanBeHeldBusy) {
 }
 
 TEST_F(NVSimFaults, ARuleCanHangARequestUntilReleased) {
-  auto app = NVSimFromText("<application name=\"A\"><on request=\"BUTTONCLICK\" arg=\"Stuck\"><hang/></on></application>");
+  auto app =
+      NVSimFromText("<application name=\"A\"><on request=\"BUTTONCLICK\" arg=\"Stuck\"><hang/></on></application>");
   ASSERT_TRUE(app);
   std::thread thread([&] { NVSimRequest(app.Get(), REQID_BUTTONCLICK, {"Stuck"}); });
   EXPECT_TRUE(app->WaitForHangingRequests(1, kGenerous));

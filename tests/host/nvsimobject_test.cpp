@@ -73,8 +73,9 @@ TEST_F(NVSimObjects, TheScreenBarFollowsTheActiveScreen) {
   TrxComPtr<INVAutomation> bar = NVSimChild(m_root, OBJTYPE_NAVCONTROL, "Screen");
   ASSERT_TRUE(bar);
   EXPECT_EQ(NVSimText(NVSimProperty(bar.Get(), "SelectedTab")), "Accounts Screen");
-  EXPECT_EQ(NVSimItems(NVSimProperty(bar.Get(), "ScreenNames")),
-            (std::vector<std::string>{"Accounts Screen", "Contacts Screen", "Opportunities Screen", "Activities Screen"}));
+  EXPECT_EQ(
+      NVSimItems(NVSimProperty(bar.Get(), "ScreenNames")),
+      (std::vector<std::string>{"Accounts Screen", "Contacts Screen", "Opportunities Screen", "Activities Screen"}));
   EXPECT_EQ(NVSimItems(NVSimProperty(bar.Get(), "ScreenDisplayNames")),
             (std::vector<std::string>{"Accounts", "Contacts", "Opportunities", "Activities"}));
   EXPECT_EQ(NVSimItems(NVSimProperty(bar.Get(), "AggregateCategoryNames")),
@@ -111,7 +112,9 @@ TEST_F(NVSimObjects, ChildNamesByTypeAreVariantStringsOrEmpty) {
     std::vector<std::string> names;
   } cases[] = {
       {view, OBJTYPE_APPLET, {"Account List Applet", "Account Form Applet"}},
-      {form, OBJTYPE_CONTROL, {"Name", "Main Phone", "Parent Account", "Account Type", "Status", "Key Account", "Description"}},
+      {form,
+       OBJTYPE_CONTROL,
+       {"Name", "Main Phone", "Parent Account", "Account Type", "Status", "Key Account", "Description"}},
       {form, OBJTYPE_MENU, {"NorvMenu"}},
       {form, OBJTYPE_LISTCONTROL, {}},
       {m_root, OBJTYPE_TOOLBAR, {"HIMain"}},
@@ -148,12 +151,9 @@ TEST_F(NVSimObjects, GetChildFindsByTypeAndNameAndAnEmptyNameGivesTheFirst) {
     const char* name;
     const char* found;  // nullptr: none
   } cases[] = {
-      {OBJTYPE_CONTROL, "Status", "Status"},
-      {OBJTYPE_CONTROL, "", "Name"},
-      {OBJTYPE_MENU, "NorvMenu", "NorvMenu"},
-      {OBJTYPE_MENU, "Status", nullptr},
-      {OBJTYPE_CONTROL, "status", nullptr},
-      {OBJTYPE_LISTCONTROL, "", nullptr},
+      {OBJTYPE_CONTROL, "Status", "Status"},  {OBJTYPE_CONTROL, "", "Name"},
+      {OBJTYPE_MENU, "NorvMenu", "NorvMenu"}, {OBJTYPE_MENU, "Status", nullptr},
+      {OBJTYPE_CONTROL, "status", nullptr},   {OBJTYPE_LISTCONTROL, "", nullptr},
   };
   for (const Case& c : cases) {
     TrxComPtr<INVAutomation> child;
@@ -244,7 +244,8 @@ TEST_F(NVSimObjects, KeyedPropertiesAreLookedUpByTheirAuxiliaryParameters) {
   INVAutomation* list = Object(u"#account-list");
   auto read = [&](const char* property, std::vector<TrxVariant> aux, SHORT count) {
     SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(aux.size()));
-    for (LONG i = 0; i < static_cast<LONG>(aux.size()); ++i) SafeArrayPutElement(array, &i, &aux[static_cast<size_t>(i)]);
+    for (LONG i = 0; i < static_cast<LONG>(aux.size()); ++i)
+      SafeArrayPutElement(array, &i, &aux[static_cast<size_t>(i)]);
     TrxVariant parameters = TrxVariant::FromArray(array, VT_VARIANT);
     TrxVariant value;
     TrxBstr name(TrxWiden(property));
@@ -274,7 +275,8 @@ TEST_F(NVSimObjects, UnknownPropertiesReadEmptyOrFailAsTheDescriptionSays) {
   struct Case {
     const char* mode;
     HRESULT status;
-  } cases[] = {{"", S_OK}, {" unknownProperties=\"empty\"", S_OK}, {" unknownProperties=\"fail\"", NVSIM_E_NO_PROPERTY}};
+  } cases[] = {
+      {"", S_OK}, {" unknownProperties=\"empty\"", S_OK}, {" unknownProperties=\"fail\"", NVSIM_E_NO_PROPERTY}};
   for (const Case& c : cases) {
     auto app = NVSimFromText(std::string("<application name=\"A\"") + c.mode + "/>");
     ASSERT_TRUE(app);
@@ -319,7 +321,8 @@ TEST_F(NVSimObjects, HiddenObjectsAreNotChildrenUntilShown) {
 }
 
 TEST_F(NVSimObjects, AReferenceToAnyObjectKeepsTheClientAlive) {
-  TrxComPtr<INVAutomation> amount(Object(u"Opportunities Screen/Opportunity List View/Opportunity Form Applet/Revenue/Amount"));
+  TrxComPtr<INVAutomation> amount(
+      Object(u"Opportunities Screen/Opportunity List View/Opportunity Form Applet/Revenue/Amount"));
   m_root = nullptr;
   m_app.Reset();
   EXPECT_EQ(NVSimText(NVSimProperty(amount.Get(), "Value")), "250000");

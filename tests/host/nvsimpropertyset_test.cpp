@@ -35,11 +35,12 @@ std::string Text(HRESULT (INVPropertySet::*get)(BSTR*), INVPropertySet* set) {
 
 TEST(NVSimPropertySet, PropertiesKeepTheOrderTheyWereFirstSetIn) {
   auto set = CNVSimPropertySet::Create({{u"Row", u"-1"}, {u"ColumnName", u"Name"}, {u"Area", u"H_COLHEAD"}});
-  EXPECT_EQ(Properties(set.Get()),
-            (std::vector<std::pair<std::string, std::string>>{{"Row", "-1"}, {"ColumnName", "Name"}, {"Area", "H_COLHEAD"}}));
+  EXPECT_EQ(Properties(set.Get()), (std::vector<std::pair<std::string, std::string>>{
+                                       {"Row", "-1"}, {"ColumnName", "Name"}, {"Area", "H_COLHEAD"}}));
   VARIANT_BOOL ok = VARIANT_FALSE;
   TrxBstr row(u"Row"), two(u"2"), missing(u"Missing");
-  ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) { return set->SetProperty(row.Get(), two.Get(), r); })) << "a second set replaces the value in place";
+  ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) { return set->SetProperty(row.Get(), two.Get(), r); }))
+      << "a second set replaces the value in place";
   EXPECT_EQ(Properties(set.Get()).front(), (std::pair<std::string, std::string>{"Row", "2"}));
 
   LONG count = 0;

@@ -143,13 +143,15 @@ TEST_F(NVSimRequests, ListRequestsMoveRowsSortAndDrillDown) {
       {REQID_SETCELLFOCUS, {"2", "Status"}, u"CurrentCell", "Status"},
   };
   for (const Step& step : steps) {
-    ASSERT_EQ(NVSimRequest(list, step.request, step.arguments), S_OK) << NVSimText(CNVSimNames::RequestName(step.request));
+    ASSERT_EQ(NVSimRequest(list, step.request, step.arguments), S_OK)
+        << NVSimText(CNVSimNames::RequestName(step.request));
     EXPECT_EQ(Read(u"#account-list", step.property), step.value) << NVSimText(CNVSimNames::RequestName(step.request));
   }
   TrxVariant names;
   ASSERT_EQ(list->GetChildNames(OBJTYPE_CONTROL, &names), S_OK);
   EXPECT_EQ(NVSimText(names), "Status");
-  EXPECT_EQ(Read(u"Accounts Screen/Account List View/Account List Applet/NorvList/ListCellControl", u"HasFocus"), "TRUE");
+  EXPECT_EQ(Read(u"Accounts Screen/Account List View/Account List Applet/NorvList/ListCellControl", u"HasFocus"),
+            "TRUE");
 
   ASSERT_EQ(NVSimRequest(list, REQID_DRILLDOWNCOL, {"Status", "1"}), S_OK);
   EXPECT_EQ(NVSimText(m_app->GetCurrentView()), "Account List View") << "only the Name column drills down";
@@ -254,7 +256,7 @@ TEST(NVSimRules, EachActionChangesTheStateAsWritten) {
       {{"Save now", "extra"}, u"Note", "unmatched button Save now"},  // argCount
       {{"Add", "a"}, u"Log", "saved Save now|a"},
       {{"Add", "a"}, u"Log", "saved Save now|a"},  // unique
-      {{"Add", "b"}, u"Log", "a|b"},                // at most two
+      {{"Add", "b"}, u"Log", "a|b"},               // at most two
       {{"Drop", "a"}, u"Log", "b"},
       {{"Up"}, u"Count", "5"},
       {{"Up"}, u"Count", "10"},
