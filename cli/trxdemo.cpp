@@ -162,6 +162,7 @@ class Demo {
 
   void Contents() {
     Heading("GetObjectContents: the tree the service sees");
+    bool failed = false;
     for (LONG mode : {1, 0}) {
       TrxBstr ods(TrxStringView{m_root}), contents, message;
       LONG code = 0;
@@ -169,6 +170,7 @@ class Demo {
       m_out << "  mode " << mode << ": errCode " << code;
       if (code != 0) m_out << ", errMsg \"" << Text(message) << "\"";
       m_out << "\n";
+      failed = failed || code != 0;
       std::istringstream lines(Text(contents));
       std::string text;
       int shown = 0;
@@ -178,6 +180,9 @@ class Demo {
       }
       if (std::getline(lines, text)) m_out << "     | ...\n";
     }
+    if (failed)
+      m_out << "The tree is built from every object of the client; until the application's children\n"
+               "(menus, toolbars, screens ...) have automation classes of their own it cannot be built.\n";
     m_out << "`trx tree` prints the whole tree as an outline.\n";
   }
 
@@ -187,7 +192,9 @@ class Demo {
         TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvScreen"), OLESTR("Accounts Screen")}});
     const Outcome outcome = Submit(screen, "GetProperty", "UIName");
     Show("NorvScreen[Accounts Screen] GetProperty(\"UIName\")", outcome,
-         outcome.code == -1016 ? "the automation classes of screens, views and applets are not built yet" : nullptr);
+         outcome.code == -1016 ? "the automation classes of screens, views and applets are not built yet; the "
+                                 "message names the parent that was asked to create the child"
+                               : nullptr);
   }
 
   void Unload() {

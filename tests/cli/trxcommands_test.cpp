@@ -175,6 +175,40 @@ TEST(CommandsTest, DefsPrintsTheCatalogueOrWhyNot) {
   EXPECT_TRUE(Has(newer.err, "trx has an older object definition (code -1023)")) << newer.err;
 }
 
+TEST(CommandsTest, TreePrintsTheObjectsTheServiceFinds) {
+  // A client whose application has no children: its tree can be built today.
+  const std::string app = TrxWriteTempFile(
+      "tree.xml",
+      "<application name=\"Mini\" displayName=\"Mini &amp; Co\">\n"
+      "  <object type=\"NAVCONTROL\" name=\"Screen\" visible=\"false\"/>\n"
+      "</application>\n");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"tree", "--app", app},
+       "NorvApplication[Mini]   (active)\n"
+       "    RepositoryName = \"Mini\"\n"
+       "    ClassName = \"NorvApplication\"\n"
+       "    UIName = \"Mini & Co\"\n"},
+      {{"tree", "--app", app, "--mode", "5"}, "NorvApplication[Mini]   (active)\n"},
+      {{"tree", "--app", app, "--mode=0", "--ods", "/"},
+       "NorvApplication[Mini]\n"
+       "    RepositoryName = \"Mini\"\n"
+       "    ClassName = \"NorvApplication\"\n"
+       "    UIName = \"Mini & Co\"\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Trx(c.arguments);
+    EXPECT_EQ(run.code, kTrxExitOk) << run.err;
+    EXPECT_EQ(run.out, c.out);
+  }
+  const Outcome xml = Trx({"tree", "--app", app, "--xml"});
+  EXPECT_EQ(xml.code, kTrxExitOk);
+  EXPECT_TRUE(Has(xml.out, "<Property Type=\"8\" Name=\"UIName\" Value=\"Mini &amp; Co\"/>")) << xml.out;
+}
+
 TEST(CommandsTest, TreeReportsWhyItHasNoTree) {
   // The sample's objects below the application have no automation classes
   // yet, so the service cannot build its tree.
