@@ -1,5 +1,6 @@
 // The serve bridge's protocol as a tool sees it: ids, error replies, which
 // out-parameters a reply carries, and VARIANTs in both directions.
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -78,6 +79,20 @@ TEST_F(ProtocolTest, BadRequestsGetAnErrorAndTheBridgeReadsOn) {
     EXPECT_FALSE(reply.contains("hr")) << c.line;
     // The next request is answered as usual.
     EXPECT_EQ(Submit("GetClassCount", "NorvMenu")["retVal"], TrxJson({{"vt", 3}, {"value", 1}})) << c.line;
+  }
+}
+
+TEST_F(ProtocolTest, EveryCallIsAnsweredAndDocumented) {
+  std::ifstream file(TrxRepositoryFile("docs/trx.md"));
+  const std::string guide((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(guide.empty());
+  const std::vector<std::string> names = TrxBridgeCallNames();
+  EXPECT_EQ(names.size(), 11u + 24u);
+  for (const std::string& name : names) {
+    EXPECT_NE(guide.find("`" + name + "`"), std::string::npos) << name << " is not in docs/trx.md";
+    const TrxJson reply = Call({{"call", name}, {"bogus", 1}});
+    EXPECT_NE(reply["error"].get<std::string>().find("unknown parameter \"bogus\" for " + name), std::string::npos)
+        << reply.dump();
   }
 }
 
