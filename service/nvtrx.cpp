@@ -49,6 +49,41 @@ BSTR Allocate(TrxStringView text) {
   return SysAllocStringLen(text.data() ? text.data() : OLESTR(""), static_cast<UINT>(text.size()));
 }
 
+// Orders two object-definitions versions dot-separated part by part: parts
+// made of digits by their numbers (so "8.10" comes after "8.2"), other parts
+// by their text; a version that has more parts comes after one that is its
+// beginning. Negative, zero or positive as `a` comes before, equals or
+// comes after `b`.
+int CompareVersions(TrxStringView a, TrxStringView b) {
+  auto isNumber = [](TrxStringView part) {
+    if (part.empty()) return false;
+    for (OLECHAR c : part)
+      if (c < '0' || c > '9') return false;
+    return true;
+  };
+  auto stripZeros = [](TrxStringView part) {
+    while (part.size() > 1 && part[0] == '0') part.remove_prefix(1);
+    return part;
+  };
+  for (;;) {
+    const size_t endA = a.find('.'), endB = b.find('.');
+    TrxStringView partA = a.substr(0, endA), partB = b.substr(0, endB);
+    int order;
+    if (isNumber(partA) && isNumber(partB)) {
+      partA = stripZeros(partA);
+      partB = stripZeros(partB);
+      order = partA.size() != partB.size() ? (partA.size() < partB.size() ? -1 : 1) : partA.compare(partB);
+    } else {
+      order = partA.compare(partB);
+    }
+    if (order != 0) return order;
+    const bool moreA = endA != TrxStringView::npos, moreB = endB != TrxStringView::npos;
+    if (!moreA || !moreB) return moreA == moreB ? 0 : (moreA ? 1 : -1);
+    a.remove_prefix(endA + 1);
+    b.remove_prefix(endB + 1);
+  }
+}
+
 }  // namespace
 
 // ---- lifetime --------------------------------------------------------------------------
@@ -232,14 +267,8 @@ HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG*
   }
   ReleaseTree();
   // A lookup that found nothing says so, unless it recorded a failure of its own.
-  if (m_pApplication->GetLastErrorCode() == 0) {
-    if (errMsg) {
-      SysFreeString(*errMsg);
-      *errMsg = Allocate(OLESTR("The htmlId did not map to any TRX object"));
-    }
-    if (errCode) *errCode = TRX_NO_OBJECT_FOR_ID;
-    return S_OK;
-  }
+  if (m_pApplication->GetLastErrorCode() == 0)
+    m_pApplication->State().LastError().Set(TRX_NO_OBJECT_FOR_ID, OLESTR("The htmlId did not map to any TRX object"));
   return CopyLastError(errMsg, errCode);
 }
 
@@ -353,7 +382,7 @@ HRESULT CNVCoTRX::GetObjectDefinitions(BSTR ver, BSTR* trxDefnXML, BSTR* errMsg,
     SysFreeString(*trxDefnXML);
     *trxDefnXML = nullptr;
   }
-  const int order = TrxStringView(kObjectDefinitionsVersion).compare(version);
+  const int order = CompareVersions(kObjectDefinitionsVersion, version);
   if (order > 0) {
     if (trxDefnXML) *trxDefnXML = Allocate(GetObjectDefinitionsText());
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("New Version: %s"), kObjectDefinitionsVersion);

@@ -43,7 +43,7 @@ TEST_F(FacadeTest, ARefusedSubmitTimeoutLeavesTheTimeOutAsItWas) {
 
 // ---- GetObjectDefinitions -------------------------------------------------------------------------
 
-TEST_F(FacadeTest, GetObjectDefinitionsComparesTheCallersVersionAsText) {
+TEST_F(FacadeTest, GetObjectDefinitionsComparesTheCallersVersionNumberByNumber) {
   struct Case {
     TrxJson ver;  // discarded: left out
     LONG errCode;
@@ -54,10 +54,12 @@ TEST_F(FacadeTest, GetObjectDefinitionsComparesTheCallersVersionAsText) {
       {TrxJson(TrxJson::value_t::discarded), 0, nullptr},
       {nullptr, 0, nullptr},
       {"8.1", 0, nullptr},
-      {"8.19", 0, nullptr},
+      {"8.19", -1023, "trx has an older object definition"},
+      {"08.2", 2, "trx has the same object definition"},
       {"8.2", 2, "trx has the same object definition"},
       {"9", -1023, "trx has an older object definition"},
-      {"8.10", 0, nullptr},  // "8.10" sorts before "8.2"
+      {"8.10", -1023, "trx has an older object definition"},  // 10 is after 2
+      {"abc", -1023, "trx has an older object definition"},
       {"8.2.1", -1023, "trx has an older object definition"},
   };
   for (const Case& c : cases) {
@@ -355,6 +357,8 @@ TEST_F(MiniClientTest, GetObjectFromIdWithAnUnknownIdFindsNothing) {
                             {"errCode", -100},
                             {"errMsg", "The htmlId did not map to any TRX object"},
                             {"trxODS", nullptr}}));
+  const TrxJson last = Call({{"call", "GetLastError"}});
+  EXPECT_EQ(last["errCode"], -100) << "the failed lookup is the last error";
 }
 
 TEST_F(MiniClientTest, GetObjectContentsOfEachMode) {
