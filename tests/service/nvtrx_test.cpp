@@ -158,4 +158,71 @@ TEST_F(Facade, HostCallsPostedToTheServiceThreadRunWhileASubmitWaits) {
   m_client->Unload();
 }
 
+// The recorder switches the client saw, in order.
+std::vector<std::string> RecorderSwitches(const CNVSimApplication& client) {
+  std::vector<std::string> switches;
+  for (const TrxString& entry : client.GetControlLog())
+    if (entry.rfind(u"EnableRecorder", 0) == 0) switches.push_back(TrxNarrow(entry));
+  return switches;
+}
+
+TEST_F(Facade, RecordingIsSuspendedAroundToolCallsUnlessLoopbackTestsAreOn) {
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  TrxBstr message;
+  LONG code = 0;
+  ASSERT_EQ(m_tool->StartRecording(message.Put(), &code), S_OK);
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(RecorderSwitches(*m_client), std::vector<std::string>{"EnableRecorder(TRUE)"});
+
+  Submit(kRoot, OLESTR("UIName"));
+  EXPECT_EQ(RecorderSwitches(*m_client),
+            (std::vector<std::string>{"EnableRecorder(TRUE)", "EnableRecorder(FALSE)", "EnableRecorder(TRUE)"}))
+      << "the tool's own call is not recorded";
+
+  EXPECT_EQ(Submit(kRoot, OLESTR("EnableLoopbackTests")).code, 0);
+  const size_t before = RecorderSwitches(*m_client).size();
+  Submit(kRoot, OLESTR("UIName"));
+  EXPECT_EQ(RecorderSwitches(*m_client).size(), before) << "with loopback tests on the recorder stays on";
+  EXPECT_EQ(Submit(kRoot, OLESTR("DisableLoopbackTests")).code, 0);
+  Submit(kRoot, OLESTR("UIName"));
+  // Leaving loopback tests switches the recorder back on at the end of that
+  // call; the next call suspends it again.
+  EXPECT_EQ(RecorderSwitches(*m_client).size(), before + 3);
+
+  EXPECT_EQ(Submit(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj "
+                          "ClassName=\"NorvScreen\" RepositoryName=\"Nowhere\"/></Obj>"),
+                   OLESTR("EnableLoopbackTests"))
+                .code,
+            TRX_E_CREATE_OBJECT)
+      << "loopback tests need a descriptor that resolves";
+  EXPECT_FALSE(CNVCoTRX::Instance()->GetApplication()->IsLoopbackTests());
+  m_tool->StopRecording(message.Put(), &code);
+  m_client->Unload();
+}
+
+TEST_F(Facade, BusyTimeOfAnIdleABusyAndARecordingClient) {
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  Reply idle = Submit(kRoot, OLESTR("GetBusyTime"));
+  EXPECT_EQ(idle.code, 0);
+  EXPECT_GE(idle.value.lVal, -5);
+  EXPECT_LT(idle.value.lVal, 1000) << "an idle client is about 0";
+
+  // A client that stays busy longer than the time-out.
+  TrxBstr message;
+  LONG code = 0;
+  m_tool->SetSubmitTimeout(200, message.Put(), &code);
+  m_client->SetBusy(true);
+  Reply busy = Submit(kRoot, OLESTR("UIName"));
+  EXPECT_EQ(busy.code, TRX_E_BUSY);
+  EXPECT_EQ(busy.message, "Norvik application is busy.");
+  m_client->SetBusy(false);
+
+  ASSERT_EQ(m_tool->StartRecording(message.Put(), &code), S_OK);
+  Reply recording = Submit(kRoot, OLESTR("getbusytime"));
+  EXPECT_EQ(recording.code, 0);
+  EXPECT_LE(recording.value.lVal, -90) << "while recording the wait returns at once, without the pause";
+  m_tool->StopRecording(message.Put(), &code);
+  m_client->Unload();
+}
+
 }  // namespace
