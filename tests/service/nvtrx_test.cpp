@@ -158,6 +158,37 @@ TEST_F(Facade, HostCallsPostedToTheServiceThreadRunWhileASubmitWaits) {
   m_client->Unload();
 }
 
+TEST_F(Facade, SubmitFailuresOfTheOutParametersTheDescriptorAndTheCatalogue) {
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  TrxBstr ods(kRoot), method(OLESTR("UIName")), message;
+  TrxVariant result;
+  LONG code = 0;
+  EXPECT_EQ(m_tool->Submit(ods.Get(), method.Get(), TrxVariant(), &result, message.Put(), nullptr), E_POINTER);
+  EXPECT_EQ(m_tool->Submit(ods.Get(), method.Get(), TrxVariant(), nullptr, message.Put(), &code), E_POINTER);
+  EXPECT_EQ(code, 0);
+  LONG lastCode = 0;
+  m_tool->GetLastError(message.Put(), &lastCode);
+  EXPECT_EQ(lastCode, TRX_E_ARG_VALUE);
+  EXPECT_EQ(TrxNarrow(message.View()),
+            "Invalid argument value for method name \"UIName\" for argument \"retVal, errMsg, or errCode\". Input "
+            "value: \"Unexpected NULL argument pointer\".");
+
+  Reply notXml = Submit(OLESTR("<Obj"), OLESTR("UIName"));
+  EXPECT_EQ(notXml.hr, S_OK);
+  EXPECT_EQ(notXml.code, TRX_E_SYSTEM);
+  EXPECT_EQ(notXml.message, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11");
+  EXPECT_EQ(Submit(OLESTR(""), OLESTR("UIName")).code, TRX_E_SYSTEM) << "an empty descriptor does not resolve";
+
+  Reply unknown = Submit(kRoot, OLESTR("Fly"));
+  EXPECT_EQ(unknown.code, TRX_NOT_FOUND);
+  EXPECT_EQ(unknown.message, "Invalid method Fly in class NorvApplication ErrorCode: -12");
+  Reply wrongType = Submit(kRoot, OLESTR("GetClassCount"), TrxVariant::FromI4(3));
+  EXPECT_EQ(wrongType.code, TRX_E_ARG_TYPE);
+  EXPECT_EQ(wrongType.message,
+            "Invalid argument type for method name:GetClassCount for argument: ClassName. Expected type: String.");
+  m_client->Unload();
+}
+
 // The recorder switches the client saw, in order.
 std::vector<std::string> RecorderSwitches(const CNVSimApplication& client) {
   std::vector<std::string> switches;
