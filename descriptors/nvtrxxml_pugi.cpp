@@ -149,24 +149,6 @@ bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
          });
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Code points a character reference may name. Besides XML 1.0's characters
 // the controls U+0001 to U+001F are taken, because GetXml writes them as
 // references so that such text survives a round trip.
@@ -221,7 +203,7 @@ bool ResolveReferences(std::string_view raw, std::string& out) {
         if (cp > 0x10FFFF) return false;
       }
       if (!IsReferableCharacter(cp)) return false;
-      AppendUtf8(out, cp);
+      TrxAppendUtf8(out, cp);
     } else {
       return false;
     }

@@ -17,6 +17,8 @@ using TrxStringView = std::basic_string_view<OLECHAR>;
 TrxString TrxWiden(std::string_view utf8);
 // UTF-16 to UTF-8.
 std::string TrxNarrow(TrxStringView utf16);
+// Appends the UTF-8 form of one code point (at most U+10FFFF).
+void TrxAppendUtf8(std::string& out, uint32_t codePoint);
 // Decimal text of a signed or unsigned integer.
 TrxString TrxDecimal(int64_t value);
 TrxString TrxDecimalU(uint64_t value);
