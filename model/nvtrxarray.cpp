@@ -88,12 +88,7 @@ bool VariantsEqual(const VARIANT& a, const VARIANT& b) {
   return VarCmp(const_cast<VARIANT*>(&a), const_cast<VARIANT*>(&b), LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
 }
 
-LONG Extent(SAFEARRAY* array, UINT dimension) {
-  LONG lower = 0, upper = -1;
-  if (FAILED(SafeArrayGetLBound(array, dimension, &lower)) || FAILED(SafeArrayGetUBound(array, dimension, &upper)))
-    return 0;
-  return upper - lower + 1;
-}
+LONG Extent(SAFEARRAY* array, UINT dimension) { return TrxSafeArrayExtent(array, dimension); }
 
 LONG LowerBound(SAFEARRAY* array, UINT dimension) {
   LONG lower = 0;

@@ -265,14 +265,7 @@ TRXRESULT CNVTRXAutomation::GetProperty(const VARIANT& name, VARIANT* value) {
       }
       break;
     case TRXPROP_COUNT: {
-      LONG count = 0;
-      if ((result.vt & VT_ARRAY) && result.parray && SafeArrayGetDim(result.parray) >= 1) {
-        LONG lower = 0, upper = -1;
-        SafeArrayGetLBound(result.parray, 1, &lower);
-        SafeArrayGetUBound(result.parray, 1, &upper);
-        count = upper - lower + 1;
-      }
-      result = TrxVariant::FromI4(count);
+      result = TrxVariant::FromI4((result.vt & VT_ARRAY) ? TrxSafeArrayExtent(result.parray) : 0);
       break;
     }
     case TRXPROP_NEGATED:
@@ -318,6 +311,14 @@ TRXRESULT CNVTRXAutomation::GetProperties(const VARIANT& names, VARIANT* value) 
   return TRX_OK;
 }
 
+HRESULT CNVTRXAutomation::ReadHostProperty(INVAutomation* host, TrxStringView name, TrxVariant& value) {
+  value.Clear();
+  if (!host) return E_POINTER;
+  TrxBstr property(name);
+  TrxVariant aux;
+  return host->GetProperty(property.Get(), &aux, 0, &value);
+}
+
 HRESULT CNVTRXAutomation::GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value) {
   TRX_ASSERT(m_spNWEAuto, "GetNWEProperty called without a host object");
   if (!m_spNWEAuto) return E_POINTER;
@@ -356,13 +357,8 @@ TRXRESULT CNVTRXAutomation::HandleAutomationRequest(TrxStringView methodName, co
       TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, hostProperty);
       return TRX_HOST_GETPROPERTY;
     }
-    SHORT count = 1;
-    if ((arguments.vt & VT_ARRAY) && arguments.parray && SafeArrayGetDim(arguments.parray) >= 1) {
-      LONG lower = 0, upper = -1;
-      SafeArrayGetLBound(arguments.parray, 1, &lower);
-      SafeArrayGetUBound(arguments.parray, 1, &upper);
-      count = static_cast<SHORT>(upper - lower + 1);
-    }
+    const SHORT count =
+        (arguments.vt & VT_ARRAY) ? static_cast<SHORT>(TrxSafeArrayExtent(arguments.parray)) : SHORT{1};
     TrxBstr hostName(hostProperty);
     const HRESULT hr =
         m_spNWEAuto->GetProperty(hostName.Get(), const_cast<VARIANT*>(&arguments), count, result);
@@ -447,10 +443,8 @@ void CNVTRXAutomation::ApplyTiming(LONG timingMode) {
   CNVTRXAutomation* root = GetRoot();
   LONG hostTime = 0;
   if (root->m_spNWEAuto) {
-    TrxBstr name(OLESTR("LastOperationTime"));
-    TrxVariant aux;
     TrxVariant value;
-    root->m_spNWEAuto->GetProperty(name.Get(), &aux, 0, &value);
+    ReadHostProperty(root->m_spNWEAuto.Get(), OLESTR("LastOperationTime"), value);
     TrxVariant number;
     if (SUCCEEDED(number.ChangeType(VT_I4, &value))) hostTime = number.lVal;
   }
@@ -563,10 +557,8 @@ TRXRESULT CNVTRXAutomation::GetNWEChildren(TrxHostObjects& children) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_SYSTEM, text);
     return TRX_E_SYSTEM;
   }
-  TrxBstr objTypeName(OLESTR("ObjType"));
-  TrxVariant aux;
   TrxVariant objType;
-  m_spNWEAuto->GetProperty(objTypeName.Get(), &aux, 0, &objType);
+  ReadHostProperty(m_spNWEAuto.Get(), OLESTR("ObjType"), objType);
   if (objType.vt != VT_I4) return TRX_OK;
   std::vector<AUTO_OBJECTTYPE> types;
   if (!ChildTypesOf(objType.lVal, types)) return TRX_E_SYSTEM;
@@ -611,14 +603,11 @@ TRXRESULT CNVTRXAutomation::CreateChildFromNWE(INVAutomation* pNWEAuto, CNVTRXAu
   TRX_ASSERT(pNWEAuto != nullptr, "CreateChildFromNWE called without a host object");
   if (ppChild) *ppChild = nullptr;
   if (!pNWEAuto) return TRX_E_SYSTEM;
-  TrxVariant aux;
   TrxVariant name;
-  TrxBstr nameProperty(OLESTR("Name"));
-  pNWEAuto->GetProperty(nameProperty.Get(), &aux, 0, &name);
+  ReadHostProperty(pNWEAuto, OLESTR("Name"), name);
   TRX_ASSERT(name.vt == VT_BSTR, "Property \"Name\" returned by NWE is not BSTR type");
   TrxVariant objType;
-  TrxBstr typeProperty(OLESTR("ObjType"));
-  pNWEAuto->GetProperty(typeProperty.Get(), &aux, 0, &objType);
+  ReadHostProperty(pNWEAuto, OLESTR("ObjType"), objType);
   TRX_ASSERT(objType.vt == VT_I4, "Property \"ObjType\" returned by NWE is not LONG");
   const LONG type = objType.vt == VT_I4 ? objType.lVal : 0;
   return OnBuildHierarchy(pNWEAuto, 0, type, nullptr, ppChild);

@@ -109,6 +109,8 @@ class CNVTRXAutomation {
   // Walks a descriptor level by level from this object; a null node yields
   // this object.
   TRXRESULT CreateObjectFromODSNode(const CNVTRXXmlNode* node, CNVTRXAutomation** ppObject);
+  // One host GetProperty without auxiliary parameters; E_POINTER without a host.
+  static HRESULT ReadHostProperty(INVAutomation* host, TrxStringView name, TrxVariant& value);
   // A host GetProperty that is retried up to 10 times, 200 ms apart.
   HRESULT GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value);
   // Runs a host request on the request executor and waits for the host to

@@ -101,14 +101,6 @@ bool CNVTRXApplication::IsRecordingSuspended() noexcept { return g_recordingSusp
 
 // ---- host access -----------------------------------------------------------------
 
-HRESULT CNVTRXApplication::ReadHost(INVAutomation* host, TrxStringView name, TrxVariant& value) {
-  value.Clear();
-  if (!host) return E_POINTER;
-  TrxBstr property(name);
-  TrxVariant aux;
-  return host->GetProperty(property.Get(), &aux, 0, &value);
-}
-
 HRESULT CNVTRXApplication::HostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name,
                                      TrxComPtr<INVAutomation>& child) {
   child.Reset();
@@ -123,7 +115,7 @@ void CNVTRXApplication::SetNWEAuto(INVAutomation* pNWEAuto) {
   TRX_ASSERT(pNWEAuto != nullptr, "SetNWEAuto called without a host object");
   m_spNWEAuto = pNWEAuto;
   TrxVariant name;
-  if (SUCCEEDED(ReadHost(pNWEAuto, OLESTR("Name"), name)) && name.vt == VT_BSTR) {
+  if (SUCCEEDED(ReadHostProperty(pNWEAuto, OLESTR("Name"), name)) && name.vt == VT_BSTR) {
     m_strRepositoryName = TrxString(TrxBstrView(name.bstrVal));
   } else {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("Name"));
@@ -163,7 +155,7 @@ TRXRESULT CNVTRXApplication::CurrentScreen(CNVTRXAutomation** ppScreen, LONG nav
     return navigationFailureCode;
   }
   TrxVariant selected;
-  if (FAILED(ReadHost(navigation.Get(), OLESTR("SelectedTab"), selected))) {
+  if (FAILED(ReadHostProperty(navigation.Get(), OLESTR("SelectedTab"), selected))) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("SelectedTab"));
     return TRX_HOST_GETPROPERTY;
   }
@@ -181,7 +173,7 @@ TRXRESULT CNVTRXApplication::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG even
                                               INVPropertySet* pEventArgs, CNVTRXAutomation** ppChild) {
   CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVTRXApplication::OnBuildHierarchy");
   TrxVariant nameValue;
-  if (FAILED(ReadHost(pNWEAuto, OLESTR("Name"), nameValue))) {
+  if (FAILED(ReadHostProperty(pNWEAuto, OLESTR("Name"), nameValue))) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("Name"));
     return TRX_HOST_GETPROPERTY;
   }
@@ -204,7 +196,7 @@ TRXRESULT CNVTRXApplication::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG even
     }
     case OBJTYPE_NAVCONTROL: {
       TrxVariant again;
-      if (FAILED(ReadHost(pNWEAuto, OLESTR("Name"), again))) {
+      if (FAILED(ReadHostProperty(pNWEAuto, OLESTR("Name"), again))) {
         TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("Name"));
         return TRX_HOST_GETPROPERTY;
       }
@@ -239,7 +231,7 @@ TRXRESULT CNVTRXApplication::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG even
         return TRX_HOST_GETCHILD;
       }
       TrxVariant viewName;
-      if (FAILED(ReadHost(view.Get(), OLESTR("Name"), viewName))) {
+      if (FAILED(ReadHostProperty(view.Get(), OLESTR("Name"), viewName))) {
         TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("Name"));
         return TRX_HOST_GETPROPERTY;
       }
@@ -248,7 +240,7 @@ TRXRESULT CNVTRXApplication::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG even
     }
     case OBJTYPE_EXTOBJECT: {
       TrxVariant type;
-      if (FAILED(ReadHost(pNWEAuto, OLESTR("Type"), type))) {
+      if (FAILED(ReadHostProperty(pNWEAuto, OLESTR("Type"), type))) {
         TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("Type"));
         return TRX_HOST_GETPROPERTY;
       }
@@ -386,7 +378,7 @@ TRXRESULT CNVTRXApplication::FocusForF2(const CNVTRXArray& constArgs) {
     return TRX_HOST_GETCHILD;
   }
   TrxVariant activeRow;
-  if (FAILED(ReadHost(list.Get(), OLESTR("ActiveRow"), activeRow))) {
+  if (FAILED(ReadHostProperty(list.Get(), OLESTR("ActiveRow"), activeRow))) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("ActiveRow"));
     return TRX_HOST_GETPROPERTY;
   }
@@ -410,13 +402,8 @@ TRXRESULT CNVTRXApplication::GetClassCount(CNVTRXArray& args, VARIANT* result) {
   LONG count = 0;
   if (className == OLESTR("NorvToolbar")) {
     TrxVariant names;
-    if (m_spNWEAuto && SUCCEEDED(m_spNWEAuto->GetChildNames(OBJTYPE_TOOLBAR, &names)) && (names.vt & VT_ARRAY) &&
-        names.parray) {
-      LONG lower = 0, upper = -1;
-      SafeArrayGetLBound(names.parray, 1, &lower);
-      SafeArrayGetUBound(names.parray, 1, &upper);
-      count = upper - lower + 1;
-    }
+    if (m_spNWEAuto && SUCCEEDED(m_spNWEAuto->GetChildNames(OBJTYPE_TOOLBAR, &names)) && (names.vt & VT_ARRAY))
+      count = TrxSafeArrayExtent(names.parray);
   } else if (className == OLESTR("NorvMenu") || className == OLESTR("NorvPageTabs") ||
              className == OLESTR("NorvScreen")) {
     count = 1;
@@ -424,7 +411,7 @@ TRXRESULT CNVTRXApplication::GetClassCount(CNVTRXArray& args, VARIANT* result) {
     TrxComPtr<INVAutomation> view;
     TrxVariant viewType;
     if (SUCCEEDED(HostChild(m_spNWEAuto.Get(), OBJTYPE_VIEW, OLESTR(""), view)) &&
-        SUCCEEDED(ReadHost(view.Get(), OLESTR("ViewType"), viewType)) &&
+        SUCCEEDED(ReadHostProperty(view.Get(), OLESTR("ViewType"), viewType)) &&
         TrxEqualsNoCase(Text(viewType), OLESTR("Task")))
       count = 1;
   } else {
@@ -468,7 +455,7 @@ TRXRESULT CNVTRXApplication::GetRepositoryNameByIndex(CNVTRXArray& args, VARIANT
           .ReportUserError(TRX_E_ARG_VALUE, OLESTR("GetRepositoryNameByIndex"), OLESTR("ClassName,"), className);
       return -TRX_E_ARG_VALUE;
     }
-    ReadHost(view.Get(), OLESTR("ActiveTask"), task);
+    ReadHostProperty(view.Get(), OLESTR("ActiveTask"), task);
     name = Text(task);
   } else if (className == OLESTR("NorvScreen")) {
     if (index != 0) return badIndex();
@@ -478,7 +465,7 @@ TRXRESULT CNVTRXApplication::GetRepositoryNameByIndex(CNVTRXArray& args, VARIANT
       return -TRX_HOST_GETCHILD;
     }
     TrxVariant selected;
-    if (FAILED(ReadHost(navigation.Get(), OLESTR("SelectedTab"), selected))) {
+    if (FAILED(ReadHostProperty(navigation.Get(), OLESTR("SelectedTab"), selected))) {
       TRX_LOG_OBJ(TRXLOG_USERTRACE, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("SelectedTab"));
       return -TRX_HOST_GETPROPERTY;
     }
@@ -509,9 +496,9 @@ TRXRESULT CNVTRXApplication::GetRepositoryName(CNVTRXArray& args, VARIANT* resul
     if (FAILED(HostChild(m_spNWEAuto.Get(), OBJTYPE_VIEW, OLESTR(""), view)))
       return badValue(OLESTR("ClassName,"), className);
     TrxVariant title, task;
-    ReadHost(view.Get(), OLESTR("NorvTaskViewTitle"), title);
+    ReadHostProperty(view.Get(), OLESTR("NorvTaskViewTitle"), title);
     if (!TrxEqualsNoCase(Text(title), uiName)) return badValue(OLESTR("UIName"), uiName);
-    ReadHost(view.Get(), OLESTR("ActiveTask"), task);
+    ReadHostProperty(view.Get(), OLESTR("ActiveTask"), task);
     name = Text(task);
   } else if (className == OLESTR("NorvScreen")) {
     TrxComPtr<INVAutomation> navigation;
@@ -523,7 +510,7 @@ TRXRESULT CNVTRXApplication::GetRepositoryName(CNVTRXArray& args, VARIANT* resul
     for (auto [property, value] : {std::pair<const OLECHAR*, TrxVariant*>{OLESTR("SelectedTab"), &selected},
                                    {OLESTR("ScreenDisplayNames"), &displayNames},
                                    {OLESTR("ScreenNames"), &names}}) {
-      if (FAILED(ReadHost(navigation.Get(), property, *value))) {
+      if (FAILED(ReadHostProperty(navigation.Get(), property, *value))) {
         TRX_LOG_OBJ(TRXLOG_USERTRACE, this).ReportUserError(TRX_HOST_GETPROPERTY, property);
         return -TRX_HOST_GETPROPERTY;
       }
@@ -568,7 +555,7 @@ TRXRESULT CNVTRXApplication::F2FocusPath(TrxString& path) {
     return TRX_HOST_GETCHILD;
   }
   TrxVariant appletName;
-  if (FAILED(ReadHost(view.Get(), OLESTR("ActiveAppletName"), appletName))) {
+  if (FAILED(ReadHostProperty(view.Get(), OLESTR("ActiveAppletName"), appletName))) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("ActiveAppletName"));
     return TRX_HOST_GETPROPERTY;
   }
@@ -579,10 +566,10 @@ TRXRESULT CNVTRXApplication::F2FocusPath(TrxString& path) {
   path = Text(appletName) + OLESTR(".");
   TrxVariant columns;
   if (SUCCEEDED(HostChild(applet.Get(), OBJTYPE_LISTCONTROL, OLESTR("NorvList"), list)) &&
-      SUCCEEDED(ReadHost(list.Get(), OLESTR("ListColumnCount"), columns)) && columns.vt != VT_EMPTY &&
+      SUCCEEDED(ReadHostProperty(list.Get(), OLESTR("ListColumnCount"), columns)) && columns.vt != VT_EMPTY &&
       TrxParseLong(Text(columns)) != 0) {
     TrxVariant listName;
-    if (FAILED(ReadHost(list.Get(), OLESTR("Name"), listName))) {
+    if (FAILED(ReadHostProperty(list.Get(), OLESTR("Name"), listName))) {
       TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("Name"));
       return TRX_HOST_GETPROPERTY;
     }
@@ -596,7 +583,7 @@ TRXRESULT CNVTRXApplication::F2FocusPath(TrxString& path) {
     return TRX_OK;
   }
   TrxVariant control;
-  if (FAILED(ReadHost(applet.Get(), OLESTR("ActiveControlName"), control))) {
+  if (FAILED(ReadHostProperty(applet.Get(), OLESTR("ActiveControlName"), control))) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("ActiveControlName"));
     return TRX_HOST_GETPROPERTY;
   }
@@ -710,7 +697,7 @@ TRXRESULT CNVTRXApplication::ResolveDescriptor(TrxStringView descriptor, CNVTRXA
 
 bool CNVTRXApplication::RefreshSessionId() {
   TrxVariant session;
-  if (FAILED(ReadHost(m_spNWEAuto.Get(), OLESTR("SessionID"), session))) {
+  if (FAILED(ReadHostProperty(m_spNWEAuto.Get(), OLESTR("SessionID"), session))) {
     TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, OLESTR("SessionID"));
     return false;
   }

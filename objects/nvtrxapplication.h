@@ -92,7 +92,6 @@ class CNVTRXApplication : public CNVTRXAutomation {
   TRXRESULT GetRepositoryName(CNVTRXArray& arguments, VARIANT* result);
   TRXRESULT SetTimeOut(CNVTRXArray& arguments, VARIANT* result);
   TRXRESULT SendOperationId(const TrxString& id, const OLECHAR* what);
-  HRESULT ReadHost(INVAutomation* host, TrxStringView name, TrxVariant& value);
   HRESULT HostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name, TrxComPtr<INVAutomation>& child);
   TRXRESULT F2FocusPath(TrxString& path);
 

@@ -8,6 +8,16 @@ inline TrxStringView TrxBstrView(BSTR text) noexcept {
   return text ? TrxStringView(text, SysStringLen(text)) : TrxStringView();
 }
 
+// Number of elements along one dimension of an array (1 is the leftmost);
+// 0 when there is no array or no such dimension.
+inline LONG TrxSafeArrayExtent(SAFEARRAY* array, UINT dimension = 1) noexcept {
+  LONG lower = 0, upper = -1;
+  if (!array || FAILED(SafeArrayGetLBound(array, dimension, &lower)) ||
+      FAILED(SafeArrayGetUBound(array, dimension, &upper)))
+    return 0;
+  return upper - lower + 1;
+}
+
 // Owns a BSTR: frees it on destruction. A null BSTR and an empty one are
 // different values and both are kept as they are.
 class TrxBstr {
