@@ -18,6 +18,10 @@
 #include <objbase.h>
 #include <ole2.h>
 #include <oleauto.h>
+#include <ocidl.h>
+#include <servprov.h>
+#include <exdisp.h>
+#include <shlguid.h>
 #define TRX_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
   EXTERN_C const GUID DECLSPEC_SELECTANY name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
 #else
@@ -26,6 +30,7 @@
 #include "linux/pal_kernel.h"
 #include "linux/pal_user.h"
 #include "linux/pal_com.h"
+#include "linux/pal_ole.h"
 #include "linux/pal_string.h"
 #endif
 
