@@ -132,7 +132,10 @@ void QueueMessage(const char* file, int line, LONG category, TrxString&& message
   Queue(TRXLOG_KIND_MESSAGE, std::move(message), file, "", line, category, g_callDepth.load(), GetTickCount(), 0);
 }
 
+thread_local bool t_sharesLastError = true;
+
 void SetLastErrorRecord(LONG code, const TrxString& text) {
+  if (!t_sharesLastError) return;
   if (CNVTRXLastError* record = CNVTRXLastError::Current()) record->Set(code, text);
 }
 
@@ -297,7 +300,8 @@ CNVTRXLogFunction::CNVTRXLogFunction(const char* file, int line, const char* fun
       m_function(function),
       m_startTick(GetTickCount()),
       m_countsDepth(std::strstr(function, "TRXNotifierThread") == nullptr) {
-  if (CNVTRXLastError* record = CNVTRXLastError::Current()) record->Clear();
+  if (t_sharesLastError)
+    if (CNVTRXLastError* record = CNVTRXLastError::Current()) record->Clear();
   const LONG depth = g_callDepth.load();
   if (Wanted(TRXLOG_KIND_ENTRY, TRXLOG_FUNCTION, m_file))
     Queue(TRXLOG_KIND_ENTRY, TrxString(), m_file, m_function, m_line, TRXLOG_FUNCTION, depth, m_startTick, 0);
@@ -324,6 +328,8 @@ void CNVTRXLog::ReadLevelFromEnvironment() {
 }
 
 LONG CNVTRXLog::GetCallDepth() noexcept { return g_callDepth.load(); }
+
+void CNVTRXLog::SetThreadSharesLastError(bool shares) noexcept { t_sharesLastError = shares; }
 size_t CNVTRXLog::GetQueueLength() { return LogQueue::Instance().Size(); }
 uint64_t CNVTRXLog::GetDroppedCount() noexcept { return g_dropped.load(); }
 void CNVTRXLog::DiscardQueue() { LogQueue::Instance().Discard(); }

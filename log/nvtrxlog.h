@@ -128,6 +128,12 @@ class CNVTRXLog {
 
   static LONG GetCallDepth() noexcept;
 
+  // The last error belongs to the calls of tools and of the client. A
+  // background thread (the launch notifier) turns this off for itself: its
+  // function entries then leave the last error alone and its errors are
+  // logged without becoming the last error of a call running elsewhere.
+  static void SetThreadSharesLastError(bool shares) noexcept;
+
   // Queue inspection for diagnostics and tests.
   static size_t GetQueueLength();
   static uint64_t GetDroppedCount() noexcept;

@@ -107,6 +107,15 @@ CNVTRXAutomation::~CNVTRXAutomation() {
 
 LONG CNVTRXAutomation::GetLiveObjectCount() noexcept { return g_liveObjects.load(); }
 
+void CNVTRXAutomation::DestroyChild(CNVTRXAutomation* child) {
+  for (CNVTRXAutomation*& slot : m_arrChildren) {
+    if (slot != child) continue;
+    slot = nullptr;
+    delete child;
+    return;
+  }
+}
+
 void CNVTRXAutomation::ReleaseChildren() {
   std::vector<CNVTRXAutomation*> children;
   children.swap(m_arrChildren);
@@ -198,7 +207,7 @@ TRXRESULT CNVTRXAutomation::GetTextData(const VARIANT&, VARIANT*) { return TRX_O
 
 CNVTRXAutomation* CNVTRXAutomation::FindChild(TrxStringView className, TrxStringView repositoryName) {
   for (CNVTRXAutomation* child : m_arrChildren)
-    if (child->m_strClassName == className && child->m_strRepositoryName == repositoryName) return child;
+    if (child && child->m_strClassName == className && child->m_strRepositoryName == repositoryName) return child;
   return nullptr;
 }
 
@@ -652,7 +661,7 @@ TRXRESULT CNVTRXAutomation::GetChildren(const VARIANT&, VARIANT* value) {
   SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(m_arrChildren.size()));
   for (LONG i = 0; i < static_cast<LONG>(m_arrChildren.size()); ++i) {
     TrxString ods;
-    m_arrChildren[static_cast<size_t>(i)]->GetODS(ods);
+    if (CNVTRXAutomation* child = m_arrChildren[static_cast<size_t>(i)]) child->GetODS(ods);
     TrxVariant element = TrxVariant::FromString(ods);
     SafeArrayPutElement(array, &i, &element);
   }
@@ -777,7 +786,10 @@ TRXRESULT CNVTRXAutomation::OutputActiveScreenXMLContents(LONG mode, TrxStringVi
     }
     writer.EndElement();
   }
-  for (CNVTRXAutomation* child : m_arrChildren) child->OutputActiveScreenXMLContents(mode, activeElement, writer, true);
+  // By index: a child's output may reach the host, and a recorder event
+  // handled meanwhile may add children here.
+  for (size_t i = 0; i < m_arrChildren.size(); ++i)
+    if (CNVTRXAutomation* child = m_arrChildren[i]) child->OutputActiveScreenXMLContents(mode, activeElement, writer, true);
   if (close) writer.EndElement();
   return TRX_OK;
 }

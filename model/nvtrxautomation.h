@@ -124,6 +124,9 @@ class CNVTRXAutomation {
   static DWORD WaitOnTRXEvent(HANDLE event, DWORD timeout);
   // Destroys the children, in order, leaving this object alone.
   void ReleaseChildren();
+  // Destroys one child and leaves its slot empty (null), so that positions
+  // of the other children do not move; null slots are skipped everywhere.
+  void DestroyChild(CNVTRXAutomation* child);
 
   void AddPropertyMapping(TrxStringView key, LONG type0, TrxStringView hostProperty, LONG type1, LONG kind,
                           TrxStringView description) {

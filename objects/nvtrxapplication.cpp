@@ -94,6 +94,10 @@ CNVTRXApplication::~CNVTRXApplication() {
 CNVTRXApplication* CNVTRXApplication::Current() noexcept { return g_application.load(); }
 
 void CNVTRXApplication::RegisterChildClass(TrxStringView className, Factory factory) {
+  if (!factory) {
+    ChildClasses().erase(TrxString(className));
+    return;
+  }
   ChildClasses()[TrxString(className)] = std::move(factory);
 }
 

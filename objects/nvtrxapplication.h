@@ -29,11 +29,13 @@ class CNVTRXApplication : public CNVTRXAutomation {
   static CNVTRXApplication* Current() noexcept;
 
   // The automation classes the application creates by catalogue class name.
-  // A class not registered here cannot be created (-1016).
+  // A class not registered here cannot be created (-1016); registering an
+  // empty factory removes the class.
   using Factory = std::function<CNVTRXAutomation*(TrxStringView repositoryName, CNVTRXAutomation* parent)>;
   static void RegisterChildClass(TrxStringView className, Factory factory);
 
   void SetNWEAuto(INVAutomation* pNWEAuto);
+  void SetRepositoryName(TrxStringView name) { m_strRepositoryName = TrxString(name); }
   TRXRESULT EnableRecording(bool on);
   TRXRESULT EnableLogging(bool on, const OLECHAR* fileName, bool append);
   TRXRESULT ResolveDescriptor(TrxStringView descriptor, CNVTRXAutomation** ppObject);

@@ -22,6 +22,10 @@
 #include <servprov.h>
 #include <exdisp.h>
 #include <shlguid.h>
+#include <olectl.h>
+#ifndef CHARS_IN_GUID
+#define CHARS_IN_GUID 39
+#endif
 #define TRX_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
   EXTERN_C const GUID DECLSPEC_SELECTANY name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
 #else

@@ -1,5 +1,7 @@
 #include "service/nvtrx.h"
 
+#include <algorithm>
+
 #include "descriptors/nvtrxodsutil.h"
 #include "descriptors/nvtrxxml.h"
 #include "log/nvtrxassert.h"
@@ -98,6 +100,12 @@ HRESULT CNVCoTRX::FinalConstruct() {
 }
 
 void CNVCoTRX::FinalRelease() {
+  m_events.DisconnectAll();
+  m_notifier.Stop();
+  {
+    TrxLock hold(m_siteLock);
+    m_site.Reset();
+  }
   delete m_pApplication;
   m_pApplication = nullptr;
 }
@@ -126,6 +134,10 @@ HRESULT CNVCoTRX::QueryInterface(REFIID riid, void** ppv) {
     *ppv = static_cast<INVTRXAutomation*>(this);
   } else if (IsEqualIID(riid, IID_INVTRX)) {
     *ppv = static_cast<INVTRX*>(this);
+  } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+    *ppv = static_cast<IConnectionPointContainer*>(this);
+  } else if (IsEqualIID(riid, IID_IObjectWithSite)) {
+    *ppv = static_cast<IObjectWithSite*>(this);
   } else {
     *ppv = nullptr;
     return E_NOINTERFACE;
@@ -249,6 +261,7 @@ HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG*
   m_pApplication->ClearLastError();
   const TrxString id(TrxBstrView(htmlId));
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("HTMLID: %s"), id);
+  ToolCall call(this);
   CNVTRXApplication::SuspendRecording guard(m_pApplication);
   bool found = false;
   CNVTRXAutomation* object = nullptr;
@@ -319,6 +332,7 @@ HRESULT CNVCoTRX::GetObjectContents(LONG nMode, BSTR trxODS, BSTR* trxContentXML
   const DWORD start = GetTickCount();
   const TrxString ods(TrxBstrView(trxODS));
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Mode : %d, TRXODS : %s"), nMode, ods);
+  ToolCall call(this);
   CNVTRXApplication::SuspendRecording guard(m_pApplication);
 
   TrxString target;
@@ -481,6 +495,7 @@ HRESULT CNVCoTRX::Submit(BSTR trxODS, BSTR methodName, VARIANT Args, VARIANT* re
   }
 
   {
+    ToolCall call(this);
     CNVTRXApplication::SuspendRecording guard(m_pApplication);
     m_pApplication->SetNarmId();
     *errCode = -1;
@@ -571,6 +586,10 @@ HRESULT CNVCoTRX::OnAppReady(IDispatch* pDisp) {
   m_pApplication->SetNWEAuto(automation.Get());
   m_pApplication->RefreshSessionId();
   if (m_pApplication->IsRecording() || CNVTRXApplication::IsRecordingSuspended()) m_pApplication->EnableRecording(true);
+  const DWORD window = BrowserWindow();
+  OLECHAR classId[CHARS_IN_GUID] = {};
+  StringFromGUID2(CLSID_CNVCoTRX, classId, CHARS_IN_GUID);
+  m_notifier.Start(window, classId);
   m_pApplication->ClearHostUnloaded();
   return S_OK;
 }
@@ -581,10 +600,254 @@ HRESULT CNVCoTRX::OnUnload() {
     m_pApplication->ClearLastError();
     m_pApplication->MarkUnloaded();
   }
+  m_notifier.Stop();
   return S_OK;
 }
 
-HRESULT CNVCoTRX::FireRecorderEvent(LONG, INVAutomation*, LONG, INVPropertySet*) {
-  // Recording of user actions is not built yet.
+namespace {
+
+// Recorder events that are not recorded: the id, and the object type it is
+// ignored on (-1: every type).
+struct IgnoredEvent {
+  LONG eventId;
+  LONG objectType;
+};
+constexpr IgnoredEvent kIgnoredEvents[] = {
+    {REQID_NULL, -1},
+    {REQID_SHOWLOVS, -1},
+    {REQID_SETFOCUS, OBJTYPE_CONTROL},
+    {REQID_CLEARFOCUS, OBJTYPE_CONTROL},
+    {REQID_SETCELLFOCUS, OBJTYPE_LISTCONTROL},
+};
+
+bool IsIgnoredEvent(LONG eventId, LONG objectType) {
+  for (const IgnoredEvent& ignored : kIgnoredEvents)
+    if (ignored.eventId == eventId && (ignored.objectType < 0 || ignored.objectType == objectType)) return true;
+  return false;
+}
+
+// The arguments of a Record: one converted argument as itself, several as
+// an array of VARIANT, none as empty.
+TrxVariant ShapeArguments(CNVTRXArray& converted) {
+  TrxVariant shaped;
+  const LONG count = converted.GetCount();
+  if (count == 1) {
+    shaped = converted.GetAt(0, 0);
+  } else if (count > 1) {
+    converted.ToVariant(&shaped);
+  }
+  return shaped;
+}
+
+}  // namespace
+
+HRESULT CNVCoTRX::FireRecorderEvent(LONG eventId, INVAutomation* pEventObj, LONG eventObjType,
+                                    INVPropertySet* pArgs) {
+  TRX_FACADE_SCOPE("FireRecorderEvent");
+  if (!pEventObj || !pArgs) {
+    TRX_ASSERT(false, "FireRecorderEvent called without an event object or arguments");
+    return E_INVALIDARG;
+  }
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("eventId: %d, EventObjType: %d"), eventId, eventObjType);
+  if (IsIgnoredEvent(eventId, eventObjType)) {
+    TRX_LOG(TRXLOG_TRXTRACE)
+        .ReportTrace(OLESTR("Unsupported event: %d. On objectType: %d - Event is ignored"), eventId, eventObjType);
+    return S_OK;
+  }
+  if (eventId == REQID_ENTER_KEY_END || eventId == REQID_SHOWMESSAGEBOX) {
+    Fire_CompositeEventRecord();
+    return S_OK;
+  }
+  if (!m_pApplication) return E_UNEXPECTED;
+
+  CNVTRXArray eventArgs(pArgs);
+  TRX_LOG(TRXLOG_TRXTRACE)
+      .ReportTrace(OLESTR("eventId: %d, EventObjType: %d, Args: %s"), eventId, eventObjType, eventArgs.ToText());
+
+  const std::vector<CNVTRXAutomation*> before = m_pApplication->GetChildObjects();
+  CNVTRXAutomation* object = nullptr;
+  if (CreateRecorderHierarchy(pEventObj, eventId, eventObjType, pArgs, &object) != TRX_OK || !object) {
+    PruneAfterEvent(before);
+    return S_OK;
+  }
+  TRX_LOG(TRXLOG_TRXTRACE)
+      .ReportTrace(OLESTR("Built: \"%s\" of \"%s\"."), object->GetFullName(), object->GetTRXClassName());
+
+  TrxString method;
+  CNVTRXArray converted;
+  TrxVariant eventObject;
+  eventObject.vt = VT_UNKNOWN;
+  eventObject.punkVal = pEventObj;
+  pEventObj->AddRef();
+  if (object->ConvertNWEMethod(eventObject, eventId, eventArgs, method, converted) != TRX_OK) {
+    PruneAfterEvent(before);
+    TRX_LOG(TRXLOG_USERTRACE).ReportUserError(TRX_E_INVALID_EVENT, eventId, eventObjType);
+    return S_OK;
+  }
+
+  TrxString ods;
+  object->GetODS(ods);
+  if (!method.empty()) {
+    TrxVariant shaped;
+    if (!(object->GetTRXClassName() == OLESTR("NorvTaskLink") && method == OLESTR("Click")))
+      shaped = ShapeArguments(converted);
+    const TrxString argumentText = converted.ToText();
+    if (eventId == REQID_ENTER_KEY) {
+      TRX_LOG(TRXLOG_TRXTRACE)
+          .ReportTrace(OLESTR("Composite event method: %s %s and ODS: %s"), method, argumentText, ods);
+      m_pApplication->SetPendingRecordEvent(ods, method, shaped);
+    } else {
+      TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Fire_Record on method: %s %s and ODS: %s"), method, argumentText, ods);
+      Fire_Record(ods, method, shaped);
+    }
+  }
+  PruneAfterEvent(before);
+  return S_OK;
+}
+
+TRXRESULT CNVCoTRX::CreateRecorderHierarchy(INVAutomation* host, LONG eventId, LONG eventObjType,
+                                            INVPropertySet* pArgs, CNVTRXAutomation** ppObject) {
+  CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVCoTRX::CreateRecorderHierarchy");
+  *ppObject = nullptr;
+  TRX_ASSERT(host != nullptr, "CreateRecorderHierarchy called without a host object");
+  if (!host) return TRX_E_SYSTEM;
+  TrxComPtr<INVAutomation> parent;
+  host->GetParent(parent.Put());
+  TrxVariant type;
+  if (parent) {
+    CNVTRXAutomation* parentObject = nullptr;
+    const TRXRESULT code = CreateRecorderHierarchy(parent.Get(), eventId, eventObjType, pArgs, &parentObject);
+    if (code != TRX_OK) return code;
+    if (!parentObject) {
+      TRX_ASSERT(false, "retCode == TRX_OK but pChild == NULL!!!");
+      return TRX_E_SYSTEM;
+    }
+    if (FAILED(CNVTRXAutomation::ReadHostProperty(host, OLESTR("ObjType"), type)) || type.vt != VT_I4) {
+      TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_SYSTEM, OLESTR("Invalid NWE Object Type"));
+      return TRX_E_SYSTEM;
+    }
+    return parentObject->OnBuildHierarchy(host, eventId, type.lVal, pArgs, ppObject);
+  }
+  CNVTRXAutomation::ReadHostProperty(host, OLESTR("ObjType"), type);
+  TRX_ASSERT(type.vt == VT_I4 && type.lVal == OBJTYPE_APPLICATION, "The topmost host object is not the application");
+  *ppObject = m_pApplication;
+  TrxVariant name;
+  CNVTRXAutomation::ReadHostProperty(host, OLESTR("Name"), name);
+  if (name.vt == VT_BSTR) {
+    m_pApplication->SetRepositoryName(TrxBstrView(name.bstrVal));
+  } else {
+    TRX_ASSERT(false, "The host application's Name is not a string");
+  }
+  return TRX_OK;
+}
+
+void CNVCoTRX::Fire_Record(TrxStringView trxODS, TrxStringView eventName, const VARIANT& args) {
+  for (const TrxComPtr<IDispatch>& sink : m_events.GetSinks()) {
+    // Arguments in reverse order of declaration; the sink gets a reference
+    // to its own copy of the arguments.
+    VARIANT parameters[3];
+    for (VARIANT& parameter : parameters) VariantInit(&parameter);
+    auto text = [](VARIANT& parameter, TrxStringView value) {
+      parameter.bstrVal = Allocate(value);
+      parameter.vt = parameter.bstrVal ? VT_BSTR : VT_ERROR;
+      if (!parameter.bstrVal) parameter.scode = E_OUTOFMEMORY;
+    };
+    text(parameters[2], trxODS);
+    text(parameters[1], eventName);
+    TrxVariant copy;
+    VariantCopy(&copy, const_cast<VARIANT*>(&args));
+    parameters[0].vt = VT_BYREF | VT_VARIANT;
+    parameters[0].pvarVal = &copy;
+    DISPPARAMS dispatch = {parameters, nullptr, 3, 0};
+    sink->Invoke(DISPID_INVTRXEVENTS_RECORD, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dispatch, nullptr,
+                 nullptr, nullptr);
+    VariantClear(&parameters[2]);
+    VariantClear(&parameters[1]);
+  }
+}
+
+void CNVCoTRX::Fire_CompositeEventRecord() {
+  if (!m_pApplication || m_pApplication->GetPendingDescriptor().empty()) return;
+  // Taken before firing: a sink may cause the next composite event.
+  const TrxString ods = m_pApplication->GetPendingDescriptor();
+  const TrxString method = m_pApplication->GetPendingMethod();
+  TrxVariant args;
+  VariantCopy(&args, const_cast<TrxVariant*>(&m_pApplication->GetPendingArguments()));
+  m_pApplication->ClearPendingRecordEvent();
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Fire_CompositeEventRecord on method: %s and ODS: %s"), method, ods);
+  Fire_Record(ods, method, args);
+}
+
+void CNVCoTRX::PruneAfterEvent(const std::vector<CNVTRXAutomation*>& before) {
+  if (!m_pApplication) return;
+  if (!m_pApplication->IsLoopbackTests() && m_toolCalls.load() == 0) {
+    m_pApplication->ReleaseChildren();
+    return;
+  }
+  // A tool call may be running further up this thread's stack (the client
+  // fired the event while the call waited for it): destroy only the
+  // top-level branches this event created, never objects the call holds.
+  const std::vector<CNVTRXAutomation*> now = m_pApplication->GetChildObjects();
+  for (CNVTRXAutomation* child : now) {
+    if (!child || std::find(before.begin(), before.end(), child) != before.end()) continue;
+    m_pApplication->DestroyChild(child);
+  }
+}
+
+DWORD CNVCoTRX::BrowserWindow() {
+  TrxComPtr<IUnknown> site;
+  {
+    TrxLock hold(m_siteLock);
+    site = m_site;
+  }
+  if (!site) return 0;
+  TrxComPtr<IOleClientSite> clientSite;
+  TrxComPtr<IServiceProvider> provider, topProvider;
+  TrxComPtr<IWebBrowser2> browser;
+  if (FAILED(site->QueryInterface(IID_IOleClientSite, clientSite.PutVoid())) || !clientSite) return 0;
+  if (FAILED(clientSite->QueryInterface(IID_IServiceProvider, provider.PutVoid())) || !provider) return 0;
+  if (FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IServiceProvider, topProvider.PutVoid())) ||
+      !topProvider)
+    return 0;
+  if (FAILED(topProvider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.PutVoid())) || !browser)
+    return 0;
+  SHANDLE_PTR window = 0;
+  if (FAILED(browser->get_HWND(&window))) return 0;
+  return static_cast<DWORD>(window);
+}
+
+// ---- IConnectionPointContainer and IObjectWithSite --------------------------------------------
+
+HRESULT CNVCoTRX::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+  if (ppEnum) *ppEnum = nullptr;
   return E_NOTIMPL;
+}
+
+HRESULT CNVCoTRX::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+  if (!ppCP) return E_POINTER;
+  *ppCP = nullptr;
+  if (!IsEqualIID(riid, DIID__INVTRXEvents)) return CONNECT_E_NOCONNECTION;
+  *ppCP = &m_events;
+  m_events.AddRef();
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::SetSite(IUnknown* pUnkSite) {
+  TrxComPtr<IUnknown> previous;
+  TrxLock hold(m_siteLock);
+  previous = std::move(m_site);
+  m_site = pUnkSite;
+  return S_OK;
+}
+
+HRESULT CNVCoTRX::GetSite(REFIID riid, void** ppvSite) {
+  if (!ppvSite) return E_POINTER;
+  *ppvSite = nullptr;
+  TrxComPtr<IUnknown> site;
+  {
+    TrxLock hold(m_siteLock);
+    site = m_site;
+  }
+  if (!site) return E_FAIL;
+  return site->QueryInterface(riid, ppvSite);
 }

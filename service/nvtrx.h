@@ -8,9 +8,14 @@
 
 #include "objects/nvtrxapplication.h"
 #include "platform/trxplatform.h"
+#include "service/nvtrxconnectionpoint.h"
 #include "service/nvtrxinterfaces.h"
+#include "service/nvtrxlaunchnotifier.h"
 
-class CNVCoTRX final : public INVTRXAutomation, public INVTRX {
+class CNVCoTRX final : public INVTRXAutomation,
+                       public INVTRX,
+                       public IConnectionPointContainer,
+                       public IObjectWithSite {
  public:
   // The class object: hands every caller an interface on the one facade of
   // the process, creating it on first use. Aggregation is refused.
@@ -53,12 +58,23 @@ class CNVCoTRX final : public INVTRXAutomation, public INVTRX {
                                               INVPropertySet* pArgs) override;
   HRESULT STDMETHODCALLTYPE OnAppReady(IDispatch* pDisp) override;
 
+  // ---- IConnectionPointContainer: one point, for _INVTRXEvents ----
+  // Not supported: E_NOTIMPL.
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
+
+  // ---- IObjectWithSite: the client's container sets the site ----
+  HRESULT STDMETHODCALLTYPE SetSite(IUnknown* pUnkSite) override;
+  // E_FAIL (and a null pointer) while no site is set.
+  HRESULT STDMETHODCALLTYPE GetSite(REFIID riid, void** ppvSite) override;
+
   // The supported-components document of "GetSupportedComponents".
   static const OLECHAR* SupportedComponents() noexcept;
   // The object-definitions version of the compiled-in catalogue.
   static constexpr const OLECHAR* kObjectDefinitionsVersion = OLESTR("8.2");
 
   CNVTRXApplication* GetApplication() const noexcept { return m_pApplication; }
+  const CNVTRXLaunchNotifier& GetNotifier() const noexcept { return m_notifier; }
 
  private:
   CNVCoTRX();
@@ -71,6 +87,40 @@ class CNVCoTRX final : public INVTRXAutomation, public INVTRX {
   void ReleaseTree();
   void WarnNoClient();
 
+  // ---- recording ----
+  // Builds the automation objects from the root down to the one that
+  // stands for `host`; the object in `ppObject`.
+  TRXRESULT CreateRecorderHierarchy(INVAutomation* host, LONG eventId, LONG eventObjType, INVPropertySet* pArgs,
+                                    CNVTRXAutomation** ppObject);
+  // Fires Record to every connected sink, in connection order.
+  void Fire_Record(TrxStringView trxODS, TrxStringView eventName, const VARIANT& args);
+  // Fires and clears the pending composite event, if there is one.
+  void Fire_CompositeEventRecord();
+  // Destroys what a recorder event built. `before` holds the root's
+  // children from before the event.
+  void PruneAfterEvent(const std::vector<CNVTRXAutomation*>& before);
+  // The top-level browser's window through the site chain; 0 without one.
+  DWORD BrowserWindow();
+
+  // Marks a tool call that builds objects below the root, so that a
+  // recorder event the client fires while the call waits for it leaves the
+  // call's objects alone.
+  class ToolCall {
+   public:
+    explicit ToolCall(CNVCoTRX* facade) : m_facade(facade) { ++m_facade->m_toolCalls; }
+    ~ToolCall() { --m_facade->m_toolCalls; }
+    ToolCall(const ToolCall&) = delete;
+    ToolCall& operator=(const ToolCall&) = delete;
+
+   private:
+    CNVCoTRX* m_facade;
+  };
+
   std::atomic<ULONG> m_refs{0};
   CNVTRXApplication* m_pApplication = nullptr;
+  CNVTRXConnectionPoint m_events{this, DIID__INVTRXEvents};
+  TrxCriticalSection m_siteLock;
+  TrxComPtr<IUnknown> m_site;
+  CNVTRXLaunchNotifier m_notifier;
+  std::atomic<LONG> m_toolCalls{0};
 };

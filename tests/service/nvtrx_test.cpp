@@ -7,33 +7,14 @@
 #include "host/nvsimapplication.h"
 #include "host/nvsimcallwindow.h"
 #include "service/nvtrx.h"
+#include "tests/service/nvtrxservicetest.h"
 
 namespace {
 
-std::string SamplePath() {
-  for (const char* candidate : {"samples/crm.xml", "../samples/crm.xml", "../../samples/crm.xml"})
-    if (std::filesystem::exists(candidate)) return candidate;
-  return std::string(TRX_SOURCE_DIR) + "/samples/crm.xml";
-}
-
 const OLECHAR kRoot[] = OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>");
 
-class Facade : public ::testing::Test {
+class Facade : public TrxServiceTest {
  protected:
-  void SetUp() override {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ASSERT_EQ(CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, m_tool.PutVoid()), S_OK);
-    CNVSimLoadError error;
-    m_client = CNVSimApplication::Load(TrxWiden(SamplePath()), error);
-    ASSERT_TRUE(m_client) << TrxNarrow(error.message);
-  }
-  void TearDown() override {
-    m_client.Reset();
-    m_tool.Reset();
-    EXPECT_EQ(CNVCoTRX::Instance(), nullptr) << "the last reference ends the facade";
-    CoUninitialize();
-  }
-
   struct Reply {
     HRESULT hr;
     LONG code;
@@ -47,9 +28,6 @@ class Facade : public ::testing::Test {
     reply.message = TrxNarrow(message.View());
     return reply;
   }
-
-  TrxComPtr<INVTRXAutomation> m_tool;
-  TrxComPtr<CNVSimApplication> m_client;
 };
 
 TEST_F(Facade, EveryClientGetsTheSameFacadeAndTheHostNamesTheRoot) {

@@ -1,0 +1,361 @@
+// Recording: the client reports user actions through INVTRX and every
+// connected tool receives them as Record events.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "host/nvsimapplication.h"
+#include "service/nvtrx.h"
+#include "tests/service/nvtrxservicetest.h"
+
+namespace {
+
+// ---- a tool's event sink -----------------------------------------------------------
+
+struct RecordedEvent {
+  std::string ods;
+  std::string method;
+  TrxVariant args;
+};
+
+class RecordSink final : public IDispatch {
+ public:
+  explicit RecordSink(std::string name, std::vector<std::string>* order = nullptr, HRESULT answer = S_OK)
+      : m_name(std::move(name)), m_order(order), m_answer(answer) {}
+
+  std::vector<RecordedEvent> Events() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_events;
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID__INVTRXEvents)) {
+      *ppv = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }  // lives on the test's stack
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    EXPECT_EQ(id, DISPID_INVTRXEVENTS_RECORD);
+    EXPECT_EQ(lcid, static_cast<LCID>(LOCALE_USER_DEFAULT));
+    EXPECT_EQ(flags, DISPATCH_METHOD);
+    EXPECT_EQ(params->cArgs, 3u);
+    EXPECT_EQ(params->cNamedArgs, 0u);
+    EXPECT_EQ(params->rgvarg[2].vt, VT_BSTR);
+    EXPECT_EQ(params->rgvarg[1].vt, VT_BSTR);
+    EXPECT_EQ(params->rgvarg[0].vt, VT_BYREF | VT_VARIANT);
+    RecordedEvent event;
+    event.ods = TrxNarrow(TrxBstrView(params->rgvarg[2].bstrVal));
+    event.method = TrxNarrow(TrxBstrView(params->rgvarg[1].bstrVal));
+    VariantCopy(&event.args, params->rgvarg[0].pvarVal);
+    // A sink may change what it was handed; the next sink still gets the original.
+    VariantClear(params->rgvarg[0].pvarVal);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_events.push_back(std::move(event));
+    if (m_order) m_order->push_back(m_name);
+    return m_answer;
+  }
+
+ private:
+  std::string m_name;
+  std::vector<std::string>* m_order;
+  HRESULT m_answer;
+  std::atomic<ULONG> m_refs{1};
+  std::mutex m_lock;
+  std::vector<RecordedEvent> m_events;
+};
+
+// ---- automation classes for objects below the application --------------------------
+
+// A menu or toolbar of the client whose method rows record the host's
+// arguments as they are. `className` may differ from the catalogue class the
+// application asked for (the task-link rule is keyed on the class name).
+class RecordedBar : public CNVTRXAutomation {
+ public:
+  RecordedBar(TrxStringView name, CNVTRXAutomation* parent, AUTO_OBJECTTYPE type, TrxStringView className,
+              TrxStringView method, LONG request)
+      : CNVTRXAutomation(name, parent) {
+    m_strClassName = TrxString(className);
+    TrxBstr hostName(name);
+    parent->GetNWEAuto()->GetChild(type, hostName.Get(), m_spNWEAuto.Put());
+    AddMethodMapping(method, VT_BSTR, request, VT_EMPTY, TRXMETHOD_REQUEST, u"recorded");
+  }
+};
+
+// Registers a class for the test's lifetime.
+class ScopedChildClass {
+ public:
+  ScopedChildClass(TrxStringView catalogueName, AUTO_OBJECTTYPE type, TrxStringView className, TrxStringView method,
+                   LONG request)
+      : m_name(catalogueName) {
+    const TrxString cls(className), name(method);
+    CNVTRXApplication::RegisterChildClass(m_name, [=](TrxStringView repositoryName, CNVTRXAutomation* parent) {
+      return new RecordedBar(repositoryName, parent, type, cls, name, request);
+    });
+  }
+  ~ScopedChildClass() { CNVTRXApplication::RegisterChildClass(m_name, nullptr); }
+
+ private:
+  TrxString m_name;
+};
+
+const std::vector<std::pair<TrxString, TrxString>> kCtrlN = {
+    {u"0", u"78"}, {u"1", u"FALSE"}, {u"2", u"TRUE"}, {u"3", u"FALSE"}};
+const std::vector<std::pair<TrxString, TrxString>> kCtrlS = {
+    {u"0", u"83"}, {u"1", u"FALSE"}, {u"2", u"TRUE"}, {u"3", u"FALSE"}};
+
+class Recording : public TrxServiceTest {
+ protected:
+  void SetUp() override {
+    TrxServiceTest::SetUp();
+    ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+    ASSERT_EQ(StartRecording(), 0);
+    m_root = RootDescriptor();
+  }
+  void TearDown() override {
+    for (DWORD cookie : m_cookies) Point()->Unadvise(cookie);
+    m_client->Unload();
+    TrxServiceTest::TearDown();
+  }
+
+  TrxComPtr<IConnectionPoint> Point() {
+    TrxComPtr<IConnectionPointContainer> container;
+    EXPECT_EQ(m_tool->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()), S_OK);
+    TrxComPtr<IConnectionPoint> point;
+    EXPECT_EQ(container->FindConnectionPoint(DIID__INVTRXEvents, point.Put()), S_OK);
+    return point;
+  }
+  DWORD Connect(RecordSink& sink) {
+    DWORD cookie = 0;
+    EXPECT_EQ(Point()->Advise(&sink, &cookie), S_OK);
+    m_cookies.push_back(cookie);
+    return cookie;
+  }
+  LONG StartRecording() {
+    TrxBstr message;
+    LONG code = -1;
+    m_tool->StartRecording(message.Put(), &code);
+    return code;
+  }
+  HRESULT Play(const OLECHAR* object, LONG eventId, std::vector<std::pair<TrxString, TrxString>> arguments = {},
+               LONG objectType = -1) {
+    CNVSimUserAction action;
+    action.object = object;
+    action.eventId = eventId;
+    action.arguments = std::move(arguments);
+    action.objectType = objectType;
+    action.applyRules = false;
+    return m_client->Play(action);
+  }
+  // The descriptor of a child of the root.
+  std::string Below(const char* className, const char* name) {
+    std::string ods = m_root;
+    ods.insert(ods.size() - 2, "><Obj ClassName=\"" + std::string(className) + "\" RepositoryName=\"" + name +
+                                   "\"/></Obj");
+    ods.erase(ods.find("/><Obj"), 1);
+    return ods;
+  }
+
+  std::vector<DWORD> m_cookies;
+  std::string m_root;
+};
+
+std::string Text(const VARIANT& value) {
+  if (value.vt == VT_BSTR) return TrxNarrow(TrxBstrView(value.bstrVal));
+  return "<vt " + std::to_string(value.vt) + ">";
+}
+
+// ---- firing ----------------------------------------------------------------------------------
+
+TEST_F(Recording, EverySinkReceivesEachEventInConnectionOrderAndAFailingSinkStopsNoOther) {
+  std::vector<std::string> order;
+  RecordSink failing("failing", &order, E_FAIL), second("second", &order);
+  Connect(failing);
+  const DWORD secondCookie = Connect(second);
+
+  EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, kCtrlN), S_OK);
+  ASSERT_EQ(second.Events().size(), 1u);
+  const RecordedEvent event = second.Events()[0];
+  EXPECT_EQ(event.ods, m_root);
+  EXPECT_EQ(event.method, "ProcessKeyboardAccelerator");
+  EXPECT_EQ(Text(event.args), "Ctrl+N") << "one argument arrives as itself, not as an array";
+  EXPECT_EQ(order, (std::vector<std::string>{"failing", "second"}));
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1) << "the event's objects are gone";
+
+  // A disconnected sink hears nothing more; its cookie cannot be used twice.
+  EXPECT_EQ(Point()->Unadvise(secondCookie), S_OK);
+  EXPECT_EQ(Point()->Unadvise(secondCookie), CONNECT_E_NOCONNECTION);
+  m_cookies.pop_back();
+  Play(u"", REQID_PROCESSACCELERATOR, kCtrlS);
+  EXPECT_EQ(failing.Events().size(), 2u);
+  EXPECT_EQ(second.Events().size(), 1u);
+}
+
+TEST_F(Recording, TheConnectionPointBelongsToTheFacade) {
+  TrxComPtr<IConnectionPoint> point = Point();
+  IID events{};
+  EXPECT_EQ(point->GetConnectionInterface(&events), S_OK);
+  EXPECT_TRUE(IsEqualIID(events, DIID__INVTRXEvents));
+  TrxComPtr<IConnectionPointContainer> container;
+  ASSERT_EQ(point->GetConnectionPointContainer(container.Put()), S_OK);
+  TrxComPtr<INVTRXAutomation> facade;
+  ASSERT_EQ(container->QueryInterface(IID_INVTRXAutomation, facade.PutVoid()), S_OK);
+  EXPECT_EQ(facade.Get(), m_tool.Get());
+  TrxComPtr<IConnectionPoint> other;
+  EXPECT_EQ(container->FindConnectionPoint(IID_IDispatch, other.Put()), CONNECT_E_NOCONNECTION);
+  DWORD cookie = 7;
+  EXPECT_EQ(point->Advise(nullptr, &cookie), E_POINTER);
+  EXPECT_EQ(cookie, 0u);
+}
+
+// ---- the filter ------------------------------------------------------------------------------
+
+TEST_F(Recording, TheFilterIgnoresItsPairsAndHandlesTheSameIdsOnOtherTypes) {
+  struct Case {
+    LONG eventId;
+    LONG objectType;
+    bool recorded;
+  };
+  const Case cases[] = {
+      {REQID_NULL, OBJTYPE_APPLICATION, false},      {REQID_NULL, OBJTYPE_APPLET, false},
+      {REQID_SHOWLOVS, OBJTYPE_CONTROL, false},      {REQID_SHOWLOVS, OBJTYPE_APPLICATION, false},
+      {REQID_SETFOCUS, OBJTYPE_CONTROL, false},      {REQID_SETFOCUS, OBJTYPE_APPLET, true},
+      {REQID_CLEARFOCUS, OBJTYPE_CONTROL, false},    {REQID_CLEARFOCUS, OBJTYPE_APPLET, true},
+      {REQID_SETCELLFOCUS, OBJTYPE_LISTCONTROL, false}, {REQID_SETCELLFOCUS, OBJTYPE_CONTROL, true},
+      {SETCELREQID_LVALUE, OBJTYPE_LISTCONTROL, true}, {REQID_PROCESSACCELERATOR, OBJTYPE_APPLICATION, true},
+  };
+  RecordSink sink("sink");
+  Connect(sink);
+  size_t expected = 0;
+  for (const Case& c : cases) {
+    // The application records every handled event as an accelerator, so a
+    // Record shows that the pair passed the filter.
+    EXPECT_EQ(Play(u"", c.eventId, kCtrlN, c.objectType), S_OK);
+    if (c.recorded) ++expected;
+    EXPECT_EQ(sink.Events().size(), expected) << "event " << c.eventId << " on type " << c.objectType;
+  }
+}
+
+// ---- composite events ------------------------------------------------------------------------
+
+TEST_F(Recording, AnEnterKeyIsHeldUntilItsEndOrAMessageBox) {
+  RecordSink sink("sink");
+  Connect(sink);
+
+  EXPECT_EQ(Play(u"", REQID_ENTER_KEY, kCtrlN), S_OK);
+  EXPECT_TRUE(sink.Events().empty()) << "held, not fired";
+  EXPECT_EQ(Play(u"", REQID_ENTER_KEY_END, kCtrlS), S_OK);
+  ASSERT_EQ(sink.Events().size(), 1u);
+  EXPECT_EQ(Text(sink.Events()[0].args), "Ctrl+N") << "the content of the first event";
+  EXPECT_EQ(sink.Events()[0].method, "ProcessKeyboardAccelerator");
+  EXPECT_EQ(sink.Events()[0].ods, m_root);
+
+  // An end with nothing pending fires nothing.
+  Play(u"", REQID_ENTER_KEY_END);
+  EXPECT_EQ(sink.Events().size(), 1u);
+
+  // A second enter key replaces the first unfired; a message box closes it.
+  Play(u"", REQID_ENTER_KEY, kCtrlN);
+  Play(u"", REQID_ENTER_KEY, kCtrlS);
+  EXPECT_EQ(sink.Events().size(), 1u);
+  Play(u"", REQID_SHOWMESSAGEBOX);
+  ASSERT_EQ(sink.Events().size(), 2u);
+  EXPECT_EQ(Text(sink.Events()[1].args), "Ctrl+S");
+  Play(u"", REQID_SHOWMESSAGEBOX);
+  EXPECT_EQ(sink.Events().size(), 2u);
+}
+
+// ---- arguments ---------------------------------------------------------------------------------
+
+TEST_F(Recording, OneArgumentArrivesAsItselfSeveralAsAnArrayAndATaskLinkClickWithNone) {
+  ScopedChildClass menu(u"NorvMenu", OBJTYPE_MENU, u"NorvMenu", u"Select", REQID_SELECTMENUITEM);
+  ScopedChildClass toolbar(u"NorvToolbar", OBJTYPE_TOOLBAR, u"NorvTaskLink", u"Click", REQID_TOOLBAR);
+  RecordSink sink("sink");
+  Connect(sink);
+
+  Play(u"NorvMenu", REQID_SELECTMENUITEM, {{u"Item", u"File\\New Record"}});
+  Play(u"NorvMenu", REQID_SELECTMENUITEM, {{u"Item", u"Edit\\Copy"}, {u"Count", u"2"}});
+  Play(u"HIMain", REQID_TOOLBAR, {{u"Item", u"New"}});
+  const std::vector<RecordedEvent> events = sink.Events();
+  ASSERT_EQ(events.size(), 3u);
+
+  EXPECT_EQ(events[0].ods, Below("NorvMenu", "NorvMenu"));
+  EXPECT_EQ(events[0].method, "Select");
+  EXPECT_EQ(Text(events[0].args), "File\\New Record");
+
+  ASSERT_EQ(events[1].args.vt, VT_ARRAY | VT_VARIANT);
+  CNVTRXArray several(&events[1].args);
+  ASSERT_EQ(several.GetCount(), 2);
+  EXPECT_EQ(Text(several.GetAt(0)), "Edit\\Copy");
+  EXPECT_EQ(Text(several.GetAt(1)), "2");
+
+  EXPECT_EQ(events[2].ods, Below("NorvTaskLink", "HIMain"));
+  EXPECT_EQ(events[2].method, "Click");
+  EXPECT_EQ(events[2].args.vt, VT_EMPTY) << "a task link's click carries no arguments";
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
+}
+
+// ---- failures ----------------------------------------------------------------------------------
+
+TEST_F(Recording, EventsThatCannotBeBuiltOrConvertedFireNothing) {
+  RecordSink sink("sink");
+  Connect(sink);
+  TrxComPtr<INVTRX> host;
+  ASSERT_EQ(m_tool.As(host), S_OK);
+
+  // No event object or no arguments.
+  TrxComPtr<INVAutomation> application;
+  ASSERT_EQ(m_client->QueryInterface(IID_INVAutomation, application.PutVoid()), S_OK);
+  EXPECT_EQ(host->FireRecorderEvent(REQID_PROCESSACCELERATOR, nullptr, OBJTYPE_APPLICATION, nullptr), E_INVALIDARG);
+  EXPECT_EQ(host->FireRecorderEvent(REQID_PROCESSACCELERATOR, application.Get(), OBJTYPE_APPLICATION, nullptr),
+            E_INVALIDARG);
+
+  // An object whose class does not exist: nothing built, nothing fired.
+  EXPECT_EQ(Play(u"Accounts Screen", REQID_NAVCONTROL_GOTOSCREEN, {{u"0", u"Accounts Screen"}}), S_OK);
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
+
+  // A conversion that fails (Tab is not an accelerator) is a user trace.
+  EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, {{u"0", u"9"}, {u"1", u"FALSE"}, {u"2", u"FALSE"}, {u"3", u"FALSE"}}),
+            S_OK);
+  TrxBstr message;
+  LONG code = 0;
+  m_tool->GetLastError(message.Put(), &code);
+  EXPECT_EQ(code, 1020);
+  EXPECT_EQ(TrxNarrow(message.View()), "Norvik Event Processing Engine failed: Invalid event 1 from object with Id 1.");
+  EXPECT_TRUE(sink.Events().empty());
+}
+
+// ---- the client's recorder -----------------------------------------------------------------------
+
+TEST_F(Recording, ANewPageRecordsAgainAndStoppingSwitchesTheClientOff) {
+  EXPECT_TRUE(m_client->IsRecorderEnabled());
+  m_client->Unload();
+  EXPECT_FALSE(m_client->IsRecorderEnabled());
+  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
+  EXPECT_TRUE(m_client->IsRecorderEnabled()) << "OnAppReady switched the new page's recorder on";
+
+  TrxBstr message;
+  LONG code = -1;
+  m_tool->StopRecording(message.Put(), &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(m_client->IsRecorderEnabled());
+  RecordSink sink("sink");
+  Connect(sink);
+  EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, kCtrlN), S_FALSE) << "a client that does not record reports nothing";
+  EXPECT_TRUE(sink.Events().empty());
+}
+
+}  // namespace

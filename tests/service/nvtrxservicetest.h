@@ -1,0 +1,56 @@
+// Test support for the facade: COM initialised on the test's thread (which
+// becomes the service's apartment thread), a tool's reference on the facade
+// and the sample client, loaded but not attached.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host/nvsimapplication.h"
+#include "service/nvtrx.h"
+
+inline std::string TrxSamplePath() {
+  for (const char* candidate : {"samples/crm.xml", "../samples/crm.xml", "../../samples/crm.xml"})
+    if (std::filesystem::exists(candidate)) return candidate;
+  return std::string(TRX_SOURCE_DIR) + "/samples/crm.xml";
+}
+
+class TrxServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_EQ(CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, m_tool.PutVoid()), S_OK);
+    CNVSimLoadError error;
+    m_client = CNVSimApplication::Load(TrxWiden(TrxSamplePath()), error);
+    ASSERT_TRUE(m_client) << TrxNarrow(error.message);
+  }
+  void TearDown() override {
+    m_client.Reset();
+    m_tool.Reset();
+    EXPECT_EQ(CNVCoTRX::Instance(), nullptr) << "the last reference ends the facade";
+    CoUninitialize();
+  }
+
+  // The root's descriptor as GetRootObject gives it.
+  std::string RootDescriptor() {
+    TrxBstr ods, message;
+    LONG code = -1;
+    m_tool->GetRootObject(ods.Put(), message.Put(), &code);
+    return TrxNarrow(ods.View());
+  }
+  TrxComPtr<INVTRX> Host() {
+    TrxComPtr<INVTRX> host;
+    m_tool->QueryInterface(IID_INVTRX, host.PutVoid());
+    return host;
+  }
+  TrxComPtr<IDispatch> ClientApplication() {
+    TrxComPtr<IDispatch> application;
+    m_client->QueryInterface(IID_IDispatch, application.PutVoid());
+    return application;
+  }
+
+  TrxComPtr<INVTRXAutomation> m_tool;
+  TrxComPtr<CNVSimApplication> m_client;
+};
