@@ -32,6 +32,7 @@
 #include "linux/pal_types.h"
 #include "linux/pal_oleauto.h"
 #include "linux/pal_kernel.h"
+#include "linux/pal_registry.h"
 #include "linux/pal_user.h"
 #include "linux/pal_com.h"
 #include "linux/pal_ole.h"

@@ -1,9 +1,15 @@
-// COM apartments (per-thread initialisation counts), task memory, GUID text
-// and the by-reference inter-thread marshalling stand-in.
+// COM apartments (per-thread initialisation counts), task memory, GUID text,
+// object creation from registered in-process servers and the by-reference
+// inter-thread marshalling stand-in.
 #include <atomic>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "pal_com.h"
+#include "pal_registry.h"
 
 extern "C" const IID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 extern "C" const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
@@ -186,11 +192,87 @@ STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
   return CO_E_IIDSTRING;
 }
 
-STDAPI CoCreateInstance(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* ppv) {
+namespace {
+
+// The path of rclsid's in-process server from the registry; empty if the
+// class is not registered.
+std::u16string inprocServerPath(REFCLSID rclsid) {
+  OLECHAR clsid[CHARS_IN_GUID];
+  StringFromGUID2(rclsid, clsid, CHARS_IN_GUID);
+  std::u16string keyPath = std::u16string(u"CLSID\\") + clsid + u"\\InprocServer32";
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+  DWORD type = REG_NONE, size = 0;
+  std::u16string path;
+  if (RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    std::vector<OLECHAR> text(size / sizeof(OLECHAR) + 1, 0);
+    if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(text.data()), &size) ==
+        ERROR_SUCCESS)
+      path = text.data();  // up to the terminator
+  }
+  RegCloseKey(key);
+  return path;
+}
+
+// Libraries loaded for class creation stay loaded for the rest of the
+// process, one load per path.
+std::mutex& serverLock() {
+  static std::mutex* instance = new std::mutex;
+  return *instance;
+}
+
+std::map<std::u16string, HMODULE>& servers() {
+  static auto* instance = new std::map<std::u16string, HMODULE>;
+  return *instance;
+}
+
+HRESULT getClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
+  if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
+  std::u16string path = inprocServerPath(rclsid);
+  if (path.empty()) return REGDB_E_CLASSNOTREG;
+  HMODULE module = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(serverLock());
+    auto found = servers().find(path);
+    if (found != servers().end()) {
+      module = found->second;
+    } else {
+      module = LoadLibraryW(path.c_str());
+      if (module == nullptr) return CO_E_DLLNOTFOUND;
+      servers().emplace(path, module);
+    }
+  }
+  FARPROC exported = GetProcAddress(module, "DllGetClassObject");
+  if (exported == nullptr) return CO_E_ERRORINDLL;
+  // The generic function pointer type converts to any other without a warning.
+  auto entry = reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void (*)()>(exported));
+  HRESULT hr = entry(rclsid, riid, ppv);
+  if (FAILED(hr)) *ppv = nullptr;
+  return hr;
+}
+
+}  // namespace
+
+STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (!comInitialized()) return CO_E_NOTINITIALIZED;
-  return REGDB_E_CLASSNOTREG;
+  return getClassObject(rclsid, dwClsContext, riid, ppv);
+}
+
+STDAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (!comInitialized()) return CO_E_NOTINITIALIZED;
+  void* factory = nullptr;
+  HRESULT hr = getClassObject(rclsid, dwClsContext, IID_IClassFactory, &factory);
+  if (FAILED(hr)) return hr;
+  auto* classFactory = static_cast<IClassFactory*>(factory);
+  hr = classFactory->CreateInstance(pUnkOuter, riid, ppv);
+  classFactory->Release();
+  if (FAILED(hr)) *ppv = nullptr;
+  return hr;
 }
 
 STDAPI CoMarshalInterThreadInterfaceInStream(REFIID riid, LPUNKNOWN pUnk, LPSTREAM* ppStm) {

@@ -1,6 +1,7 @@
 // COM subset for the Linux build: apartment initialisation, task memory,
-// GUID text, IStream / IClassFactory declarations and the inter-thread
-// interface marshalling pair.
+// GUID text, IStream / IClassFactory declarations, creation of objects from
+// in-process servers named in the registry, and the inter-thread interface
+// marshalling pair.
 //
 // There are no apartments in the Windows sense and no proxies. Marshalling
 // between threads passes the object itself: calls through an unmarshalled
@@ -153,7 +154,7 @@ extern "C" void WINAPI CoTaskMemFree(LPVOID pv);
 extern "C" int WINAPI StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 // Parses the "{...}" form (hex digits of either case). NULL text gives
 // GUID_NULL with S_OK. Anything else gives CO_E_CLASSSTRING and a zeroed
-// *pclsid: ProgIDs are not looked up (there is no registry).
+// *pclsid: ProgIDs are not looked up in the registry.
 // E_INVALIDARG for a null pclsid.
 STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 // As CLSIDFromString for interface ids, with the Windows errors:
@@ -162,9 +163,37 @@ STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 
 // ---- objects ---------------------------------------------------------------------------
-// No classes are registered yet: sets *ppv to NULL and returns
-// REGDB_E_CLASSNOTREG (E_POINTER for a null ppv, CO_E_NOTINITIALIZED before
-// CoInitialize(Ex)).
+#ifndef CO_E_DLLNOTFOUND
+#define CO_E_DLLNOTFOUND TRX_HR(0x800401F8)
+#endif
+#ifndef CO_E_ERRORINDLL
+#define CO_E_ERRORINDLL TRX_HR(0x800401F9)
+#endif
+
+// The entry point an in-process server library exports (extern "C", default
+// visibility): hands out its class object for rclsid.
+typedef HRESULT(STDMETHODCALLTYPE* LPFNGETCLASSOBJECT)(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
+
+// The class object of rclsid, from an in-process server registered in the
+// registry (pal_registry.h): the default value of
+// HKEY_CLASSES_ROOT\CLSID\{clsid}\InprocServer32 is the path of a shared
+// library. It is loaded with LoadLibraryW the first time (each path once per
+// process; it is never unloaded) and its DllGetClassObject is called for
+// riid; that call's status is returned. Only in-process servers exist on
+// Linux: without CLSCTX_INPROC_SERVER in dwClsContext (local and remote
+// servers, in-process handlers) the result is REGDB_E_CLASSNOTREG.
+// Errors: REGDB_E_CLASSNOTREG (no such key or no default value),
+// CO_E_DLLNOTFOUND (the library does not load), CO_E_ERRORINDLL (it exports
+// no DllGetClassObject), E_POINTER (null ppv), CO_E_NOTINITIALIZED (the
+// calling thread has not initialised COM). pvReserved (server information
+// for remote servers) is ignored. A REG_EXPAND_SZ path is used as written
+// (environment variables in it are not expanded).
+// *ppv is NULL on every failure.
+STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
+// Creates an object of class rclsid: CoGetClassObject for IClassFactory,
+// then IClassFactory::CreateInstance(pUnkOuter, riid, ppv), whose status is
+// returned (the class object is released afterwards). Errors as for
+// CoGetClassObject. *ppv is NULL on every failure.
 STDAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
 
 // ---- inter-thread marshalling --------------------------------------------------------

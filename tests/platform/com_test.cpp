@@ -11,6 +11,7 @@
 
 #include "linux/pal_com.h"
 #include "linux/pal_kernel.h"
+#include "support/trxtestregistry.h"
 
 namespace {
 
@@ -267,6 +268,7 @@ TEST(CoMarshalInterThreadInterfaceInStream, StreamIsAnIStreamWithoutData) {
 // ---- CoCreateInstance -------------------------------------------------------------------------
 
 TEST(CoCreateInstance, NoClassesAreRegistered) {
+  TrxTestRegistry emptyRegistry;
   onFreshThread([] {
     void* out = reinterpret_cast<void*>(0x1);
     EXPECT_EQ(CoCreateInstance(IID_ITestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &out),
