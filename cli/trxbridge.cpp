@@ -247,7 +247,7 @@ const std::vector<TrxBridge::Call>& TrxBridge::Calls() {
       {"client.noControlInterface", {"on"}, &TrxBridge::ClientNoControlInterface},
       {"client.failRecorderSwitch", {"status"}, &TrxBridge::ClientFailRecorderSwitch},
       {"client.failOperationId", {"status"}, &TrxBridge::ClientFailOperationId},
-      {"client.action", {"object", "eventId", "arguments", "objectType", "applyRules"}, &TrxBridge::ClientAction},
+      {"client.action", TrxUserActionFields(), &TrxBridge::ClientAction},
   };
   return calls;
 }
@@ -262,7 +262,7 @@ TrxBridge::TrxBridge(TrxSession& session) : m_session(session), m_sink(TrxEventS
   m_sink->Connect(m_session.Facade());
 }
 
-TrxBridge::~TrxBridge() = default;
+TrxBridge::~TrxBridge() { m_sink->Disconnect(); }
 
 std::vector<std::string> TrxBridge::HandleLine(const std::string& line) {
   if (line.find_first_not_of(" \t\r\n") == std::string::npos) return {};
@@ -692,14 +692,32 @@ bool TrxBridge::ClientFailOperationId(const TrxJson& request, TrxJson& reply, st
 
 bool TrxBridge::ClientAction(const TrxJson& request, TrxJson& reply, std::string& error) {
   CNVSimUserAction action;
-  if (!ReadText(request, "object", action.object, error, false) ||
-      !ReadFlag(request, "applyRules", true, action.applyRules, error))
+  if (!TrxUserActionFromJson(request, action, error)) return false;
+  reply["hr"] = m_session.Client()->Play(action);
+  return true;
+}
+
+// ---- user actions -----------------------------------------------------------------------
+
+const std::vector<const char*>& TrxUserActionFields() {
+  static const std::vector<const char*> fields{"object", "eventId", "arguments", "objectType", "applyRules"};
+  return fields;
+}
+
+bool TrxUserActionFromJson(const TrxJson& fields, CNVSimUserAction& action, std::string& error) {
+  action = CNVSimUserAction();
+  if (!fields.is_object()) {
+    error = "an action must be a JSON object";
     return false;
-  if (!request.contains("eventId")) {
+  }
+  if (!ReadText(fields, "object", action.object, error, false) ||
+      !ReadFlag(fields, "applyRules", true, action.applyRules, error))
+    return false;
+  if (!fields.contains("eventId")) {
     error = "\"eventId\" is missing";
     return false;
   }
-  const TrxJson& eventId = request["eventId"];
+  const TrxJson& eventId = fields["eventId"];
   if (eventId.is_string()) {
     if (!CNVSimNames::ParseRequest(TrxWiden(eventId.get<std::string>()), action.eventId)) {
       error = "\"eventId\": unknown request " + eventId.dump();
@@ -707,11 +725,11 @@ bool TrxBridge::ClientAction(const TrxJson& request, TrxJson& reply, std::string
     }
   } else {
     int64_t number = 0;
-    if (!ReadInteger(request, "eventId", 0, CNVSimNames::RequestCount() - 1, number, error)) return false;
+    if (!ReadInteger(fields, "eventId", 0, CNVSimNames::RequestCount() - 1, number, error)) return false;
     action.eventId = static_cast<LONG>(number);
   }
-  if (request.contains("objectType")) {
-    const TrxJson& type = request["objectType"];
+  if (fields.contains("objectType")) {
+    const TrxJson& type = fields["objectType"];
     AUTO_OBJECTTYPE parsed = OBJTYPE_NULL;
     if (type.is_string()) {
       if (!CNVSimNames::ParseObjectType(TrxWiden(type.get<std::string>()), parsed)) {
@@ -721,12 +739,12 @@ bool TrxBridge::ClientAction(const TrxJson& request, TrxJson& reply, std::string
       action.objectType = parsed;
     } else {
       int64_t number = 0;
-      if (!ReadInteger(request, "objectType", -1, OBJTYPE_NUMTYPES - 1, number, error)) return false;
+      if (!ReadInteger(fields, "objectType", -1, OBJTYPE_NUMTYPES - 1, number, error)) return false;
       action.objectType = static_cast<LONG>(number);
     }
   }
-  if (request.contains("arguments")) {
-    const TrxJson& arguments = request["arguments"];
+  if (fields.contains("arguments")) {
+    const TrxJson& arguments = fields["arguments"];
     auto text = [](const TrxJson& value) {
       return TrxWiden(value.is_string() ? value.get<std::string>() : value.dump());
     };
@@ -745,7 +763,6 @@ bool TrxBridge::ClientAction(const TrxJson& request, TrxJson& reply, std::string
       return false;
     }
   }
-  reply["hr"] = m_session.Client()->Play(action);
   return true;
 }
 

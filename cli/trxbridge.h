@@ -91,6 +91,18 @@ class TrxBridge {
   TrxComPtr<TrxEventSink> m_sink;
 };
 
+// A user action of the simulated client from the fields of client.action
+// (as `trx record` reads them, one object per line): "object" (a path or
+// "#id"; default the application), "eventId" (a request name or number,
+// required), "arguments" ({"name":"value"} or [["name","value"]]; values
+// that are not strings are taken as their JSON text), "objectType" (a name
+// or number; default the object's own) and "applyRules" (default true).
+// Fields not named here are not looked at. False, with the reason in
+// `error`, for fields that do not make an action.
+bool TrxUserActionFromJson(const TrxJson& fields, CNVSimUserAction& action, std::string& error);
+// The names of those fields.
+const std::vector<const char*>& TrxUserActionFields();
+
 // The names of every call the bridge answers, in the order of docs/trx.md.
 std::vector<std::string> TrxBridgeCallNames();
 

@@ -1,6 +1,7 @@
 #include "cli/trxcommands.h"
 
 #include <cstdint>
+#include <fstream>
 #include <iomanip>
 #include <istream>
 #include <map>
@@ -28,6 +29,8 @@ const char kMainHelp[] =
     "  defs    the object definitions catalogue (GetObjectDefinitions)\n"
     "  call    one Submit of a method on an object, with its result\n"
     "  demo    a guided walk through what the service does, on the bundled sample\n"
+    "  record  user actions played on the client while the service records, and the\n"
+    "          Record events a tool receives for them\n"
     "\n"
     "Every command takes --help. The simulated client comes from a description file\n"
     "(--app FILE); without one the bundled samples/crm.xml is used, looked for in the\n"
@@ -112,7 +115,39 @@ const char kDemoHelp[] =
     "Walks through what the service does, against the bundled sample client (or\n"
     "FILE): attachment, the root object, the definitions catalogue, application\n"
     "methods with their results, the contents document, the last error, busy time,\n"
-    "the requests the client received and what happens when the client unloads.\n";
+    "the requests the client received, what happens when the client unloads, and\n"
+    "user actions recorded and received as Record events.\n";
+
+const char kRecordHelp[] =
+    "usage: trx record [--app FILE] [--text] ACTIONS\n"
+    "\n"
+    "Connects to the service's events as a tool does, starts recording, plays the\n"
+    "user actions of the file ACTIONS (- for standard input) on the simulated client\n"
+    "in order, prints every Record event the service fires for them, and stops\n"
+    "recording.\n"
+    "\n"
+    "ACTIONS holds one JSON object per line with the fields of the serve bridge's\n"
+    "client.action call; blank lines and lines starting with # are skipped:\n"
+    "\n"
+    "  {\"eventId\":\"PROCESSACCELERATOR\",\"arguments\":[[\"0\",\"78\"],[\"1\",\"FALSE\"],[\"2\",\"TRUE\"],[\"3\",\"FALSE\"]]}\n"
+    "\n"
+    "  object      the object's path in the description, or #id (default: the\n"
+    "              application)\n"
+    "  eventId     a request name or number (required)\n"
+    "  arguments   {\"name\":\"value\"} or [[\"name\",\"value\"], ...], in order\n"
+    "  objectType  the object type reported (default: the object's own)\n"
+    "  applyRules  whether the client's state changes as its rules say (default true)\n"
+    "\n"
+    "Each event is printed as the JSON line serve writes for it:\n"
+    "  {\"event\":\"Record\",\"trxODS\":\"<Obj .../>\",\"eventName\":\"...\",\"pArgs\":{...}}\n"
+    "\n"
+    "options:\n"
+    "  --app FILE   the client's description file (default: samples/crm.xml)\n"
+    "  --text       print events readably: Record  METHOD  ARGUMENTS  on DESCRIPTOR\n"
+    "\n"
+    "exit code 2 for a line that is not a valid action (nothing after it is played),\n"
+    "1 when recording cannot start or the client could not report an action.\n"
+    "Sample: samples/crm-actions.jsonl.\n";
 
 // ---- command lines ------------------------------------------------------------------------
 
@@ -261,6 +296,19 @@ void WriteOutline(const CNVTRXXmlNode& object, int depth, std::ostream& out) {
 }  // namespace
 
 std::string TrxDescribeVariant(const VARIANT& value) { return DescribeStructured(TrxVariantToJson(value)); }
+
+std::string TrxDescribeEvent(const std::string& line) {
+  const TrxJson event = TrxJson::parse(line, nullptr, false);
+  if (event.is_discarded() || !event.is_object() || !event.contains("event") || !event["event"].is_string())
+    return line;
+  auto text = [&](const char* name) {
+    if (!event.contains(name) || !event[name].is_string()) return std::string("(null)");
+    return event[name].get<std::string>();
+  };
+  std::string described = event["event"].get<std::string>() + "  " + text("eventName");
+  if (event.contains("pArgs")) described += "  " + DescribeStructured(event["pArgs"]);
+  return described + "  on " + text("trxODS");
+}
 
 // ---- commands ------------------------------------------------------------------------------
 
@@ -464,6 +512,32 @@ int TrxDemo(const std::vector<std::string>& arguments, std::ostream& out, std::o
   return TrxRunDemo(session, out);
 }
 
+int TrxRecord(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  std::string error;
+  if (!ParseCommandLine(arguments, {"app"}, {"text"}, line, error)) return UsageError(err, "record", error);
+  if (line.help) {
+    out << kRecordHelp;
+    return kTrxExitOk;
+  }
+  // "-" names standard input; it is a word, not an option.
+  if (line.words.empty()) return UsageError(err, "record", "ACTIONS is needed (a file, or - for standard input)");
+  if (line.words.size() > 1) return UsageError(err, "record", "unexpected argument \"" + line.words[1] + "\"");
+  const std::string& source = line.words.front();
+  std::ifstream file;
+  if (source != "-") {
+    file.open(source, std::ios::binary);
+    if (!file) {
+      err << "trx record: cannot read the actions file " << source << "\n";
+      return kTrxExitFailed;
+    }
+  }
+  TrxSession session;
+  if (!OpenSession(session, line, "record", err)) return kTrxExitFailed;
+  return TrxRunRecord(session, source == "-" ? in : file, source == "-" ? "(standard input)" : source,
+                      line.flags.count("text") > 0, out, err);
+}
+
 int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
   if (arguments.empty()) {
     err << kMainHelp;
@@ -481,6 +555,8 @@ int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::os
   if (command == "defs") return TrxDefs(rest, out, err);
   if (command == "call") return TrxCall(rest, out, err);
   if (command == "demo") return TrxDemo(rest, out, err);
-  err << "trx: unknown command \"" << command << "\" (commands: serve, tree, defs, call, demo; see trx --help)\n";
+  if (command == "record") return TrxRecord(rest, in, out, err);
+  err << "trx: unknown command \"" << command
+      << "\" (commands: serve, tree, defs, call, demo, record; see trx --help)\n";
   return kTrxExitUsage;
 }

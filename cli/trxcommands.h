@@ -21,9 +21,22 @@ int TrxTree(const std::vector<std::string>& arguments, std::ostream& out, std::o
 int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 int TrxDemo(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+int TrxRecord(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err);
 
 // The walk of `trx demo` on an open session.
 int TrxRunDemo(TrxSession& session, std::ostream& out);
 
+// The actions of `trx record` on an open session: connects an event sink,
+// starts recording, plays each action line of `actions` (named `source` in
+// messages) and writes every event received, as its JSON line or, with
+// `text`, as TrxDescribeEvent does, then stops recording. Returns the exit
+// code.
+int TrxRunRecord(TrxSession& session, std::istream& actions, const std::string& source, bool text, std::ostream& out,
+                 std::ostream& err);
+
 // A VARIANT for people: "\"Acme\"", "60", "TRUE", "(empty)", "[1, \"a\"]".
 std::string TrxDescribeVariant(const VARIANT& value);
+// An event line of the bridge for people:
+//   Record  ProcessKeyboardAccelerator  "Ctrl+N"  on <Obj .../>
+// A line that is not an event comes back as it is.
+std::string TrxDescribeEvent(const std::string& line);

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/trxcommands.h"
+#include "cli/trxeventsink.h"
 #include "cli/trxjsonvariant.h"
 #include "cli/trxodspath.h"
 #include "descriptors/nvtrxodsutil.h"
@@ -32,6 +33,7 @@ class Demo {
     Contents();
     BelowTheApplication();
     Unload();
+    Recording();
     m_out << "\nThat was the service as it stands today. `trx serve` offers all of it to a tool\n"
              "as JSON lines; docs/trx.md has the protocol.\n";
     return kTrxExitOk;
@@ -205,6 +207,63 @@ class Demo {
     const HRESULT attached = m_session.Attach();
     m_out << "  the page comes back: AttachAppObject and OnAppReady, status " << attached << "\n";
     Show("GetClassCount(\"NorvMenu\")", Submit(m_root, "GetClassCount", "NorvMenu"));
+  }
+
+  // A user action on the client while the service records, and the
+  // events a connected tool receives for it.
+  void Play(TrxEventSink& sink, const std::string& what, const char16_t* object, LONG eventId,
+            std::vector<std::pair<TrxString, TrxString>> arguments) {
+    CNVSimUserAction action;
+    action.object = object;
+    action.eventId = eventId;
+    action.arguments = std::move(arguments);
+    std::string argumentText;
+    for (const auto& argument : action.arguments)
+      argumentText += (argumentText.empty() ? "" : ",") + TrxNarrow(argument.second);
+    const HRESULT status = m_session.Client()->Play(action);
+    m_out << "  " << what << ": the client reports " << TrxNarrow(CNVSimNames::RequestName(eventId)) << " ("
+          << argumentText << ") on \"" << TrxNarrow(action.object) << "\", status " << status << "\n";
+    const std::vector<std::string> events = sink.TakeLines();
+    if (events.empty()) m_out << "      -> no event\n";
+    for (const std::string& event : events) m_out << "      -> " << TrxDescribeEvent(event) << "\n";
+  }
+
+  void Recording() {
+    Heading("Recording: the user's actions as a tool receives them");
+    TrxComPtr<TrxEventSink> sink = TrxEventSink::Create();
+    if (!sink->Connect(m_trx)) {
+      m_out << "  The service offers no connection point for its events: a tool cannot receive any.\n";
+      return;
+    }
+    m_out << "A tool advises its sink at the service's connection point for _INVTRXEvents and starts\n"
+             "recording; the service switches the client's recorder on:\n";
+    TrxBstr message;
+    LONG code = 0;
+    m_trx->StartRecording(message.Put(), &code);
+    m_out << "  StartRecording: errCode " << code << ", client recorder "
+          << (m_session.Client()->IsRecorderEnabled() ? "on" : "off") << "\n";
+    m_out << "The user presses keys; the client reports each with its key code and the Shift, Ctrl\n"
+             "and Alt states, and the service fires Record with the key as text:\n";
+    const auto key = [](const char16_t* code, bool shift, bool ctrl, bool alt) {
+      auto flag = [](bool on) { return TrxString(on ? u"TRUE" : u"FALSE"); };
+      return std::vector<std::pair<TrxString, TrxString>>{
+          {u"0", code}, {u"1", flag(shift)}, {u"2", flag(ctrl)}, {u"3", flag(alt)}};
+    };
+    Play(*sink, "Ctrl+N", u"", REQID_PROCESSACCELERATOR, key(u"78", false, true, false));
+    Play(*sink, "Alt+Q", u"", REQID_PROCESSACCELERATOR, key(u"81", false, false, true));
+    Play(*sink, "Ctrl+Shift+F9", u"", REQID_PROCESSACCELERATOR, key(u"120", true, true, false));
+    m_out << "An action on an object below the application:\n";
+    Play(*sink, "typing a name", u"Accounts Screen/Account List View/Account Form Applet/Name", REQID_SETVALUE,
+         {{u"0", u"Acme Group"}});
+    m_out << "  (the automation classes below the application are not built yet, so such actions\n"
+             "   cannot be recorded)\n";
+    code = 0;
+    m_trx->StopRecording(message.Put(), &code);
+    m_out << "  StopRecording: errCode " << code << ", client recorder "
+          << (m_session.Client()->IsRecorderEnabled() ? "on" : "off") << "\n";
+    for (const std::string& event : sink->TakeLines()) m_out << "      -> " << TrxDescribeEvent(event) << "\n";
+    sink->Disconnect();
+    m_out << "`trx record` plays a file of such actions; `trx serve` writes the events as lines.\n";
   }
 
   TrxSession& m_session;

@@ -21,10 +21,25 @@ TrxComPtr<TrxEventSink> TrxEventSink::Create() {
 }
 
 bool TrxEventSink::Connect(IUnknown* service) {
-  // The service has no connection point for its events yet; when it gets
-  // one, Advise this sink there.
-  (void)service;
-  return false;
+  Disconnect();
+  if (!service) return false;
+  TrxComPtr<IConnectionPointContainer> container;
+  if (FAILED(service->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) || !container) return false;
+  TrxComPtr<IConnectionPoint> point;
+  if (FAILED(container->FindConnectionPoint(DIID__INVTRXEvents, point.Put())) || !point) return false;
+  DWORD cookie = 0;
+  if (FAILED(point->Advise(static_cast<IDispatch*>(this), &cookie))) return false;
+  m_point = point;
+  m_cookie = cookie;
+  return true;
+}
+
+void TrxEventSink::Disconnect() {
+  if (!m_point) return;
+  TrxComPtr<IConnectionPoint> point = std::move(m_point);
+  const DWORD cookie = m_cookie;
+  m_cookie = 0;
+  point->Unadvise(cookie);
 }
 
 std::vector<std::string> TrxEventSink::TakeLines() {

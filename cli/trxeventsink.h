@@ -8,11 +8,13 @@
 // takes the queued lines after every call and writes them before the
 // call's reply. Calls may come from any thread.
 //
-// Hook-up: the service hands its events to every sink connected at its
-// connection point for DIID__INVTRXEvents. The bridge passes this sink to
-// TrxEventSink::Connect right after creating the service; until the service
-// offers that connection point Connect reports that nothing was connected
-// and the sink stays idle (tests call Invoke directly).
+// Hook-up: the service hands its events to every sink advised at its
+// connection point for DIID__INVTRXEvents. Connect finds that point
+// (IConnectionPointContainer::FindConnectionPoint) and advises the sink
+// there; Disconnect unadvises it. While connected the service holds a
+// reference to the sink, so whoever connects it disconnects it when done
+// (the bridge does when it ends). Connect reports false, and the sink
+// stays idle, when the service offers no such connection point.
 #pragma once
 
 #include <atomic>
@@ -28,9 +30,15 @@ class TrxEventSink final : public IDispatch {
   // A new sink (one reference).
   static TrxComPtr<TrxEventSink> Create();
 
-  // Connects the sink to the service's event source; false when the
-  // service offers none.
+  // Advises the sink at the service's connection point for
+  // DIID__INVTRXEvents and keeps the point and the cookie (a sink already
+  // connected is disconnected first). False, connected to nothing, when
+  // the service is null, is no IConnectionPointContainer, has no such
+  // point or refuses the advice.
   bool Connect(IUnknown* service);
+  // Unadvises the sink; nothing when it is not connected.
+  void Disconnect();
+  bool IsConnected() const noexcept { return static_cast<bool>(m_point); }
 
   // The queued event lines, oldest first; the queue is emptied.
   std::vector<std::string> TakeLines();
@@ -55,6 +63,9 @@ class TrxEventSink final : public IDispatch {
   ~TrxEventSink() = default;
 
   std::atomic<ULONG> m_references{1};
+  // The connection, used on the thread that connected.
+  TrxComPtr<IConnectionPoint> m_point;
+  DWORD m_cookie = 0;
   std::mutex m_lock;
   std::vector<std::string> m_lines;
 };

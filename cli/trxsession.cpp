@@ -40,8 +40,14 @@ std::string TrxFindDescriptionFile(const std::string& requested, std::string& er
 TrxSession::~TrxSession() {
   // The client holds the service it attached to and the service holds the
   // client's application object; the page going away breaks that cycle.
-  if (m_client) m_client->Unload();
+  if (m_client) {
+    m_client->Unload();
+    m_client->SetEventWindow(nullptr);
+  }
   m_facade.Reset();
+  // Echoes still waiting for the window are aborted with it, before the
+  // client goes.
+  m_eventWindow.reset();
   m_client.Reset();
   if (m_comInitialised) CoUninitialize();
 }
@@ -66,6 +72,12 @@ bool TrxSession::Open(const TrxSessionOptions& options, std::string& error) {
       error = "cannot load the client: " + TrxNarrow(loadError.ToText());
       return false;
     }
+    m_eventWindow = std::make_unique<CNVSimCallWindow>();
+    if (!m_eventWindow->GetHandle()) {
+      error = "cannot create the client's event window";
+      return false;
+    }
+    m_client->SetEventWindow(m_eventWindow->GetHandle());
   }
 
   const HRESULT created = CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, m_facade.PutVoid());

@@ -3,11 +3,18 @@
 // service's apartment thread), the service object created, the client
 // loaded from its description file and, unless asked not to, attached the
 // way a page of the client attaches (AttachAppObject, then OnAppReady).
+//
+// The session also creates a call window on its thread and makes it the
+// client's event window, so that the client's recorder echoes the requests
+// the service makes while the thread pumps messages waiting for them
+// (CNVSimApplication::SetEventWindow).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "host/nvsimapplication.h"
+#include "host/nvsimcallwindow.h"
 #include "platform/trxplatform.h"
 #include "service/nvtrxinterfaces.h"
 
@@ -43,6 +50,8 @@ class TrxSession {
   CNVSimApplication* Client() const noexcept { return m_client.Get(); }
   // The description file in use.
   const std::string& GetAppFile() const noexcept { return m_appFile; }
+  // The client's event window (null without a client).
+  HWND GetEventWindow() const noexcept { return m_eventWindow ? m_eventWindow->GetHandle() : nullptr; }
 
   // The client attaches to the service (AttachAppObject, OnAppReady).
   HRESULT Attach();
@@ -54,6 +63,9 @@ class TrxSession {
   bool m_comInitialised = false;
   TrxComPtr<INVTRXAutomation> m_facade;
   TrxComPtr<CNVSimApplication> m_client;
+  // Lives as long as the client: declared after it, destroyed before it
+  // is released, on this thread.
+  std::unique_ptr<CNVSimCallWindow> m_eventWindow;
   std::string m_appFile;
   HRESULT m_attachStatus = S_FALSE;
 };

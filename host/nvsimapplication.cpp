@@ -241,6 +241,12 @@ HRESULT CNVSimApplication::Unload() {
 TrxComPtr<INVTRX> CNVSimApplication::ServiceForEvents() const { return m_registered ? m_registered : m_attached; }
 
 HRESULT CNVSimApplication::Play(const CNVSimUserAction& action) {
+  const LONG index = m_description->FindObject(action.object);
+  if (index < 0) return E_INVALIDARG;
+  return PlayObject(index, action);
+}
+
+HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action) {
   CNVSimObject* object = nullptr;
   LONG type = 0;
   bool recorder = false;
@@ -248,8 +254,6 @@ HRESULT CNVSimApplication::Play(const CNVSimUserAction& action) {
   TrxString path;
   {
     TrxLock lock(m_lock);
-    const LONG index = m_description->FindObject(action.object);
-    if (index < 0) return E_INVALIDARG;
     object = &Object(index);
     if (action.applyRules) {
       std::vector<TrxString> arguments;
@@ -269,6 +273,22 @@ HRESULT CNVSimApplication::Play(const CNVSimUserAction& action) {
   LogControl(OLESTR("FireRecorderEvent(") + TrxDecimal(action.eventId) + OLESTR(",") + path + OLESTR(")") +
              StatusSuffix(status));
   return status;
+}
+
+void CNVSimApplication::SetEventWindow(HWND window) {
+  TrxLock lock(m_lock);
+  m_eventWindow = window;
+}
+
+HWND CNVSimApplication::GetEventWindow() const {
+  TrxLock lock(m_lock);
+  return m_eventWindow;
+}
+
+void CNVSimApplication::EndEcho() {
+  TrxLock lock(m_lock);
+  if (m_pendingEchoes > 0) --m_pendingEchoes;
+  UpdateIdleLocked();
 }
 
 std::shared_ptr<CNVSimCall> CNVSimApplication::PostAttach(HWND window, IUnknown* service) {
@@ -437,7 +457,9 @@ void CNVSimApplication::SetBusy(bool busy) {
 }
 
 void CNVSimApplication::UpdateIdleLocked() {
-  const bool idle = m_activeRequests == 0 && !m_heldBusy && GetTickCount64() >= m_busyUntil;
+  const ULONGLONG now = GetTickCount64();
+  const bool echoing = m_pendingEchoes > 0 && now < m_echoDeadline;
+  const bool idle = m_activeRequests == 0 && !m_heldBusy && now >= m_busyUntil && !echoing;
   if (idle) {
     SetEvent(m_idleEvent.Get());
   } else {
@@ -807,23 +829,50 @@ HRESULT CNVSimApplication::ObjectRequest(CNVSimObject& object, LONG request, con
   }
   if (delay) Sleep(delay);
 
-  TrxLock lock(m_lock);
-  if (!injected && rule) failure = ApplyRuleLocked(object, *rule, request, arguments, false);
-  m_lastErrorCode = failure.code;
-  m_lastErrorText = failure.text;
-  CNVSimRequestRecord& entry = m_journal[record];
-  entry.finished = true;
-  entry.status = failure.status;
-  entry.errorCode = failure.code;
-  entry.errorText = failure.text;
-  const ULONGLONG now = GetTickCount64();
-  m_lastOperationTime = static_cast<LONG>(std::min<ULONGLONG>(now - started, 0x7FFFFFFF));
-  --m_activeRequests;
-  if (busy) {
-    m_busyUntil = std::max(m_busyUntil, now + busy);
-    ScheduleIdleCheck(m_busyUntil);
+  HWND echoWindow = nullptr;
+  {
+    TrxLock lock(m_lock);
+    if (!injected && rule) failure = ApplyRuleLocked(object, *rule, request, arguments, false);
+    m_lastErrorCode = failure.code;
+    m_lastErrorText = failure.text;
+    CNVSimRequestRecord& entry = m_journal[record];
+    entry.finished = true;
+    entry.status = failure.status;
+    entry.errorCode = failure.code;
+    entry.errorText = failure.text;
+    const ULONGLONG now = GetTickCount64();
+    m_lastOperationTime = static_cast<LONG>(std::min<ULONGLONG>(now - started, 0x7FFFFFFF));
+    --m_activeRequests;
+    if (busy) {
+      m_busyUntil = std::max(m_busyUntil, now + busy);
+      ScheduleIdleCheck(m_busyUntil);
+    }
+    // A request that failed, or was processed and reports an error, is
+    // not echoed.
+    if (SUCCEEDED(failure.status) && failure.code == 0 && m_eventWindow && m_recorderOn) {
+      // The echo keeps the client busy from here, before the request ends,
+      // so that whoever waits for idle also waits for the echo.
+      echoWindow = m_eventWindow;
+      ++m_pendingEchoes;
+      m_echoDeadline = now + kEchoWait;
+      ScheduleIdleCheck(m_echoDeadline);
+    }
+    UpdateIdleLocked();
   }
-  UpdateIdleLocked();
+  if (echoWindow) {
+    CNVSimUserAction echo;
+    echo.eventId = request;
+    for (size_t i = 0; i < arguments.size(); ++i)
+      echo.arguments.emplace_back(TrxDecimal(static_cast<LONG>(i)), arguments[i]);
+    echo.applyRules = false;
+    const LONG index = object.GetIndex();
+    TrxComPtr<CNVSimApplication> self(this);
+    // Posted without the lock: a post to a window that is gone completes
+    // (and ends the echo) at once.
+    CNVSimCallWindow::Post(
+        echoWindow, [self, index, echo = std::move(echo)] { return self->PlayObject(index, echo); },
+        [self](HRESULT) { self->EndEcho(); });
+  }
   return failure.status;
 }
 

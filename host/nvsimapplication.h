@@ -98,6 +98,26 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   // for an unknown object; E_UNEXPECTED without a service to report to.
   HRESULT Play(const CNVSimUserAction& action);
 
+  // ---- the loopback echo ----
+  // A real client records its own UI actions, also those a test tool plays
+  // back through the service. While an event window is set (a
+  // CNVSimCallWindow on the service's apartment thread) and the recorder
+  // is on, every request HandleAutoRequest handled successfully (a status
+  // that is no failure and no error code left) is also reported as a user
+  // action: Play of the request's object, with the
+  // request id as event id, the request's argument texts named "0", "1",
+  // ..., the object's own type and no rules applied again. The Play is
+  // posted to the window, and the client stays busy (idle signal reset)
+  // until it has run there, at most kEchoWait milliseconds; a Play that was
+  // aborted or did not run in that time is let go. So the event reaches
+  // the service while it pumps messages waiting for the request to end,
+  // inside the tool's call. The request itself returns at once: the
+  // service's worker hands it back over a wait that does not pump
+  // messages. Null stops the echo.
+  static constexpr DWORD kEchoWait = 5000;
+  void SetEventWindow(HWND window);
+  HWND GetEventWindow() const;
+
   // ---- the same, run on the thread of a CNVSimCallWindow ----
   std::shared_ptr<CNVSimCall> PostAttach(HWND window, IUnknown* service);
   std::shared_ptr<CNVSimCall> PostReady(HWND window);
@@ -210,6 +230,10 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   void TimerLoop();
   void LogControl(TrxString entry);
   TrxComPtr<INVTRX> ServiceForEvents() const;
+  // Play on the object of that index.
+  HRESULT PlayObject(LONG index, const CNVSimUserAction& action);
+  // A posted echo has run or was let go.
+  void EndEcho();
 
   std::shared_ptr<const CNVSimDescription> m_description;
   std::atomic<ULONG> m_references{1};
@@ -231,6 +255,11 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   TrxComPtr<INVTRX> m_registered;  // from RegisterTRX
   bool m_recorderOn = false;
   TrxString m_operationId;
+
+  // The loopback echo.
+  HWND m_eventWindow = nullptr;
+  LONG m_pendingEchoes = 0;      // posted and not yet run or let go
+  ULONGLONG m_echoDeadline = 0;  // until when they keep the client busy
 
   // Busy and idle.
   TrxHandle m_idleEvent;

@@ -3,6 +3,9 @@
 CNVSimCall::CNVSimCall(std::function<HRESULT()> work)
     : m_work(std::move(work)), m_done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
+CNVSimCall::CNVSimCall(std::function<HRESULT()> work, std::function<void(HRESULT)> completed)
+    : m_work(std::move(work)), m_completed(std::move(completed)), m_done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
 void CNVSimCall::Run() {
   if (m_taken.exchange(true)) return;
   m_threadId.store(GetCurrentThreadId());
@@ -20,6 +23,10 @@ void CNVSimCall::Abort(HRESULT status) {
 
 void CNVSimCall::Complete(HRESULT status) {
   m_result.store(status);
+  // Only the thread that took the call gets here, once.
+  std::function<void(HRESULT)> completed = std::move(m_completed);
+  m_completed = nullptr;
+  if (completed) completed(status);
   SetEvent(m_done.Get());
 }
 

@@ -10,6 +10,10 @@
 class CNVSimCall {
  public:
   explicit CNVSimCall(std::function<HRESULT()> work);
+  // `completed` runs once the call is done, run or aborted, with its
+  // result, on the thread that completed it (the window's thread, or the
+  // one that aborted the call).
+  CNVSimCall(std::function<HRESULT()> work, std::function<void(HRESULT)> completed);
   CNVSimCall(const CNVSimCall&) = delete;
   CNVSimCall& operator=(const CNVSimCall&) = delete;
 
@@ -30,6 +34,7 @@ class CNVSimCall {
   void Complete(HRESULT status);
 
   std::function<HRESULT()> m_work;
+  std::function<void(HRESULT)> m_completed;
   std::atomic<bool> m_taken{false};
   std::atomic<HRESULT> m_result{E_PENDING};
   std::atomic<DWORD> m_threadId{0};

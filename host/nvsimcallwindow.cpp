@@ -99,7 +99,12 @@ CNVSimCallWindow::~CNVSimCallWindow() {
 }
 
 std::shared_ptr<CNVSimCall> CNVSimCallWindow::Post(HWND window, std::function<HRESULT()> work) {
-  auto call = std::make_shared<CNVSimCall>(std::move(work));
+  return Post(window, std::move(work), nullptr);
+}
+
+std::shared_ptr<CNVSimCall> CNVSimCallWindow::Post(HWND window, std::function<HRESULT()> work,
+                                                   std::function<void(HRESULT)> completed) {
+  auto call = std::make_shared<CNVSimCall>(std::move(work), std::move(completed));
   std::shared_ptr<CallQueue> queue = QueueOf(window);
   if (!queue) {
     call->Abort(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
@@ -111,13 +116,17 @@ std::shared_ptr<CNVSimCall> CNVSimCallWindow::Post(HWND window, std::function<HR
   }
   if (!PostMessageW(window, kRunCalls, 0, 0)) {
     const DWORD error = GetLastError();
-    std::lock_guard<std::mutex> lock(queue->lock);
-    for (auto it = queue->calls.begin(); it != queue->calls.end(); ++it) {
-      if (*it == call) {
-        queue->calls.erase(it);
-        break;
+    {
+      std::lock_guard<std::mutex> lock(queue->lock);
+      for (auto it = queue->calls.begin(); it != queue->calls.end(); ++it) {
+        if (*it == call) {
+          queue->calls.erase(it);
+          break;
+        }
       }
     }
+    // Aborted outside the queue's lock: the completion may take locks of
+    // its own.
     call->Abort(HRESULT_FROM_WIN32(error ? error : ERROR_INVALID_WINDOW_HANDLE));
   }
   return call;

@@ -31,6 +31,11 @@ class CNVSimCallWindow {
   // Queues `work` for the window's thread. The call fails at once (its
   // result is the failure) when the window is not one of these or is gone.
   static std::shared_ptr<CNVSimCall> Post(HWND window, std::function<HRESULT()> work);
+  // The same, with `completed` run once the call is done, whether it ran
+  // or was aborted (see CNVSimCall); for a call that fails at once, before
+  // Post returns.
+  static std::shared_ptr<CNVSimCall> Post(HWND window, std::function<HRESULT()> work,
+                                          std::function<void(HRESULT)> completed);
   // Dispatches the calling thread's waiting messages (for a thread that
   // does not pump otherwise, such as a test standing in for the service).
   static void PumpMessages();

@@ -12,51 +12,6 @@ namespace {
 
 constexpr DWORD kGenerous = 10000;
 
-// The service's apartment thread: it owns a call window and pumps messages
-// once it is told to, until it is stopped.
-class ServiceThread {
- public:
-  ServiceThread() {
-    m_thread = std::thread([this] {
-      CNVSimCallWindow window;
-      m_id = GetCurrentThreadId();
-      m_window = window.GetHandle();
-      SetEvent(m_ready.Get());
-      WaitForSingleObject(m_pump.Get(), INFINITE);
-      HANDLE stop = m_stop.Get();
-      if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return;  // ends without ever pumping
-      for (;;) {
-        const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0) break;
-        CNVSimCallWindow::PumpMessages();
-      }
-    });
-    WaitForSingleObject(m_ready.Get(), kGenerous);
-  }
-  ~ServiceThread() {
-    SetEvent(m_pump.Get());
-    SetEvent(m_stop.Get());
-    if (m_thread.joinable()) m_thread.join();
-  }
-  // Ends the thread, and its window, before it pumps a single message.
-  void EndWithoutPumping() {
-    SetEvent(m_stop.Get());
-    SetEvent(m_pump.Get());
-    m_thread.join();
-  }
-  void StartPumping() { SetEvent(m_pump.Get()); }
-  HWND Window() const { return m_window; }
-  DWORD Id() const { return m_id; }
-
- private:
-  TrxHandle m_ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  TrxHandle m_pump{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  TrxHandle m_stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  std::atomic<DWORD> m_id{0};
-  std::atomic<HWND> m_window{nullptr};
-  std::thread m_thread;
-};
-
 class NVSimAttach : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -176,7 +131,7 @@ TEST_F(NVSimAttach, RecorderEventsGoToTheRegisteredServiceFirst) {
 }
 
 TEST_F(NVSimAttach, PostedCallsRunOnTheServiceThreadWhenItPumpsMessages) {
-  ServiceThread service;
+  NVSimServiceThread service;
   ASSERT_TRUE(service.Window());
   auto attach = m_app->PostAttach(service.Window(), Service());
   EXPECT_FALSE(attach->IsDone()) << "the service thread has not pumped yet";
@@ -208,7 +163,7 @@ TEST_F(NVSimAttach, CallsToAWindowThatIsGoneFailInsteadOfWaiting) {
   HWND gone = nullptr;
   std::shared_ptr<CNVSimCall> pending;
   {
-    ServiceThread service;
+    NVSimServiceThread service;
     gone = service.Window();
     pending = m_app->PostReady(service.Window());
     service.EndWithoutPumping();

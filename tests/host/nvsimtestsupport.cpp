@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "host/nvsimcallwindow.h"
+
 TrxString NVSimSamplePath() {
   std::string file = __FILE__;
   const size_t tests = file.rfind("tests/host/");
@@ -63,6 +65,48 @@ HRESULT NVSimRequest(INVAutomation* object, LONG request, const std::vector<std:
   TrxVariant parameter = TrxVariant::FromArray(array, VT_VARIANT);
   TrxVariant result;
   return object->HandleAutoRequest(static_cast<AUTO_REQID>(request), parameter, &result);
+}
+
+// ---- the service's apartment thread -------------------------------------------------
+
+NVSimServiceThread::NVSimServiceThread() {
+  m_thread = std::thread([this] {
+    CNVSimCallWindow window;
+    m_id = GetCurrentThreadId();
+    m_window = window.GetHandle();
+    SetEvent(m_ready.Get());
+    WaitForSingleObject(m_pump.Get(), INFINITE);
+    HANDLE stop = m_stop.Get();
+    if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return;  // ends without ever pumping
+    for (;;) {
+      const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
+      if (woken == WAIT_OBJECT_0) break;
+      CNVSimCallWindow::PumpMessages();
+    }
+  });
+  WaitForSingleObject(m_ready.Get(), 10000);
+}
+
+NVSimServiceThread::~NVSimServiceThread() {
+  SetEvent(m_pump.Get());
+  SetEvent(m_stop.Get());
+  if (m_thread.joinable()) m_thread.join();
+}
+
+void NVSimServiceThread::EndWithoutPumping() {
+  SetEvent(m_stop.Get());
+  SetEvent(m_pump.Get());
+  m_thread.join();
+}
+
+void NVSimServiceThread::StartPumping() { SetEvent(m_pump.Get()); }
+
+bool NVSimServiceThread::RunAfterPostedCalls(std::function<void()> work, DWORD milliseconds) {
+  auto call = CNVSimCallWindow::Post(Window(), [work = std::move(work)] {
+    work();
+    return S_OK;
+  });
+  return call->Wait(milliseconds) && call->GetResult() == S_OK;
 }
 
 // ---- the service stand-in ------------------------------------------------------------

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/nvsimapplication.h"
@@ -29,6 +32,33 @@ std::vector<std::string> NVSimItems(const VARIANT& value);
 TrxComPtr<INVAutomation> NVSimChild(INVAutomation* parent, AUTO_OBJECTTYPE type, const std::string& name);
 TrxVariant NVSimProperty(INVAutomation* object, const std::string& name);
 HRESULT NVSimRequest(INVAutomation* object, LONG request, const std::vector<std::string>& arguments);
+
+// The service's apartment thread: it owns a call window and pumps messages
+// once it is told to, until it is stopped.
+class NVSimServiceThread {
+ public:
+  NVSimServiceThread();
+  ~NVSimServiceThread();
+  NVSimServiceThread(const NVSimServiceThread&) = delete;
+  NVSimServiceThread& operator=(const NVSimServiceThread&) = delete;
+
+  // Ends the thread, and its window, before it pumps a single message.
+  void EndWithoutPumping();
+  void StartPumping();
+  HWND Window() const { return m_window; }
+  DWORD Id() const { return m_id; }
+  // Runs `work` on the thread after every call posted before it; false
+  // when it did not run within `milliseconds`.
+  bool RunAfterPostedCalls(std::function<void()> work, DWORD milliseconds);
+
+ private:
+  TrxHandle m_ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  TrxHandle m_pump{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  TrxHandle m_stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  std::atomic<DWORD> m_id{0};
+  std::atomic<HWND> m_window{nullptr};
+  std::thread m_thread;
+};
 
 // Records every INVTRX call with the thread it arrived on.
 class NVSimFakeService final : public INVTRX {
