@@ -1,5 +1,5 @@
 // The read-only registry: a .reg text file parsed into a tree at each open,
-// and a table of open keys, each holding a snapshot of its part of the tree.
+// and a table of open keys, each holding a snapshot of its subtree.
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -213,7 +213,7 @@ class Parser {
 
  private:
   // Where the data of a value line starts (after '=' and blanks); npos if
-  // the name part is malformed.
+  // the name is malformed.
   static size_t DataStart(const Text& line) {
     size_t pos = 0;
     Text name;
@@ -315,9 +315,9 @@ class Parser {
     std::vector<BYTE> bytes;
     Text rest = trimmed(data.substr(pos + 1));
     if (!rest.empty()) {
-      for (const Text& part : Split(rest)) {
+      for (const Text& byteText : Split(rest)) {
         uint32_t byte;
-        if (!parseHex(trimmed(part), 2, &byte)) return false;
+        if (!parseHex(trimmed(byteText), 2, &byte)) return false;
         bytes.push_back(static_cast<BYTE>(byte));
       }
     }
@@ -335,12 +335,12 @@ class Parser {
   }
 
   static std::vector<Text> Split(const Text& text) {
-    std::vector<Text> parts;
+    std::vector<Text> pieces;
     size_t start = 0;
     for (;;) {
       size_t comma = text.find(u',', start);
-      parts.push_back(text.substr(start, comma == Text::npos ? Text::npos : comma - start));
-      if (comma == Text::npos) return parts;
+      pieces.push_back(text.substr(start, comma == Text::npos ? Text::npos : comma - start));
+      if (comma == Text::npos) return pieces;
       start = comma + 1;
     }
   }
