@@ -1,5 +1,5 @@
 // The read-only registry: a .reg text file parsed into a tree at each open,
-// and a table of open keys, each holding a snapshot of its part of the tree.
+// and a table of open keys, each holding a snapshot of its subtree.
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -112,8 +112,8 @@ Text decode(const std::string& bytes) {
     Text text;
     text.reserve(bytes.size() / 2);
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                           static_cast<unsigned char>(bytes[i + 1]) << 8));
+      text.push_back(
+          static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
     return text;
   }
   std::string_view view(bytes);
@@ -213,7 +213,7 @@ class Parser {
 
  private:
   // Where the data of a value line starts (after '=' and blanks); npos if
-  // the name part is malformed.
+  // the name is malformed.
   static size_t DataStart(const Text& line) {
     size_t pos = 0;
     Text name;
@@ -315,9 +315,9 @@ class Parser {
     std::vector<BYTE> bytes;
     Text rest = trimmed(data.substr(pos + 1));
     if (!rest.empty()) {
-      for (const Text& part : Split(rest)) {
+      for (const Text& byteText : Split(rest)) {
         uint32_t byte;
-        if (!parseHex(trimmed(part), 2, &byte)) return false;
+        if (!parseHex(trimmed(byteText), 2, &byte)) return false;
         bytes.push_back(static_cast<BYTE>(byte));
       }
     }
@@ -335,12 +335,12 @@ class Parser {
   }
 
   static std::vector<Text> Split(const Text& text) {
-    std::vector<Text> parts;
+    std::vector<Text> pieces;
     size_t start = 0;
     for (;;) {
       size_t comma = text.find(u',', start);
-      parts.push_back(text.substr(start, comma == Text::npos ? Text::npos : comma - start));
-      if (comma == Text::npos) return parts;
+      pieces.push_back(text.substr(start, comma == Text::npos ? Text::npos : comma - start));
+      if (comma == Text::npos) return pieces;
       start = comma + 1;
     }
   }
@@ -372,8 +372,8 @@ FILETIME modificationTime(const std::filesystem::path& path) {
   std::error_code ec;
   auto written = std::filesystem::last_write_time(path, ec);
   if (ec) return {0, 0};
-  auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::file_clock::to_sys(written).time_since_epoch());
+  auto since1970 =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::file_clock::to_sys(written).time_since_epoch());
   // FILETIME counts 100 ns intervals since 1601-01-01.
   uint64_t ticks = static_cast<uint64_t>(since1970.count() / 100) + 116444736000000000ull;
   return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
@@ -524,8 +524,8 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
   return table().erase(reinterpret_cast<ULONG_PTR>(hKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LSTATUS WINAPI RegCreateKeyExW(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*,
-                               PHKEY phkResult, LPDWORD) {
+LSTATUS WINAPI RegCreateKeyExW(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*, PHKEY phkResult,
+                               LPDWORD) {
   if (phkResult != nullptr) *phkResult = nullptr;
   return ERROR_ACCESS_DENIED;
 }

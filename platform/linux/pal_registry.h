@@ -36,7 +36,8 @@ typedef DWORD REGSAM;
 typedef LONG LSTATUS;
 
 // The Windows values (sign-extended 32-bit numbers).
-#define TRX_PREDEFINED_HKEY(x) (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(x)))))
+#define TRX_PREDEFINED_HKEY(x) \
+  (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(x)))))
 #define HKEY_CLASSES_ROOT TRX_PREDEFINED_HKEY(0x80000000u)
 #define HKEY_CURRENT_USER TRX_PREDEFINED_HKEY(0x80000001u)
 #define HKEY_LOCAL_MACHINE TRX_PREDEFINED_HKEY(0x80000002u)

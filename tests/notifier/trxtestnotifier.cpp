@@ -36,8 +36,8 @@ constexpr DISPID kDispidDestroy = 2;
 std::string guidText(REFGUID guid) {
   char text[40];
   std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+                static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
   return text;
 }
 
@@ -132,8 +132,7 @@ class Notifier final : public IDispatch {
     if (ppTInfo != nullptr) *ppTInfo = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
-                                          DISPID* rgDispId) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
     if (cNames == 0) return S_OK;
     if (rgszNames == nullptr || rgDispId == nullptr) return E_POINTER;
     HRESULT hr = S_OK;
@@ -232,8 +231,7 @@ class Factory final : public IClassFactory {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid,
-                                                                             void** ppv) {
+extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   auto* factory = new Factory(rclsid);

@@ -82,10 +82,10 @@ TEST_F(CoCreateTest, RegisteredLibraryCreatesTheNotificationObject) {
   EXPECT_EQ(callByName(notifier, OLESTR("Init"), {longArgument(4660), textArgument(service)}), S_OK);
   EXPECT_EQ(callByName(notifier, OLESTR("Destroy"), {}), S_OK);
   notifier->Release();
-  EXPECT_EQ(m_journal.WaitForLines(2, 10000),
-            (std::vector<std::string>{
-                std::string("Init ") + kNotifierText + " 4660 {AAAABBBB-CCCC-DDDD-EEEE-FFFF00001111}",
-                std::string("Destroy ") + kNotifierText}));
+  EXPECT_EQ(
+      m_journal.WaitForLines(2, 10000),
+      (std::vector<std::string>{std::string("Init ") + kNotifierText + " 4660 {AAAABBBB-CCCC-DDDD-EEEE-FFFF00001111}",
+                                std::string("Destroy ") + kNotifierText}));
 }
 
 TEST_F(CoCreateTest, NotificationObjectCalls) {
@@ -105,12 +105,20 @@ TEST_F(CoCreateTest, NotificationObjectCalls) {
   };
   const std::string clsid = kNotifierText;
   const Case cases[] = {
-      {"names ignore case", OLESTR("iNiT"), {longArgument(1), textArgument(text)}, nullptr, S_OK,
+      {"names ignore case",
+       OLESTR("iNiT"),
+       {longArgument(1), textArgument(text)},
+       nullptr,
+       S_OK,
        "Init " + clsid + " 1 {1}"},
       {"null text", OLESTR("Init"), {longArgument(-7), textArgument(null)}, nullptr, S_OK, "Init " + clsid + " -7 -"},
       {"empty text", OLESTR("Init"), {longArgument(0), textArgument(empty)}, nullptr, S_OK, "Init " + clsid + " 0 -"},
       {"destroy ignores case", OLESTR("DESTROY"), {}, nullptr, S_OK, "Destroy " + clsid},
-      {"failing init", OLESTR("Init"), {longArgument(2), textArgument(text)}, "Init", E_FAIL,
+      {"failing init",
+       OLESTR("Init"),
+       {longArgument(2), textArgument(text)},
+       "Init",
+       E_FAIL,
        "Init " + clsid + " 2 {1} failed"},
       {"failing destroy", OLESTR("Destroy"), {}, "Destroy", E_FAIL, "Destroy " + clsid + " failed"},
       {"failing init leaves destroy alone", OLESTR("Destroy"), {}, "Init", S_OK, "Destroy " + clsid},
@@ -139,12 +147,12 @@ TEST_F(CoCreateTest, EachObjectRemembersItsClassId) {
   m_registry.RegisterInprocServer(kOtherText, TRX_TEST_NOTIFIER_PATH);
   IDispatch* first = nullptr;
   IDispatch* second = nullptr;
-  ASSERT_EQ(CoCreateInstance(kNotifierClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             reinterpret_cast<void**>(&first)),
-            S_OK);
-  ASSERT_EQ(CoCreateInstance(kOtherClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             reinterpret_cast<void**>(&second)),
-            S_OK);
+  ASSERT_EQ(
+      CoCreateInstance(kNotifierClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&first)),
+      S_OK);
+  ASSERT_EQ(
+      CoCreateInstance(kOtherClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&second)),
+      S_OK);
   EXPECT_EQ(callByName(second, OLESTR("Destroy"), {}), S_OK);
   EXPECT_EQ(callByName(first, OLESTR("Destroy"), {}), S_OK);
   first->Release();

@@ -138,27 +138,26 @@ TEST(RegistryFormat, ReadsValues) {
        Found, REG_SZ, "text", 0},
       {"empty name is the default value", kHeader + vendor + "@=\"text\"\r\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", "", Found, REG_SZ, "text", 0},
-      {"named string with escapes", kHeader + vendor + "\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n",
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Path", Found, REG_SZ, "C:\\dir\\\"q\"", 0},
+      {"named string with escapes", kHeader + vendor + "\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n", HKEY_LOCAL_MACHINE,
+       "SOFTWARE\\Vendor\\Key", "Path", Found, REG_SZ, "C:\\dir\\\"q\"", 0},
       {"escaped quote in the name", kHeader + vendor + "\"a\\\"b\"=\"x\"\r\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", "a\"b", Found, REG_SZ, "x", 0},
-      {"other backslashes stay", kHeader + vendor + "\"P\"=\"a\\nb\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "P", Found, REG_SZ, "a\\nb", 0},
-      {"empty string", kHeader + vendor + "\"E\"=\"\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E",
-       Found, REG_SZ, "", 0},
-      {"non-ASCII text", kHeader + vendor + "\"N\"=\"Zürich €\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
-       "N", Found, REG_SZ, "Zürich €", 0},
-      {"dword", kHeader + vendor + "\"Count\"=dword:0000000a\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
-       "Count", Found, REG_DWORD, "", 10},
+      {"other backslashes stay", kHeader + vendor + "\"P\"=\"a\\nb\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
+       "P", Found, REG_SZ, "a\\nb", 0},
+      {"empty string", kHeader + vendor + "\"E\"=\"\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E", Found,
+       REG_SZ, "", 0},
+      {"non-ASCII text", kHeader + vendor + "\"N\"=\"Zürich €\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "N",
+       Found, REG_SZ, "Zürich €", 0},
+      {"dword", kHeader + vendor + "\"Count\"=dword:0000000a\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Count",
+       Found, REG_DWORD, "", 10},
       {"dword upper-case hex", kHeader + vendor + "\"Count\"=DWORD:FFFFFFFE\r\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", "Count", Found, REG_DWORD, "", 0xFFFFFFFEu},
-      {"expandable string as hex(2)",
-       kHeader + vendor + "\"E\"=hex(2):25,00,54,00,\\\r\n  4d,00,50,00,25,00,00,00\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "E", Found, REG_EXPAND_SZ, "%TMP%", 0},
+      {"expandable string as hex(2)", kHeader + vendor + "\"E\"=hex(2):25,00,54,00,\\\r\n  4d,00,50,00,25,00,00,00\r\n",
+       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E", Found, REG_EXPAND_SZ, "%TMP%", 0},
       {"lines ending in LF only", "REGEDIT4\n[HKLM\\SOFTWARE\\Vendor\\Key]\n@=\"lf\"\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ, "lf", 0},
-      {"no header line", vendor + "@=\"bare\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr,
-       Found, REG_SZ, "bare", 0},
+      {"no header line", vendor + "@=\"bare\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ,
+       "bare", 0},
       {"REGEDIT4 expandable string is 8-bit", "REGEDIT4\r\n" + vendor + "\"E\"=hex(2):25,41,25,00\r\n",
        HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E", Found, REG_EXPAND_SZ, "%A%", 0},
       {"comments and blank lines",
@@ -168,36 +167,36 @@ TEST(RegistryFormat, ReadsValues) {
        "SOFTWARE\\Hidden", nullptr, NoKey, 0, "", 0},
       {"short name HKLM", kHeader + std::string("[HKLM\\SOFTWARE\\S]\r\n@=\"m\"\r\n"), HKEY_LOCAL_MACHINE,
        "SOFTWARE\\S", nullptr, Found, REG_SZ, "m", 0},
-      {"short name HKCU", kHeader + std::string("[HKCU\\Software\\S]\r\n@=\"u\"\r\n"), HKEY_CURRENT_USER,
-       "Software\\S", nullptr, Found, REG_SZ, "u", 0},
-      {"short name HKCR", kHeader + std::string("[HKCR\\S]\r\n@=\"r\"\r\n"), HKEY_CLASSES_ROOT, "S", nullptr,
-       Found, REG_SZ, "r", 0},
+      {"short name HKCU", kHeader + std::string("[HKCU\\Software\\S]\r\n@=\"u\"\r\n"), HKEY_CURRENT_USER, "Software\\S",
+       nullptr, Found, REG_SZ, "u", 0},
+      {"short name HKCR", kHeader + std::string("[HKCR\\S]\r\n@=\"r\"\r\n"), HKEY_CLASSES_ROOT, "S", nullptr, Found,
+       REG_SZ, "r", 0},
       {"root names ignore case", kHeader + std::string("[hkey_local_machine\\SOFTWARE\\S]\r\n@=\"m\"\r\n"),
        HKEY_LOCAL_MACHINE, "SOFTWARE\\S", nullptr, Found, REG_SZ, "m", 0},
       {"classes root lines belong to the machine's classes", kHeader + std::string("[HKCR\\S]\r\n@=\"r\"\r\n"),
        HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\S", nullptr, Found, REG_SZ, "r", 0},
       {"machine classes appear under the classes root",
-       kHeader + std::string("[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n"), HKEY_CLASSES_ROOT, "S", nullptr,
-       Found, REG_SZ, "m", 0},
+       kHeader + std::string("[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n"), HKEY_CLASSES_ROOT, "S", nullptr, Found,
+       REG_SZ, "m", 0},
       {"the user's classes win under the classes root",
        kHeader + std::string("[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n[HKCU\\Software\\Classes\\S]\r\n@=\"u\"\r\n"),
        HKEY_CLASSES_ROOT, "S", nullptr, Found, REG_SZ, "u", 0},
-      {"key names ignore case", kHeader + vendor + "@=\"k\"\r\n", HKEY_LOCAL_MACHINE, "software\\VENDOR\\kEy",
-       nullptr, Found, REG_SZ, "k", 0},
+      {"key names ignore case", kHeader + vendor + "@=\"k\"\r\n", HKEY_LOCAL_MACHINE, "software\\VENDOR\\kEy", nullptr,
+       Found, REG_SZ, "k", 0},
       {"value names ignore case", kHeader + vendor + "\"MixedCase\"=\"v\"\r\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", "mIXEDcASE", Found, REG_SZ, "v", 0},
-      {"a key repeated later adds to it", kHeader + vendor + "\"A\"=\"1\"\r\n[HKLM\\SOFTWARE\\Other]\r\n" + vendor +
-           "\"B\"=\"2\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "A", Found, REG_SZ, "1", 0},
+      {"a key repeated later adds to it",
+       kHeader + vendor + "\"A\"=\"1\"\r\n[HKLM\\SOFTWARE\\Other]\r\n" + vendor + "\"B\"=\"2\"\r\n", HKEY_LOCAL_MACHINE,
+       "SOFTWARE\\Vendor\\Key", "A", Found, REG_SZ, "1", 0},
       {"the last of two values wins", kHeader + vendor + "\"A\"=\"1\"\r\n\"a\"=\"2\"\r\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", "A", Found, REG_SZ, "2", 0},
       {"implicit parent exists", kHeader + std::string("[HKLM\\SOFTWARE\\A\\B\\C]\r\n"), HKEY_LOCAL_MACHINE,
        "SOFTWARE\\A\\B", "x", NoValue, 0, "", 0},
       {"implicit parent has no default value", kHeader + std::string("[HKLM\\SOFTWARE\\A\\B\\C]\r\n"),
        HKEY_LOCAL_MACHINE, "SOFTWARE\\A", nullptr, NoValue, 0, "", 0},
-      {"missing key", kHeader + vendor, HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Nope", nullptr, NoKey,
+      {"missing key", kHeader + vendor, HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Nope", nullptr, NoKey, 0, "", 0},
+      {"missing value", kHeader + vendor + "@=\"d\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Nope", NoValue,
        0, "", 0},
-      {"missing value", kHeader + vendor + "@=\"d\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Nope",
-       NoValue, 0, "", 0},
       {"keys of one root are not in another", kHeader + vendor, HKEY_CURRENT_USER, "SOFTWARE\\Vendor\\Key", nullptr,
        NoKey, 0, "", 0},
       {"malformed value line is skipped, the next one kept",
@@ -209,9 +208,8 @@ TEST(RegistryFormat, ReadsValues) {
        "SOFTWARE\\Vendor\\Key", "D", NoValue, 0, "", 0},
       {"stray text is skipped", kHeader + vendor + "this is no line\r\n@=\"after\"\r\n", HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ, "after", 0},
-      {"values after a bad key line go nowhere",
-       kHeader + vendor + "[HKEY_NOWHERE\\X]\r\n\"Lost\"=\"1\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
-       "Lost", NoValue, 0, "", 0},
+      {"values after a bad key line go nowhere", kHeader + vendor + "[HKEY_NOWHERE\\X]\r\n\"Lost\"=\"1\"\r\n",
+       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Lost", NoValue, 0, "", 0},
       {"unclosed key line is skipped", kHeader + std::string("[HKLM\\SOFTWARE\\Open\r\n"), HKEY_LOCAL_MACHINE,
        "SOFTWARE\\Open", nullptr, NoKey, 0, "", 0},
       {"keys after a malformed line are read",
@@ -243,9 +241,10 @@ TEST(RegistryFormat, ReadsValues) {
 }
 
 TEST(RegistryFormat, Encodings) {
-  const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
-                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Kéy]\r\n"
-                           "\"Name\"=\"Grüße\"\r\n";
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Kéy]\r\n"
+      "\"Name\"=\"Grüße\"\r\n";
   struct Case {
     const char* what;
     std::string bytes;
@@ -307,8 +306,9 @@ TEST(RegOpenKeyExW, PathsArgumentsAndRights) {
 }
 
 TEST(RegOpenKeyExW, RightsOfTheHandleAreChecked) {
-  RegistryFile file(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n[HKLM\\SOFTWARE\\Vendor\\Key]\r\n"
-                                           "@=\"v\"\r\n");
+  RegistryFile file(std::string(kHeader) +
+                    "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n[HKLM\\SOFTWARE\\Vendor\\Key]\r\n"
+                    "@=\"v\"\r\n");
   WCHAR name[64];
   DWORD length = 64;
   auto queryOnly = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE);
@@ -496,13 +496,15 @@ TEST(Registry, MissingFileIsAnEmptyRegistry) {
 }
 
 TEST(Registry, FileIsReadAtEachOpenWhileOpenKeysKeepTheirSnapshot) {
-  RegistryFile file(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"old\"\r\n"
-                                           "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n@=\"old sub\"\r\n");
+  RegistryFile file(std::string(kHeader) +
+                    "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"old\"\r\n"
+                    "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n@=\"old sub\"\r\n");
   auto before = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
   ASSERT_EQ(before->status, ERROR_SUCCESS);
 
-  file.Rewrite(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"new\"\r\n"
-                                      "[HKLM\\SOFTWARE\\Vendor\\Added]\r\n");
+  file.Rewrite(std::string(kHeader) +
+               "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"new\"\r\n"
+               "[HKLM\\SOFTWARE\\Vendor\\Added]\r\n");
 
   EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr).Text(), "new") << "a new open reads again";
   EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key\\Sub", nullptr).status, ERROR_FILE_NOT_FOUND);
@@ -611,25 +613,25 @@ TEST(TrxTestRegistry, WritesWhatTheRegistryReads) {
     registry.SetString(key, "NAME", "second");
     registry.SetDword(key, "Count", 42);
     registry.RegisterInprocServer("{00000000-0000-0000-0000-0000000000AB}", "/lib/x.so");
-    EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", nullptr)
-                  .Text(),
-              "C:\\quoted \"path\"");
-    EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", "name")
-                  .Text(),
-              "second");
-    EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", "Count")
-                  .Dword(),
-              42u);
-    EXPECT_EQ(readAt(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-0000000000AB}\\InprocServer32", nullptr)
-                  .Text(),
-              "/lib/x.so");
+    EXPECT_EQ(
+        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", nullptr).Text(),
+        "C:\\quoted \"path\"");
+    EXPECT_EQ(
+        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", "name").Text(),
+        "second");
+    EXPECT_EQ(
+        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", "Count").Dword(),
+        42u);
+    EXPECT_EQ(
+        readAt(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-0000000000AB}\\InprocServer32", nullptr).Text(),
+        "/lib/x.so");
     registry.Remove("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvik Systems, Inc.\\TRX Services");
     EXPECT_FALSE(
         readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", nullptr).opened)
         << "removed with everything below";
-    EXPECT_EQ(readAt(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-0000000000AB}\\InprocServer32", nullptr)
-                  .Text(),
-              "/lib/x.so")
+    EXPECT_EQ(
+        readAt(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-0000000000AB}\\InprocServer32", nullptr).Text(),
+        "/lib/x.so")
         << "other keys stay";
     previous = registry.Path().string();
   }

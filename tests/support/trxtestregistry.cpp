@@ -44,8 +44,7 @@ TrxScopedEnvironment::~TrxScopedEnvironment() {
 
 // ---- TrxTestRegistry ----------------------------------------------------------------------
 
-TrxTestRegistry::TrxTestRegistry()
-    : m_file("registry"), m_environment("TRX_REGISTRY", m_file.Path().string().c_str()) {
+TrxTestRegistry::TrxTestRegistry() : m_file("registry"), m_environment("TRX_REGISTRY", m_file.Path().string().c_str()) {
   Write();
 }
 
