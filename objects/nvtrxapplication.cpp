@@ -659,6 +659,7 @@ CNVTRXApplication::SuspendRecording::SuspendRecording(CNVTRXApplication* applica
       const bool recording = m_application->m_bRecording;
       m_application->EnableRecording(false);
       m_application->m_bRecording = recording;
+      m_bSwitchedOff = true;
     }
   } else {
     g_recordingSuspended = false;
@@ -666,7 +667,9 @@ CNVTRXApplication::SuspendRecording::SuspendRecording(CNVTRXApplication* applica
 }
 
 CNVTRXApplication::SuspendRecording::~SuspendRecording() {
-  if (m_application && !m_application->m_bLoopbackTests && g_recordingSuspended.load()) {
+  // Switched back on exactly when this guard switched it off, even if the
+  // call turned loopback tests on meanwhile (the host would stay silent).
+  if (m_application && m_bSwitchedOff && g_recordingSuspended.load()) {
     const bool recording = m_application->m_bRecording;
     m_application->EnableRecording(true);
     m_application->m_bRecording = recording;

@@ -83,6 +83,7 @@ class CNVTRXApplication : public CNVTRXAutomation {
 
    private:
     CNVTRXApplication* m_application;
+    bool m_bSwitchedOff = false;  // this guard switched the host's recorder off
   };
 
  private:

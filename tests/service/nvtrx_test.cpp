@@ -189,14 +189,16 @@ TEST_F(Facade, RecordingIsSuspendedAroundToolCallsUnlessLoopbackTestsAreOn) {
       << "the tool's own call is not recorded";
 
   EXPECT_EQ(Submit(kRoot, OLESTR("EnableLoopbackTests")).code, 0);
+  EXPECT_TRUE(m_client->IsRecorderEnabled()) << "the call that turned loopback tests on restored the recorder";
   const size_t before = RecorderSwitches(*m_client).size();
   Submit(kRoot, OLESTR("UIName"));
   EXPECT_EQ(RecorderSwitches(*m_client).size(), before) << "with loopback tests on the recorder stays on";
   EXPECT_EQ(Submit(kRoot, OLESTR("DisableLoopbackTests")).code, 0);
   Submit(kRoot, OLESTR("UIName"));
-  // Leaving loopback tests switches the recorder back on at the end of that
-  // call; the next call suspends it again.
-  EXPECT_EQ(RecorderSwitches(*m_client).size(), before + 3);
+  // The call that left loopback tests found the recorder on and left it so;
+  // the next call suspends and restores it again.
+  EXPECT_EQ(RecorderSwitches(*m_client).size(), before + 2);
+  EXPECT_TRUE(m_client->IsRecorderEnabled());
 
   EXPECT_EQ(Submit(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj "
                           "ClassName=\"NorvScreen\" RepositoryName=\"Nowhere\"/></Obj>"),

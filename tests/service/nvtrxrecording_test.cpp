@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "host/nvsimapplication.h"
+#include "host/nvsimcallwindow.h"
 #include "service/nvtrx.h"
 #include "tests/service/nvtrxservicetest.h"
 
@@ -305,6 +306,54 @@ TEST_F(Recording, OneArgumentArrivesAsItselfSeveralAsAnArrayAndATaskLinkClickWit
   EXPECT_EQ(events[2].method, "Click");
   EXPECT_EQ(events[2].args.vt, VT_EMPTY) << "a task link's click carries no arguments";
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
+}
+
+// ---- events inside a tool's call -----------------------------------------------------------
+
+TEST_F(Recording, WithLoopbackTestsTheClientRecordsWhatIsPlayedAndTheCallKeepsItsObjects) {
+  ScopedChildClass menu(u"NorvMenu", OBJTYPE_MENU, u"NorvMenu", u"Select", REQID_SELECTMENUITEM);
+  CNVSimCallWindow window;  // the client's events reach this thread while it waits
+  m_client->SetEventWindow(window.GetHandle());
+  RecordSink& sink = Connect("sink");
+  const TrxBstr root(TrxWiden(m_root)), loopback(u"EnableLoopbackTests");
+  TrxVariant value;
+  TrxBstr message;
+  LONG code = -1;
+  ASSERT_EQ(m_tool->Submit(root.Get(), loopback.Get(), TrxVariant(), &value, message.Put(), &code), S_OK);
+  ASSERT_EQ(code, 0);
+  EXPECT_TRUE(m_client->IsRecorderEnabled()) << "the call that turned loopback tests on switched the recorder back on";
+
+  // The menu's request is echoed while the call waits for it: the event
+  // builds a second menu object beside the call's own and removes only that.
+  const TrxBstr menuOds(TrxWiden(Below("NorvMenu", "NorvMenu"))), select(u"Select");
+  ASSERT_EQ(m_tool->Submit(menuOds.Get(), select.Get(), TrxVariant::FromString(u"File\\Save Record"), &value,
+                           message.Put(), &code),
+            S_OK);
+  EXPECT_EQ(code, 0) << TrxNarrow(message.View());
+  ASSERT_EQ(sink.Events().size(), 1u);
+  EXPECT_EQ(sink.Events()[0].ods, Below("NorvMenu", "NorvMenu"));
+  EXPECT_EQ(sink.Events()[0].method, "Select");
+  EXPECT_EQ(Text(sink.Events()[0].args), "File\\Save Record");
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
+
+  // An event on the application itself, inside a call on the application.
+  const TrxBstr accelerator(u"ProcessKeyboardAccelerator");
+  ASSERT_EQ(m_tool->Submit(root.Get(), accelerator.Get(), TrxVariant::FromString(u"Ctrl+N"), &value, message.Put(),
+                           &code),
+            S_OK);
+  EXPECT_EQ(code, 0) << TrxNarrow(message.View());
+  ASSERT_EQ(sink.Events().size(), 2u);
+  EXPECT_EQ(sink.Events()[1].method, "ProcessKeyboardAccelerator");
+  EXPECT_EQ(Text(sink.Events()[1].args), "Ctrl+N");
+
+  // Without loopback tests the client's recorder is off during the call.
+  const TrxBstr noLoopback(u"DisableLoopbackTests");
+  m_tool->Submit(root.Get(), noLoopback.Get(), TrxVariant(), &value, message.Put(), &code);
+  m_tool->Submit(menuOds.Get(), select.Get(), TrxVariant::FromString(u"File\\New Record"), &value, message.Put(),
+                 &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(sink.Events().size(), 2u);
+  m_client->SetEventWindow(nullptr);
 }
 
 // ---- failures ----------------------------------------------------------------------------------
