@@ -58,7 +58,13 @@ TEST_F(Facade, AClientWithoutTheControlInterfaceCannotAttach) {
   ASSERT_EQ(m_tool.As(host), S_OK);
   TrxComPtr<IDispatch> app;
   ASSERT_EQ(m_client->QueryInterface(IID_IDispatch, app.PutVoid()), S_OK);
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(host->AttachAppObject(app.Get()), E_FAIL);
+  EXPECT_EQ(host->OnAppReady(app.Get()), E_FAIL);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Test Automation Warning: Failed to connect to Norvik Client\n"
+            "Test Automation Warning: Failed to connect to Norvik Client\n")
+      << "the warning box goes to standard error and never waits for anyone";
   TrxBstr message;
   LONG code = 0;
   m_tool->GetLastError(message.Put(), &code);
