@@ -497,8 +497,7 @@ void CNVSimApplication::TimerLoop() {
       // A busy period or an echo that ends later still needs its check.
       const ULONGLONG later = GetTickCount64();
       ULONGLONG next = m_busyUntil > later ? m_busyUntil : 0;
-      if (m_pendingEchoes > 0 && m_echoDeadline > later && (next == 0 || m_echoDeadline < next))
-        next = m_echoDeadline;
+      if (m_pendingEchoes > 0 && m_echoDeadline > later && (next == 0 || m_echoDeadline < next)) next = m_echoDeadline;
       if (next) ScheduleIdleCheck(next);
     }
     lock.lock();
