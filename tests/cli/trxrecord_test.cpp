@@ -24,7 +24,7 @@ Outcome Trx(const std::vector<std::string>& arguments, const std::string& input 
   return run;
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
