@@ -37,7 +37,7 @@ const char kMainHelp[] =
     "working directory and above the trx executable. See docs/trx.md.\n"
     "\n"
     "exit codes: 0 success, 1 the service reported a failure or a file could not be\n"
-    "loaded, 2 the command line was not understood.\n";
+    "loaded, 2 the command line (or a line of record's actions) was not understood.\n";
 
 const char kServeHelp[] =
     "usage: trx serve [--app FILE] [--detached]\n"
@@ -52,7 +52,9 @@ const char kServeHelp[] =
     "\n"
     "Calls: the eleven methods of INVTRXAutomation by name, with their own parameter\n"
     "names, and client.* calls that drive the simulated client (client.unload,\n"
-    "client.busy, client.journal ...). docs/trx.md lists them all.\n"
+    "client.busy, client.journal ...). docs/trx.md lists them all. Record events\n"
+    "the service fires during a call (while recording, for client.action) come as\n"
+    "lines of their own before the call's reply.\n"
     "\n"
     "options:\n"
     "  --app FILE   the client's description file (default: samples/crm.xml)\n"

@@ -2,7 +2,8 @@
 // name and writes to the given streams, so that tests run them in-process.
 //
 // Exit codes: 0 success; 1 the service or the client reported a failure,
-// or a file could not be loaded; 2 the command line was not understood.
+// or a file could not be loaded; 2 the command line (or a line of the
+// actions of `trx record`) was not understood.
 #pragma once
 
 #include <iosfwd>

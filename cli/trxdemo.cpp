@@ -211,8 +211,8 @@ class Demo {
 
   // A user action on the client while the service records, and the
   // events a connected tool receives for it.
-  void Play(TrxEventSink& sink, const std::string& what, const char16_t* object, LONG eventId,
-            std::vector<std::pair<TrxString, TrxString>> arguments) {
+  size_t Play(TrxEventSink& sink, const std::string& what, const char16_t* object, LONG eventId,
+              std::vector<std::pair<TrxString, TrxString>> arguments) {
     CNVSimUserAction action;
     action.object = object;
     action.eventId = eventId;
@@ -222,10 +222,13 @@ class Demo {
       argumentText += (argumentText.empty() ? "" : ",") + TrxNarrow(argument.second);
     const HRESULT status = m_session.Client()->Play(action);
     m_out << "  " << what << ": the client reports " << TrxNarrow(CNVSimNames::RequestName(eventId)) << " ("
-          << argumentText << ") on \"" << TrxNarrow(action.object) << "\", status " << status << "\n";
+          << argumentText << ") on "
+          << (action.object.empty() ? "the application" : "\"" + TrxNarrow(action.object) + "\"") << ", status "
+          << status << "\n";
     const std::vector<std::string> events = sink.TakeLines();
     if (events.empty()) m_out << "      -> no event\n";
     for (const std::string& event : events) m_out << "      -> " << TrxDescribeEvent(event) << "\n";
+    return events.size();
   }
 
   void Recording() {
@@ -251,12 +254,13 @@ class Demo {
     };
     Play(*sink, "Ctrl+N", u"", REQID_PROCESSACCELERATOR, key(u"78", false, true, false));
     Play(*sink, "Alt+Q", u"", REQID_PROCESSACCELERATOR, key(u"81", false, false, true));
-    Play(*sink, "Ctrl+Shift+F9", u"", REQID_PROCESSACCELERATOR, key(u"120", true, true, false));
+    Play(*sink, "Shift+Ctrl+F9", u"", REQID_PROCESSACCELERATOR, key(u"120", true, true, false));
     m_out << "An action on an object below the application:\n";
-    Play(*sink, "typing a name", u"Accounts Screen/Account List View/Account Form Applet/Name", REQID_SETVALUE,
-         {{u"0", u"Acme Group"}});
-    m_out << "  (the automation classes below the application are not built yet, so such actions\n"
-             "   cannot be recorded)\n";
+    const size_t typed = Play(*sink, "typing a name", u"Accounts Screen/Account List View/Account Form Applet/Name",
+                              REQID_SETVALUE, {{u"0", u"Acme Group"}});
+    if (typed == 0)
+      m_out << "  (the automation classes below the application are not built yet, so the service\n"
+               "   cannot name the object and records nothing)\n";
     code = 0;
     m_trx->StopRecording(message.Put(), &code);
     m_out << "  StopRecording: errCode " << code << ", client recorder "

@@ -470,7 +470,8 @@ void CNVSimApplication::UpdateIdleLocked() {
 void CNVSimApplication::ScheduleIdleCheck(ULONGLONG at) {
   {
     std::lock_guard<std::mutex> lock(m_timerLock);
-    if (m_timerDeadline == 0 || at > m_timerDeadline) m_timerDeadline = at;
+    // The earliest check waits; the check itself schedules the next one.
+    if (m_timerDeadline == 0 || at < m_timerDeadline) m_timerDeadline = at;
     if (!m_timer.joinable()) m_timer = std::thread([this] { TimerLoop(); });
   }
   m_timerChanged.notify_all();
@@ -493,6 +494,11 @@ void CNVSimApplication::TimerLoop() {
     {
       TrxLock modelLock(m_lock);
       UpdateIdleLocked();
+      // A busy period or an echo that ends later still needs its check.
+      const ULONGLONG later = GetTickCount64();
+      ULONGLONG next = m_busyUntil > later ? m_busyUntil : 0;
+      if (m_pendingEchoes > 0 && m_echoDeadline > later && (next == 0 || m_echoDeadline < next)) next = m_echoDeadline;
+      if (next) ScheduleIdleCheck(next);
     }
     lock.lock();
   }
