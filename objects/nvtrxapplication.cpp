@@ -623,7 +623,18 @@ TRXRESULT CNVTRXApplication::ConvertNWEMethod(const VARIANT&, LONG, CNVTRXArray&
   if (keyName) {
     keys += keyName;
   } else {
-    keys.push_back(static_cast<OLECHAR>(MapVirtualKeyW(static_cast<UINT>(keyCode), MAPVK_VK_TO_CHAR)));
+    const UINT character = MapVirtualKeyW(static_cast<UINT>(keyCode), MAPVK_VK_TO_CHAR);
+    if (character == 0) {
+      // A key with neither a name here nor a character (F5, Insert ...)
+      // cannot be written as accelerator text; a NUL in the text would
+      // record something that cannot be played back.
+      methodName.clear();
+      TRX_LOG(TRXLOG_USERERR)
+          .ReportUserError(TRX_E_ARG_VALUE, OLESTR("ProcessKeyboardAccelerator"), OLESTR("AccelKeys"),
+                           TrxDecimal(keyCode));
+      return TRX_E_ARG_VALUE;
+    }
+    keys.push_back(static_cast<OLECHAR>(character));
   }
   TrxString focusPath;
   if (keyCode == kKeyF2) {

@@ -382,7 +382,14 @@ TEST_F(Recording, EventsThatCannotBeBuiltOrConvertedFireNothing) {
   m_tool->GetLastError(message.Put(), &code);
   EXPECT_EQ(code, 1020);
   EXPECT_EQ(TrxNarrow(message.View()), "Norvik Event Processing Engine failed: Invalid event 1 from object with Id 1.");
+
+  // So does a key that has neither a name nor a character (F5).
+  EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, {{u"0", u"116"}, {u"1", u"FALSE"}, {u"2", u"FALSE"}, {u"3", u"FALSE"}}),
+            S_OK);
+  m_tool->GetLastError(message.Put(), &code);
+  EXPECT_EQ(code, 1020);
   EXPECT_TRUE(sink.Events().empty());
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
 }
 
 // ---- the client's recorder -----------------------------------------------------------------------
