@@ -16,33 +16,11 @@
 #include "host/nvsimapplication.h"
 #include "log/nvtrxlog.h"
 #include "service/nvtrx.h"
+#include "bench/trxbenchservice.h"
 
 namespace {
 
-struct Service {
-  Service() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    CNVTRXLog::SetVerbose(false);
-    CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, facade.PutVoid());
-    CNVSimLoadError error;
-    client = CNVSimApplication::Load(TrxWiden(SamplePath()), error);
-    if (client) attached = client->Attach(facade.Get());
-  }
-  ~Service() {
-    if (client) client->Unload();
-    client.Reset();
-    facade.Reset();
-    CoUninitialize();
-  }
-  static std::string SamplePath() {
-    for (const char* candidate : {"samples/crm.xml", "../samples/crm.xml", "../../samples/crm.xml"})
-      if (std::filesystem::exists(candidate)) return candidate;
-    return "samples/crm.xml";
-  }
-  TrxComPtr<INVTRXAutomation> facade;
-  TrxComPtr<CNVSimApplication> client;
-  HRESULT attached = E_FAIL;
-};
+using Service = TrxBenchService;
 
 // A tool's receiver of _INVTRXEvents that counts the Record calls.
 class CountingSink final : public IDispatch {
