@@ -111,7 +111,7 @@ typedef DECIMAL* LPDECIMAL;
 
 // ---- interfaces used by VARIANT ------------------------------------------------------
 struct IDispatch;
-struct ITypeInfo;    // declared only; no type library support
+struct ITypeInfo;    // see "type libraries" below
 struct IRecordInfo;  // declared only; VT_RECORD values are not supported
 struct SAFEARRAY;
 
@@ -278,6 +278,47 @@ struct IDispatch : public IUnknown {
   ~IDispatch() = default;
 };
 typedef IDispatch* LPDISPATCH;
+
+// ---- type libraries ----------------------------------------------------------------------
+// There are no registered type libraries on Linux: LoadRegTypeLib always
+// reports the library as not registered. The two interfaces are declared only
+// as far as a caller of LoadRegTypeLib needs them, in the Windows slot order;
+// nothing on Linux implements them.
+
+// Kind of a type description in a type library.
+enum TYPEKIND {
+  TKIND_ENUM = 0,
+  TKIND_RECORD,
+  TKIND_MODULE,
+  TKIND_INTERFACE,
+  TKIND_DISPATCH,
+  TKIND_COCLASS,
+  TKIND_ALIAS,
+  TKIND_UNION,
+  TKIND_MAX
+};
+
+// The description of one type. Limit: only the IUnknown members are declared
+// (no type information exists here to describe).
+struct ITypeInfo : public IUnknown {
+ protected:
+  ~ITypeInfo() = default;
+};
+typedef ITypeInfo* LPTYPEINFO;
+
+// A type library. Limit: the members after GetTypeInfoOfGuid (GetLibAttr,
+// GetTypeComp, GetDocumentation, IsName, FindName, ReleaseTLibAttr) are not
+// declared.
+struct ITypeLib : public IUnknown {
+  virtual UINT STDMETHODCALLTYPE GetTypeInfoCount() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT index, TYPEKIND* pTKind) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** ppTinfo) = 0;
+
+ protected:
+  ~ITypeLib() = default;
+};
+typedef ITypeLib* LPTYPELIB;
 
 // ---- SAFEARRAY ----------------------------------------------------------------------------
 struct SAFEARRAYBOUND {
@@ -528,5 +569,13 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 // arguments, DISP_E_ARRAYISLOCKED while locked or for FADF_FIXEDSIZE arrays,
 // E_OUTOFMEMORY.
 HRESULT WINAPI SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
+
+// ---- type libraries ----------------------------------------------------------------------------
+
+// Loads the type library registered under rguid with that version and locale.
+// Limit: the registry holds no type libraries on Linux, so this always sets
+// *pptlib to null and returns TYPE_E_LIBNOTREGISTERED (E_INVALIDARG for a null
+// pptlib).
+HRESULT WINAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);
 
 }  // extern "C"
