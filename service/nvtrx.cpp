@@ -6,6 +6,7 @@
 #include "descriptors/nvtrxxml.h"
 #include "log/nvtrxassert.h"
 #include "model/nvtrxxmlwriter.h"
+#include "service/nvtrxdispatch.h"
 
 // Every method's entry and exit records carry the facade's own name.
 #define TRX_FACADE_SCOPE(name) CNVTRXLogFunction trxFacadeScope_(__FILE__, __LINE__, "CNVCoTRX::" name)
@@ -159,17 +160,63 @@ ULONG CNVCoTRX::Release() {
   return refs;
 }
 
+// ---- IDispatch ----------------------------------------------------------------------------
+// The facade has two IDispatch bases, INVTRXAutomation and INVTRX, and these
+// four methods serve both: every late-bound call that reaches the facade is
+// taken as a call of INVTRXAutomation, the tools' interface. The client calls
+// INVTRX through its vtable and never late-bound.
+
+namespace {
+
+// The type information of INVTRXAutomation from the registered type library.
+// On Windows the server registers the library; on Linux none is registered
+// and this fails with TYPE_E_LIBNOTREGISTERED.
+HRESULT LoadAutomationTypeInfo(ITypeInfo** info) {
+  *info = nullptr;
+  TrxComPtr<ITypeLib> library;
+  const HRESULT hr = LoadRegTypeLib(LIBID_trxcomLib, 1, 0, 0, library.Put());
+  if (FAILED(hr)) return hr;
+  if (!library) return TYPE_E_LIBNOTREGISTERED;
+  return library->GetTypeInfoOfGuid(IID_INVTRXAutomation, info);
+}
+
+}  // namespace
+
 HRESULT CNVCoTRX::GetTypeInfoCount(UINT* pctinfo) {
   if (!pctinfo) return E_POINTER;
-  *pctinfo = 0;
+  TrxComPtr<ITypeInfo> info;
+  *pctinfo = SUCCEEDED(LoadAutomationTypeInfo(info.Put())) && info ? 1 : 0;
   return S_OK;
 }
-HRESULT CNVCoTRX::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-  if (ppTInfo) *ppTInfo = nullptr;
-  return E_NOTIMPL;
+
+HRESULT CNVCoTRX::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
+  if (!ppTInfo) return E_POINTER;
+  *ppTInfo = nullptr;
+  if (iTInfo != 0) return DISP_E_BADINDEX;
+  return LoadAutomationTypeInfo(ppTInfo);
 }
-HRESULT CNVCoTRX::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-HRESULT CNVCoTRX::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) { return E_NOTIMPL; }
+
+HRESULT CNVCoTRX::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
+  return TrxAutomationGetIDsOfNames(riid, rgszNames, cNames, rgDispId);
+}
+
+HRESULT CNVCoTRX::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
+                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+  const HRESULT hr = TrxAutomationInvoke(static_cast<INVTRXAutomation*>(this), dispIdMember, riid, wFlags,
+                                         pDispParams, pVarResult, pExcepInfo, puArgErr);
+  // A method that fails without an errMsg (SetSubmitTimeout has none) has
+  // recorded its failure as the last error: that text describes it.
+  if (hr == DISP_E_EXCEPTION && pExcepInfo && SysStringLen(pExcepInfo->bstrDescription) == 0 && m_pApplication) {
+    LONG code = 0;
+    TrxString text;
+    m_pApplication->State().LastError().Get(code, text);
+    if (code == pExcepInfo->scode && !text.empty()) {
+      SysFreeString(pExcepInfo->bstrDescription);
+      pExcepInfo->bstrDescription = Allocate(text);
+    }
+  }
+  return hr;
+}
 
 // ---- helpers -------------------------------------------------------------------------
 

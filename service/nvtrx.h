@@ -28,7 +28,9 @@ class CNVCoTRX final : public INVTRXAutomation,
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
 
-  // ---- IDispatch (of INVTRXAutomation; late binding comes with the type library) ----
+  // ---- IDispatch (of INVTRXAutomation, see service/nvtrxdispatch.h) ----
+  // GetTypeInfoCount answers 1 when the type library is registered, else 0;
+  // GetTypeInfo hands out INVTRXAutomation's type information from it.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
