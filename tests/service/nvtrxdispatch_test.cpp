@@ -270,6 +270,14 @@ TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   EXPECT_EQ(argErr, 1u) << "retVal is the fourth of five arguments";
   EXPECT_EQ(number, 42);
   EXPECT_EQ(Text(untouchedMessage), "kept") << "nothing is stored when one result does not fit";
+
+  // An argument of a type Submit refuses: its own failure, with its message.
+  const TrxVariant real = TrxVariant::FromR8(2.5);
+  TrxVariant refusedCode;
+  ExceptionInfo info;
+  EXPECT_EQ(Call(kSubmit, {odsArg, uiName, real}, &refusedCode, &info), DISP_E_EXCEPTION);
+  EXPECT_EQ(info.scode, E_INVALIDARG);
+  EXPECT_EQ(info.Description().rfind("Invalid argument type for method name:UIName", 0), 0u) << info.Description();
   m_client->Unload();
 }
 
@@ -416,6 +424,59 @@ TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
   EXPECT_EQ(m_dispatch->Invoke(kSetSubmitTimeout, IID_NULL, 0, DISPATCH_METHOD, &noArray, nullptr, nullptr, nullptr),
             E_INVALIDARG);
   EXPECT_EQ(CNVCoTRX::Instance()->GetApplication()->GetSubmitTimeout(), 60000) << "no refused call ran the method";
+}
+
+// A tools' interface whose Submit fails with a message of its own, unlike
+// the facade's methods, whose failures are also their last error.
+class FailingAutomation final : public INVTRXAutomation {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetSubmitTimeout(LONG, BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE StartLogging(BSTR, VARIANT_BOOL, BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE StopLogging(BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetLastError(BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE StartRecording(BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE StopRecording(BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetObjectFromId(BSTR, BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetRootObject(BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetObjectContents(LONG, BSTR, BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetObjectDefinitions(BSTR, BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Submit(BSTR, BSTR methodName, VARIANT, VARIANT*, BSTR* errMsg, LONG* errCode) override {
+    *errMsg = SysAllocString(methodName);
+    *errCode = 3;
+    return E_ACCESSDENIED;
+  }
+};
+
+TEST(DispatchFailure, TheDescriptionIsTheErrMsgOfTheFailingMethod) {
+  FailingAutomation automation;
+  const TrxVariant ods = TrxVariant::FromString(OLESTR("<Obj/>")),
+                   method = TrxVariant::FromString(OLESTR("no access today")), args;
+  VARIANT reversed[] = {args, method, ods};
+  DISPPARAMS params = {reversed, nullptr, 3, 0};
+  TrxVariant result;
+  ExceptionInfo info;
+  EXPECT_EQ(TrxAutomationInvoke(&automation, 11, IID_NULL, DISPATCH_METHOD, &params, &result, &info, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(info.scode, E_ACCESSDENIED);
+  EXPECT_EQ(info.Source(), "trxcom.CNVcoTRX");
+  EXPECT_EQ(info.Description(), "no access today");
+  EXPECT_EQ(result.vt, VT_EMPTY);
+
+  UINT unused = 0;
+  EXPECT_EQ(TrxAutomationInvoke(&automation, 4, IID_NULL, DISPATCH_METHOD, &params, nullptr, &info, &unused),
+            DISP_E_BADPARAMCOUNT);
 }
 
 TEST_F(Dispatch, MissingOutParametersAreDroppedAndMarkedOnesSkipped) {
