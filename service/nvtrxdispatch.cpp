@@ -114,7 +114,7 @@ HRESULT Convert(const VARIANT* arg, VARTYPE type, TrxVariant& value) noexcept {
   const VARIANT* source = ReadThrough(arg);
   if (!source) return E_INVALIDARG;
   TrxVariant copy;
-  HRESULT hr = VariantCopyInd(&copy, source);
+  HRESULT hr = VariantCopyInd(&copy, const_cast<VARIANT*>(source));
   if (FAILED(hr)) return hr;
   if (type != VT_VARIANT) {
     hr = VariantChangeType(&copy, &copy, 0, type);
