@@ -60,21 +60,21 @@ std::string Trim(const std::string& text) {
 
 // Splits at commas outside () and [].
 std::vector<std::string> SplitTopLevel(const std::string& text) {
-  std::vector<std::string> parts;
+  std::vector<std::string> pieces;
   std::string current;
   int depth = 0;
   for (char c : text) {
     if (c == '(' || c == '[') ++depth;
     if (c == ')' || c == ']') --depth;
     if (c == ',' && depth == 0) {
-      parts.push_back(Trim(current));
+      pieces.push_back(Trim(current));
       current.clear();
     } else {
       current += c;
     }
   }
-  if (!Trim(current).empty()) parts.push_back(Trim(current));
-  return parts;
+  if (!Trim(current).empty()) pieces.push_back(Trim(current));
+  return pieces;
 }
 
 // "BSTR *name" or "BSTR* name": the type with its stars attached, and the name.
@@ -136,15 +136,15 @@ std::vector<Method> ReadIdlMethods(const std::string& body) {
     method.name = (*it)[3];
     const std::string id = Attribute((*it)[1], "id");
     if (!id.empty()) method.id = std::stoi(id);
-    for (const std::string& part : SplitTopLevel((*it)[4])) {
-      std::smatch parts;
-      const std::string text = part;
-      if (!std::regex_match(text, parts, std::regex(R"(\s*\[([^\]]*)\]\s*([\s\S]*))"))) continue;
+    for (const std::string& piece : SplitTopLevel((*it)[4])) {
+      std::smatch groups;
+      const std::string text = piece;
+      if (!std::regex_match(text, groups, std::regex(R"(\s*\[([^\]]*)\]\s*([\s\S]*))"))) continue;
       Param param;
-      param.in = HasFlag(parts[1], "in");
-      param.out = HasFlag(parts[1], "out");
-      param.retval = HasFlag(parts[1], "retval");
-      auto [type, name] = TypeAndName(parts[2]);
+      param.in = HasFlag(groups[1], "in");
+      param.out = HasFlag(groups[1], "out");
+      param.retval = HasFlag(groups[1], "retval");
+      auto [type, name] = TypeAndName(groups[2]);
       param.type = CppType(type);
       param.name = name;
       method.params.push_back(param);
@@ -200,9 +200,9 @@ std::vector<Method> ReadCppMethods(const std::string& source, const std::string&
   for (std::sregex_iterator it(body.begin(), body.end(), kMethod), end; it != end; ++it) {
     Method method;
     method.name = (*it)[1];
-    for (const std::string& part : SplitTopLevel((*it)[2])) {
+    for (const std::string& piece : SplitTopLevel((*it)[2])) {
       Param param;
-      std::tie(param.type, param.name) = TypeAndName(part);
+      std::tie(param.type, param.name) = TypeAndName(piece);
       method.params.push_back(param);
     }
     methods.push_back(method);
