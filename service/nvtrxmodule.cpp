@@ -6,8 +6,8 @@ NVTRXCommand NVTRXParseCommandLine(TrxStringView commandLine) {
     const size_t found = commandLine.find_first_of(OLESTR("-/"), pos);
     if (found == TrxStringView::npos) break;
     size_t end = found + 1;
-    while (end < commandLine.size() && commandLine[end] != ' ' && commandLine[end] != '\t' &&
-           commandLine[end] != '-' && commandLine[end] != '/')
+    while (end < commandLine.size() && commandLine[end] != ' ' && commandLine[end] != '\t' && commandLine[end] != '-' &&
+           commandLine[end] != '/')
       ++end;
     const TrxStringView token = commandLine.substr(found + 1, end - found - 1);
     if (TrxEqualsNoCase(token, OLESTR("RegServer"))) return NVTRXCommand::RegServer;

@@ -221,8 +221,7 @@ class ScriptParser {
   bool Block(std::vector<std::unique_ptr<CNVTRXRegistrar::Key>>* keys, std::vector<CNVTRXRegistrar::Value>* values) {
     const int opened = m_pos > 0 ? m_tokens[m_pos - 1].line : 1;
     for (;;) {
-      if (m_pos >= m_tokens.size())
-        return Fail(opened, OLESTR("the block opened here is not closed"));
+      if (m_pos >= m_tokens.size()) return Fail(opened, OLESTR("the block opened here is not closed"));
       if (AtWord(OLESTR("}"))) {
         ++m_pos;
         return true;

@@ -721,9 +721,8 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesir
   if (LSTATUS status = resolve(hKey, &parent); status != ERROR_SUCCESS) return status;
   const Node* node = findPath(parent.node.get(), names);
   if (node == nullptr) return ERROR_FILE_NOT_FOUND;
-  *phkResult = addHandle(
-      OpenKey{std::shared_ptr<const Node>(parent.node, node), parent.written, rights, parent.root,
-              joined(parent.path, names)});
+  *phkResult = addHandle(OpenKey{std::shared_ptr<const Node>(parent.node, node), parent.written, rights, parent.root,
+                                 joined(parent.path, names)});
   return ERROR_SUCCESS;
 }
 

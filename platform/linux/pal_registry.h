@@ -125,9 +125,9 @@ typedef LONG LSTATUS;
 // KEY_READ, GENERIC_WRITE as KEY_WRITE, GENERIC_ALL and MAXIMUM_ALLOWED as
 // KEY_ALL_ACCESS) and the WOW64 flags; any other bit gives
 // ERROR_ACCESS_DENIED. The rights are what later calls on the handle check;
-// the predefined keys have every right. ulOptions is ignored. Errors: ERROR_FILE_NOT_FOUND (no such key), ERROR_INVALID_HANDLE
-// (hKey is not an open key), ERROR_INVALID_PARAMETER (phkResult NULL).
-// *phkResult is NULL on failure.
+// the predefined keys have every right. ulOptions is ignored. Errors: ERROR_FILE_NOT_FOUND (no such key),
+// ERROR_INVALID_HANDLE (hKey is not an open key), ERROR_INVALID_PARAMETER (phkResult NULL). *phkResult is NULL on
+// failure.
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 
 // Names the dwIndex-th direct subkey of hKey, in the order of their names

@@ -59,8 +59,9 @@ class ClassObjects : public ::testing::Test {
 TEST_F(ClassObjects, RegisteredSuspendedResumedAndRevoked) {
   Factory factory;
   DWORD cookie = 0;
-  ASSERT_EQ(CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie),
-            S_OK);
+  ASSERT_EQ(
+      CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie),
+      S_OK);
   EXPECT_NE(cookie, 0u);
   EXPECT_EQ(factory.refs, 2u) << "held while registered";
   HRESULT hr = S_OK;

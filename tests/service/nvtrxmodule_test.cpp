@@ -214,8 +214,7 @@ TEST(Server, RunsUntilTheLastClientLeavesAndAQuietPeriodPasses) {
 
   server.join();  // returns once the quiet period passed
   EXPECT_EQ(result, S_OK);
-  EXPECT_EQ(CoCreateInstance(kTestClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
+  EXPECT_EQ(CoCreateInstance(kTestClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object)),
             REGDB_E_CLASSNOTREG)
       << "the class object is revoked";
   CoUninitialize();
