@@ -21,6 +21,8 @@ seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f s", b - a }'; }
 fail() { echo "wine-test: FAILED: $*" >&2; exit 1; }
 
+scripts/install-deps.sh windows
+
 echo "==> windows: configure and build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j 2
