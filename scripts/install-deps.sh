@@ -2,6 +2,10 @@
 # Installs the Debian packages the build needs, when they are missing.
 #   scripts/install-deps.sh          build, tests, benchmarks, Windows compile check
 #   scripts/install-deps.sh fuzz     also clang and its libFuzzer runtime
+#   scripts/install-deps.sh windows  also what trxcom.exe needs: widl (mingw-w64-tools)
+#                                    with Wine's IDL files and stdole2.tlb (libwine-dev),
+#                                    and Wine to run it (wine, wine64)
+# Groups can be combined: scripts/install-deps.sh fuzz windows
 set -euo pipefail
 
 packages=(
@@ -10,9 +14,13 @@ packages=(
   libpugixml-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64
 )
-if [[ "${1:-}" == "fuzz" ]]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+for group in "$@"; do
+  case "$group" in
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    windows) packages+=(mingw-w64-tools libwine-dev wine wine64) ;;
+    *) echo "install-deps.sh: unknown group '$group' (fuzz, windows)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,6 +14,7 @@
 namespace {
 
 std::atomic<CNVCoTRX*> g_facade{nullptr};
+std::atomic<CNVCoTRX::LifetimeHook> g_lifetimeHook{nullptr};
 
 const OLECHAR kSupportedComponents[] = OLESTR(
     "<?xml version=\"1.0\" encoding=\"UTF-16\" ?>"
@@ -113,6 +114,8 @@ void CNVCoTRX::FinalRelease() {
 
 CNVCoTRX* CNVCoTRX::Instance() noexcept { return g_facade.load(); }
 
+void CNVCoTRX::SetLifetimeHook(LifetimeHook hook) noexcept { g_lifetimeHook.store(hook); }
+
 HRESULT CNVCoTRX::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
@@ -122,6 +125,7 @@ HRESULT CNVCoTRX::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
     facade = new CNVCoTRX();
     facade->FinalConstruct();
     g_facade.store(facade);
+    if (LifetimeHook hook = g_lifetimeHook.load()) hook(true);
   }
   facade->AddRef();
   const HRESULT hr = facade->QueryInterface(riid, ppv);
@@ -156,6 +160,7 @@ ULONG CNVCoTRX::Release() {
     g_facade.compare_exchange_strong(self, nullptr);
     FinalRelease();
     delete this;
+    if (LifetimeHook hook = g_lifetimeHook.load()) hook(false);
   }
   return refs;
 }

@@ -22,6 +22,11 @@ class CNVCoTRX final : public INVTRXAutomation,
   static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
   // The facade of the process, or nullptr while none exists.
   static CNVCoTRX* Instance() noexcept;
+  // The server counts the facade as one lock on its module: the hook runs
+  // with true when CreateInstance creates the facade and with false after
+  // its final release. nullptr (the default) for none.
+  using LifetimeHook = void (*)(bool alive);
+  static void SetLifetimeHook(LifetimeHook hook) noexcept;
 
   // ---- IUnknown ----
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;

@@ -227,7 +227,54 @@ std::map<std::u16string, HMODULE>& servers() {
   return *instance;
 }
 
+// ---- class objects registered by this process ----
+
+struct Registration {
+  CLSID clsid;
+  IUnknown* object;
+  DWORD contexts;
+  bool singleUse;
+  bool used = false;
+  bool suspended;
+};
+
+std::mutex& classTableLock() {
+  static std::mutex* instance = new std::mutex;
+  return *instance;
+}
+
+// Keyed by cookie, so the latest registration comes last.
+std::map<DWORD, Registration>& classTable() {
+  static auto* instance = new std::map<DWORD, Registration>;
+  return *instance;
+}
+
+DWORD g_nextCookie = 1;
+
+// The served class object of rclsid for one of the contexts, AddRef'd; null
+// if there is none.
+IUnknown* registeredClassObject(REFCLSID rclsid, DWORD dwClsContext) {
+  std::lock_guard<std::mutex> guard(classTableLock());
+  auto& table = classTable();
+  for (auto it = table.rbegin(); it != table.rend(); ++it) {
+    Registration& entry = it->second;
+    if (entry.clsid != rclsid || entry.suspended || (entry.singleUse && entry.used) ||
+        (entry.contexts & dwClsContext) == 0)
+      continue;
+    entry.used = true;
+    entry.object->AddRef();
+    return entry.object;
+  }
+  return nullptr;
+}
+
 HRESULT getClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
+  if (IUnknown* registered = registeredClassObject(rclsid, dwClsContext)) {
+    HRESULT hr = registered->QueryInterface(riid, ppv);
+    if (FAILED(hr)) *ppv = nullptr;
+    registered->Release();
+    return hr;
+  }
   if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
   std::u16string path = inprocServerPath(rclsid);
   if (path.empty()) return REGDB_E_CLASSNOTREG;
@@ -253,6 +300,48 @@ HRESULT getClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID*
 }
 
 }  // namespace
+
+STDAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext, DWORD flags, LPDWORD lpdwRegister) {
+  if (lpdwRegister != nullptr) *lpdwRegister = 0;
+  if (pUnk == nullptr || lpdwRegister == nullptr) return E_INVALIDARG;
+  const DWORD use = flags & ~static_cast<DWORD>(REGCLS_SUSPENDED);
+  if (use != REGCLS_SINGLEUSE && use != REGCLS_MULTIPLEUSE && use != REGCLS_MULTI_SEPARATE) return E_INVALIDARG;
+  if (!comInitialized()) return CO_E_NOTINITIALIZED;
+  DWORD contexts = dwClsContext;
+  if (use == REGCLS_MULTIPLEUSE && (contexts & CLSCTX_LOCAL_SERVER)) contexts |= CLSCTX_INPROC_SERVER;
+  pUnk->AddRef();
+  std::lock_guard<std::mutex> guard(classTableLock());
+  const DWORD cookie = g_nextCookie++;
+  classTable().emplace(
+      cookie, Registration{rclsid, pUnk, contexts, use == REGCLS_SINGLEUSE, false, (flags & REGCLS_SUSPENDED) != 0});
+  *lpdwRegister = cookie;
+  return S_OK;
+}
+
+STDAPI CoRevokeClassObject(DWORD dwRegister) {
+  IUnknown* object = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(classTableLock());
+    auto found = classTable().find(dwRegister);
+    if (found == classTable().end()) return CO_E_OBJNOTREG;
+    object = found->second.object;
+    classTable().erase(found);
+  }
+  object->Release();  // outside the lock: the release may register or revoke
+  return S_OK;
+}
+
+STDAPI CoSuspendClassObjects() {
+  std::lock_guard<std::mutex> guard(classTableLock());
+  for (auto& [cookie, entry] : classTable()) entry.suspended = true;
+  return S_OK;
+}
+
+STDAPI CoResumeClassObjects() {
+  std::lock_guard<std::mutex> guard(classTableLock());
+  for (auto& [cookie, entry] : classTable()) entry.suspended = false;
+  return S_OK;
+}
 
 STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;

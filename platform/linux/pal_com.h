@@ -1,7 +1,8 @@
 // COM subset for the Linux build: apartment initialisation, task memory,
 // GUID text, IStream / IClassFactory declarations, creation of objects from
-// in-process servers named in the registry, and the inter-thread interface
-// marshalling pair.
+// in-process servers named in the registry and from class objects the
+// process registered itself, and the inter-thread interface marshalling
+// pair.
 //
 // There are no apartments in the Windows sense and no proxies. Marshalling
 // between threads passes the object itself: calls through an unmarshalled
@@ -57,6 +58,17 @@ typedef enum tagSTGC {
   STGC_CONSOLIDATE = 8,
 } STGC;
 
+typedef enum tagREGCLS {
+  REGCLS_SINGLEUSE = 0,
+  REGCLS_MULTIPLEUSE = 1,
+  REGCLS_MULTI_SEPARATE = 2,
+  REGCLS_SUSPENDED = 4,
+  REGCLS_SURROGATE = 8,
+} REGCLS;
+
+#ifndef CO_E_OBJNOTREG
+#define CO_E_OBJNOTREG TRX_HR(0x800401FB)
+#endif
 #ifndef CO_E_CLASSSTRING
 #define CO_E_CLASSSTRING TRX_HR(0x800401F3)
 #endif
@@ -174,14 +186,43 @@ STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 // visibility): hands out its class object for rclsid.
 typedef HRESULT(STDMETHODCALLTYPE* LPFNGETCLASSOBJECT)(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
 
-// The class object of rclsid, from an in-process server registered in the
-// registry (pal_registry.h): the default value of
+// ---- class objects of this process ----------------------------------------------------
+// A process table stands in for the class objects a local server registers
+// with COM. What it serves is found by CoGetClassObject and CoCreateInstance
+// of this process (there are no other processes to serve): the registered
+// object itself, on the calling thread, with no marshalling.
+
+// Registers pUnk (AddRef'd until revoked) as the class object of rclsid for
+// dwClsContext; the cookie for CoRevokeClassObject in *lpdwRegister.
+// flags: REGCLS_SINGLEUSE (served to one CoGetClassObject/CoCreateInstance,
+// then no more), REGCLS_MULTIPLEUSE (with CLSCTX_LOCAL_SERVER it is also
+// served to CLSCTX_INPROC_SERVER requests, as on Windows),
+// REGCLS_MULTI_SEPARATE (served only for the contexts given), plus
+// REGCLS_SUSPENDED (not served until CoResumeClassObjects). Several
+// registrations of one class: the latest served one wins. Errors:
+// E_INVALIDARG (null pUnk or lpdwRegister, REGCLS_SURROGATE or an unknown
+// flag), CO_E_NOTINITIALIZED.
+STDAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext, DWORD flags, LPDWORD lpdwRegister);
+// Ends a registration and releases its object. CO_E_OBJNOTREG for a cookie
+// that is not registered (or was revoked).
+STDAPI CoRevokeClassObject(DWORD dwRegister);
+// Stops serving every registered class object (registrations stay).
+STDAPI CoSuspendClassObjects();
+// Serves every registered class object again, including those registered
+// with REGCLS_SUSPENDED.
+STDAPI CoResumeClassObjects();
+
+// The class object of rclsid. First from the class objects this process
+// registered (see CoRegisterClassObject) for a context in dwClsContext: its
+// QueryInterface for riid. Otherwise from an in-process server registered in
+// the registry (pal_registry.h): the default value of
 // HKEY_CLASSES_ROOT\CLSID\{clsid}\InprocServer32 is the path of a shared
 // library. It is loaded with LoadLibraryW the first time (each path once per
 // process; it is never unloaded) and its DllGetClassObject is called for
-// riid; that call's status is returned. Only in-process servers exist on
-// Linux: without CLSCTX_INPROC_SERVER in dwClsContext (local and remote
-// servers, in-process handlers) the result is REGDB_E_CLASSNOTREG.
+// riid; that call's status is returned. Only in-process servers are found
+// in the registry: without CLSCTX_INPROC_SERVER in dwClsContext (local and
+// remote servers, in-process handlers) a class this process did not register
+// gives REGDB_E_CLASSNOTREG.
 // Errors: REGDB_E_CLASSNOTREG (no such key or no default value),
 // CO_E_DLLNOTFOUND (the library does not load), CO_E_ERRORINDLL (it exports
 // no DllGetClassObject), E_POINTER (null ppv), CO_E_NOTINITIALIZED (the

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <unordered_map>
 
 #include "pal_internal.h"
@@ -22,6 +24,7 @@ Text folded(Text text) {
 }
 
 struct Value {
+  Text name;  // as first spelled; "" is the default value
   DWORD type = REG_NONE;
   std::vector<BYTE> data;
 };
@@ -283,6 +286,8 @@ class Parser {
     }
     Value value;
     if (!ParseData(data, &value)) return;
+    auto found = m_current->values.find(key);
+    value.name = found != m_current->values.end() ? found->second.name : name;
     m_current->values[key] = std::move(value);
   }
 
@@ -379,9 +384,10 @@ FILETIME modificationTime(const std::filesystem::path& path) {
   return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-std::shared_ptr<const Registry> loadRegistry() {
+// The file's keys as written: HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER (the
+// HKEY_CLASSES_ROOT view is not built). Every root exists afterwards.
+std::shared_ptr<Registry> parseFile(const std::string& path) {
   auto registry = std::make_shared<Registry>();
-  std::string path = registryPath();
   if (!path.empty()) {
     std::ifstream in(path, std::ios::binary);
     if (in) {
@@ -392,13 +398,137 @@ std::shared_ptr<const Registry> loadRegistry() {
   }
   for (auto& root : registry->roots)
     if (!root) root = std::make_shared<Node>();
-  // HKEY_CLASSES_ROOT: the machine's classes, then the user's over them.
-  const std::vector<Text> classes = {u"SOFTWARE", u"Classes"};
-  if (const Node* machine = findPath(registry->roots[LocalMachine].get(), classes))
-    mergeInto(*registry->roots[ClassesRoot], *machine);
-  if (const Node* user = findPath(registry->roots[CurrentUser].get(), classes))
-    mergeInto(*registry->roots[ClassesRoot], *user);
   return registry;
+}
+
+const std::vector<Text>& classesPath() {
+  static const std::vector<Text> path = {u"SOFTWARE", u"Classes"};
+  return path;
+}
+
+// Builds HKEY_CLASSES_ROOT: the machine's classes, then the user's over them.
+void buildClassesRoot(Registry& registry) {
+  registry.roots[ClassesRoot] = std::make_shared<Node>();
+  if (const Node* machine = findPath(registry.roots[LocalMachine].get(), classesPath()))
+    mergeInto(*registry.roots[ClassesRoot], *machine);
+  if (const Node* user = findPath(registry.roots[CurrentUser].get(), classesPath()))
+    mergeInto(*registry.roots[ClassesRoot], *user);
+}
+
+std::shared_ptr<const Registry> loadRegistry() {
+  std::shared_ptr<Registry> registry = parseFile(registryPath());
+  buildClassesRoot(*registry);
+  return registry;
+}
+
+// ---- writing the file --------------------------------------------------------------------
+
+Text quotedText(const Text& text) {
+  Text out = u"\"";
+  for (char16_t c : text) {
+    if (c == u'\\' || c == u'"') out += u'\\';
+    out += c;
+  }
+  return out + u"\"";
+}
+
+const char16_t kHexDigits[] = u"0123456789abcdef";
+
+// The text after '=' that reads back as the same type and bytes.
+Text dataText(const Value& value) {
+  const std::vector<BYTE>& data = value.data;
+  if (value.type == REG_SZ && data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
+      data[data.size() - 2] == 0) {
+    // A plain string: one terminator at the end and no line breaks or NULs
+    // inside, so that it fits on its line between quotes.
+    Text text;
+    bool plain = true;
+    for (size_t i = 0; i + 2 < data.size(); i += 2) {
+      char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+      if (c == 0 || c == u'\r' || c == u'\n') plain = false;
+      text += c;
+    }
+    if (plain) return quotedText(text);
+  }
+  if (value.type == REG_DWORD && data.size() == 4) {
+    uint32_t number = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                      static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
+    Text text = u"dword:";
+    for (int shift = 28; shift >= 0; shift -= 4) text += kHexDigits[(number >> shift) & 0xF];
+    return text;
+  }
+  Text text = u"hex";
+  if (value.type != REG_BINARY) {
+    text += u'(';
+    bool started = false;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      uint32_t digit = (value.type >> shift) & 0xF;
+      if (digit != 0 || started || shift == 0) {
+        text += kHexDigits[digit];
+        started = true;
+      }
+    }
+    text += u')';
+  }
+  text += u':';
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (i > 0) text += u',';
+    text += kHexDigits[data[i] >> 4];
+    text += kHexDigits[data[i] & 0xF];
+  }
+  return text;
+}
+
+// Writes node's section (when it has values, or is a key without subkeys
+// that would otherwise be lost) and then its subkeys', in name order.
+void writeKey(Text& out, const Text& path, const Node& node, bool isRoot) {
+  if (!node.values.empty() || (node.children.empty() && !isRoot)) {
+    out += u"\r\n[" + path + u"]\r\n";
+    for (const auto& [key, value] : node.values) {
+      (void)key;
+      out += (value.name.empty() ? Text(u"@") : quotedText(value.name)) + u"=" + dataText(value) + u"\r\n";
+    }
+  }
+  for (const auto& [key, child] : node.children) writeKey(out, path + u"\\" + child->name, *child, false);
+}
+
+Text fileText(const Registry& registry) {
+  Text out = u"Windows Registry Editor Version 5.00\r\n";
+  writeKey(out, u"HKEY_LOCAL_MACHINE", *registry.roots[LocalMachine], true);
+  writeKey(out, u"HKEY_CURRENT_USER", *registry.roots[CurrentUser], true);
+  return out;
+}
+
+// Writes the file in one step: a new file beside it, renamed over it.
+LSTATUS replaceFile(const std::string& path, const Text& text) {
+  if (path.empty()) return ERROR_PATH_NOT_FOUND;
+  std::filesystem::path target(path);
+  std::error_code ec;
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+  std::filesystem::path next = path + ".writing";
+  {
+    std::ofstream out(next, std::ios::binary | std::ios::trunc);
+    if (!out) return ERROR_ACCESS_DENIED;
+    out << pal::narrow(text.data(), text.size());
+    out.flush();
+    if (!out) {
+      out.close();
+      std::filesystem::remove(next, ec);
+      return ERROR_WRITE_FAULT;
+    }
+  }
+  std::filesystem::rename(next, target, ec);
+  if (ec) {
+    std::filesystem::remove(next, ec);
+    return ERROR_ACCESS_DENIED;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Writes from every thread of the process go one after the other.
+std::mutex& writeLock() {
+  static std::mutex* instance = new std::mutex;
+  return *instance;
 }
 
 // ---- open keys -------------------------------------------------------------------------
@@ -407,6 +537,8 @@ struct OpenKey {
   std::shared_ptr<const Node> node;  // shares ownership of the whole snapshot
   FILETIME written = {0, 0};
   REGSAM access = 0;
+  int root = LocalMachine;  // which predefined key the path starts from
+  std::vector<Text> path;   // names below it, as the caller spelled them
 };
 
 std::mutex& tableLock() {
@@ -429,8 +561,24 @@ int predefinedRoot(HKEY key) {
   return -1;
 }
 
-constexpr REGSAM kReadRights = KEY_READ | KEY_NOTIFY;
+constexpr REGSAM kKeyRights = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS |
+                              KEY_NOTIFY | KEY_CREATE_LINK | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER;
 constexpr REGSAM kIgnoredFlags = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
+
+// The rights asked for, generic rights mapped to the key's; false for a right
+// keys do not have.
+bool keyRights(REGSAM samDesired, REGSAM* rights) {
+  REGSAM asked = samDesired & ~kIgnoredFlags;
+  REGSAM mapped = 0;
+  if (asked & GENERIC_READ) mapped |= KEY_READ;
+  if (asked & GENERIC_WRITE) mapped |= KEY_WRITE;
+  if (asked & GENERIC_EXECUTE) mapped |= KEY_EXECUTE;
+  if (asked & (GENERIC_ALL | MAXIMUM_ALLOWED)) mapped |= KEY_ALL_ACCESS;
+  asked &= ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED);
+  if (asked & ~kKeyRights) return false;
+  *rights = asked | mapped;
+  return true;
+}
 
 LSTATUS resolve(HKEY key, OpenKey* out) {
   int root = predefinedRoot(key);
@@ -438,7 +586,9 @@ LSTATUS resolve(HKEY key, OpenKey* out) {
     std::shared_ptr<const Registry> registry = loadRegistry();
     out->node = std::shared_ptr<const Node>(registry, registry->roots[root].get());
     out->written = registry->written;
-    out->access = kReadRights;
+    out->access = KEY_ALL_ACCESS;
+    out->root = root;
+    out->path.clear();
     return ERROR_SUCCESS;
   }
   std::lock_guard<std::mutex> guard(tableLock());
@@ -448,26 +598,131 @@ LSTATUS resolve(HKEY key, OpenKey* out) {
   return ERROR_SUCCESS;
 }
 
+HKEY addHandle(OpenKey opened) {
+  std::lock_guard<std::mutex> guard(tableLock());
+  ULONG_PTR handle = g_nextHandle;
+  g_nextHandle += 4;
+  table().emplace(handle, std::move(opened));
+  return reinterpret_cast<HKEY>(handle);
+}
+
+// ---- changes -------------------------------------------------------------------------------
+
+// Where a key of the file lives: a root of the file (HKEY_LOCAL_MACHINE or
+// HKEY_CURRENT_USER) and the names below it.
+struct Place {
+  int root;
+  std::vector<Text> path;
+};
+
+std::vector<Text> joined(const std::vector<Text>& first, const std::vector<Text>& second) {
+  std::vector<Text> path = first;
+  path.insert(path.end(), second.begin(), second.end());
+  return path;
+}
+
+Place machineClasses(const std::vector<Text>& path) { return {LocalMachine, joined(classesPath(), path)}; }
+Place userClasses(const std::vector<Text>& path) { return {CurrentUser, joined(classesPath(), path)}; }
+
+Node* findNode(Registry& registry, const Place& place) {
+  return const_cast<Node*>(findPath(registry.roots[place.root].get(), place.path));
+}
+
+// The key at place, created with its parents where missing (each named as
+// given here).
+Node* createNode(Registry& registry, const Place& place) {
+  Node* node = registry.roots[place.root].get();
+  for (const Text& name : place.path) {
+    auto& child = node->children[folded(name)];
+    if (!child) {
+      child = std::make_shared<Node>();
+      child->name = name;
+    }
+    node = child.get();
+  }
+  return node;
+}
+
+// The existing key whose values a handle at (root, path) changes. Through
+// HKEY_CLASSES_ROOT that is the user's key when there is one, else the
+// machine's.
+Node* valueNode(Registry& registry, int root, const std::vector<Text>& path) {
+  if (root != ClassesRoot) return findNode(registry, {root, path});
+  if (Node* user = findNode(registry, userClasses(path))) return user;
+  return findNode(registry, machineClasses(path));
+}
+
+// Applies change to the file as it is now and, if change succeeds, writes
+// the result. refresh (optional) is the handle whose snapshot then shows the
+// result (its key, if it still exists).
+LSTATUS modify(HKEY refresh, const std::function<LSTATUS(Registry&)>& change) {
+  std::lock_guard<std::mutex> serialised(writeLock());
+  const std::string path = registryPath();
+  std::shared_ptr<Registry> registry = parseFile(path);
+  if (LSTATUS status = change(*registry); status != ERROR_SUCCESS) return status;
+  if (LSTATUS status = replaceFile(path, fileText(*registry)); status != ERROR_SUCCESS) return status;
+  registry->written = modificationTime(path);
+  buildClassesRoot(*registry);
+  if (refresh != nullptr && predefinedRoot(refresh) < 0) {
+    std::lock_guard<std::mutex> guard(tableLock());
+    auto found = table().find(reinterpret_cast<ULONG_PTR>(refresh));
+    if (found != table().end()) {
+      OpenKey& key = found->second;
+      if (const Node* node = findPath(registry->roots[key.root].get(), key.path)) {
+        key.node = std::shared_ptr<const Node>(std::shared_ptr<const Registry>(registry), node);
+        key.written = registry->written;
+      }
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+// Removes the key at path below the handle's key, with everything below it.
+// Through HKEY_CLASSES_ROOT both the machine's and the user's key go.
+// ERROR_FILE_NOT_FOUND if there is no such key.
+LSTATUS removeKey(Registry& registry, int root, const std::vector<Text>& path, bool onlyWithoutSubkeys) {
+  std::vector<Place> places;
+  if (root == ClassesRoot)
+    places = {machineClasses(path), userClasses(path)};
+  else
+    places = {{root, path}};
+  bool found = false;
+  for (const Place& place : places) {
+    Node* node = findNode(registry, place);
+    if (node == nullptr) continue;
+    if (onlyWithoutSubkeys && !node->children.empty()) return ERROR_ACCESS_DENIED;
+    found = true;
+  }
+  if (!found) return ERROR_FILE_NOT_FOUND;
+  for (const Place& place : places) {
+    std::vector<Text> parentPath(place.path.begin(), place.path.end() - 1);
+    if (Node* parent = findNode(registry, {place.root, parentPath})) parent->children.erase(folded(place.path.back()));
+  }
+  return ERROR_SUCCESS;
+}
+
+LSTATUS subKeyNames(LPCWSTR lpSubKey, std::vector<Text>* names) {
+  Text subKey = lpSubKey ? Text(lpSubKey) : Text();
+  if (!subKey.empty() && subKey[0] == u'\\') return ERROR_BAD_PATHNAME;
+  *names = splitPath(subKey);
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
-  REGSAM rights = samDesired & ~kIgnoredFlags;
-  if (rights & (GENERIC_READ | MAXIMUM_ALLOWED)) rights = (rights & ~(GENERIC_READ | MAXIMUM_ALLOWED)) | KEY_READ;
-  if (rights & ~kReadRights) return ERROR_ACCESS_DENIED;
-  Text subKey = lpSubKey ? Text(lpSubKey) : Text();
-  if (!subKey.empty() && subKey[0] == u'\\') return ERROR_BAD_PATHNAME;
+  REGSAM rights = 0;
+  if (!keyRights(samDesired, &rights)) return ERROR_ACCESS_DENIED;
+  std::vector<Text> names;
+  if (LSTATUS status = subKeyNames(lpSubKey, &names); status != ERROR_SUCCESS) return status;
   OpenKey parent;
   if (LSTATUS status = resolve(hKey, &parent); status != ERROR_SUCCESS) return status;
-  const Node* node = findPath(parent.node.get(), splitPath(subKey));
+  const Node* node = findPath(parent.node.get(), names);
   if (node == nullptr) return ERROR_FILE_NOT_FOUND;
-  OpenKey opened{std::shared_ptr<const Node>(parent.node, node), parent.written, rights};
-  std::lock_guard<std::mutex> guard(tableLock());
-  ULONG_PTR handle = g_nextHandle;
-  g_nextHandle += 4;
-  table().emplace(handle, std::move(opened));
-  *phkResult = reinterpret_cast<HKEY>(handle);
+  *phkResult = addHandle(OpenKey{std::shared_ptr<const Node>(parent.node, node), parent.written, rights, parent.root,
+                                 joined(parent.path, names)});
   return ERROR_SUCCESS;
 }
 
@@ -524,10 +779,128 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
   return table().erase(reinterpret_cast<ULONG_PTR>(hKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LSTATUS WINAPI RegCreateKeyExW(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*, PHKEY phkResult,
-                               LPDWORD) {
-  if (phkResult != nullptr) *phkResult = nullptr;
-  return ERROR_ACCESS_DENIED;
+LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR, DWORD, REGSAM samDesired,
+                               const SECURITY_ATTRIBUTES*, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  if (phkResult == nullptr || Reserved != 0) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  REGSAM rights = 0;
+  if (!keyRights(samDesired, &rights)) return ERROR_ACCESS_DENIED;
+  std::vector<Text> names;
+  if (LSTATUS status = subKeyNames(lpSubKey, &names); status != ERROR_SUCCESS) return status;
+  OpenKey parent;
+  if (LSTATUS status = resolve(hKey, &parent); status != ERROR_SUCCESS) return status;
+  if (!names.empty() && (parent.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
+  const std::vector<Text> path = joined(parent.path, names);
+  DWORD disposition = REG_OPENED_EXISTING_KEY;
+  // Registered first so that the write below refreshes its snapshot.
+  HKEY created = addHandle(OpenKey{parent.node, parent.written, rights, parent.root, path});
+  LSTATUS status = modify(created, [&](Registry& registry) -> LSTATUS {
+    const Place place = parent.root == ClassesRoot ? machineClasses(path) : Place{parent.root, path};
+    if (parent.root == ClassesRoot ? valueNode(registry, ClassesRoot, path) != nullptr
+                                   : findNode(registry, place) != nullptr)
+      return ERROR_ALREADY_EXISTS;  // nothing to write
+    // A key opened before (not a predefined one) must still exist.
+    if (predefinedRoot(hKey) < 0 && valueNode(registry, parent.root, parent.path) == nullptr) return ERROR_KEY_DELETED;
+    createNode(registry, place);
+    disposition = REG_CREATED_NEW_KEY;
+    return ERROR_SUCCESS;
+  });
+  if (status == ERROR_ALREADY_EXISTS) {
+    // The key is there: the handle gets a fresh snapshot of it.
+    std::shared_ptr<const Registry> registry = loadRegistry();
+    const Node* node = findPath(registry->roots[parent.root].get(), path);
+    std::lock_guard<std::mutex> guard(tableLock());
+    OpenKey& key = table().at(reinterpret_cast<ULONG_PTR>(created));
+    if (node != nullptr) {
+      key.node = std::shared_ptr<const Node>(registry, node);
+      key.written = registry->written;
+      status = ERROR_SUCCESS;
+    } else {
+      status = ERROR_KEY_DELETED;  // removed by another process in between
+    }
+  }
+  if (status != ERROR_SUCCESS) {
+    RegCloseKey(created);
+    return status;
+  }
+  *phkResult = created;
+  if (lpdwDisposition != nullptr) *lpdwDisposition = disposition;
+  return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegSetValueExW(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                              DWORD cbData) {
+  if (Reserved != 0 || (lpData == nullptr && cbData > 0)) return ERROR_INVALID_PARAMETER;
+  if ((dwType == REG_DWORD || dwType == REG_DWORD_BIG_ENDIAN) && cbData != 4) return ERROR_INVALID_PARAMETER;
+  if (dwType == REG_QWORD && cbData != 8) return ERROR_INVALID_PARAMETER;
+  OpenKey key;
+  if (LSTATUS status = resolve(hKey, &key); status != ERROR_SUCCESS) return status;
+  if ((key.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  Value value;
+  value.name = lpValueName ? Text(lpValueName) : Text();
+  value.type = dwType;
+  if (cbData > 0) value.data.assign(lpData, lpData + cbData);
+  return modify(hKey, [&](Registry& registry) -> LSTATUS {
+    Node* node = valueNode(registry, key.root, key.path);
+    if (node == nullptr && predefinedRoot(hKey) >= 0)
+      node = createNode(registry, key.root == ClassesRoot ? machineClasses({}) : Place{key.root, {}});
+    if (node == nullptr) return ERROR_KEY_DELETED;
+    auto found = node->values.find(folded(value.name));
+    if (found != node->values.end()) value.name = found->second.name;  // keeps its spelling
+    node->values[folded(value.name)] = value;
+    return ERROR_SUCCESS;
+  });
+}
+
+LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+  OpenKey key;
+  if (LSTATUS status = resolve(hKey, &key); status != ERROR_SUCCESS) return status;
+  if ((key.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  const Text name = folded(lpValueName ? Text(lpValueName) : Text());
+  return modify(hKey, [&](Registry& registry) -> LSTATUS {
+    Node* node = valueNode(registry, key.root, key.path);
+    if (node == nullptr) return predefinedRoot(hKey) >= 0 ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    return node->values.erase(name) == 1 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+  });
+}
+
+LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+  std::vector<Text> names;
+  if (LSTATUS status = subKeyNames(lpSubKey, &names); status != ERROR_SUCCESS) return status;
+  OpenKey key;
+  if (LSTATUS status = resolve(hKey, &key); status != ERROR_SUCCESS) return status;
+  const std::vector<Text> path = joined(key.path, names);
+  if (path.empty()) return ERROR_ACCESS_DENIED;  // a predefined key stays
+  return modify(nullptr, [&](Registry& registry) { return removeKey(registry, key.root, path, true); });
+}
+
+LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
+  std::vector<Text> names;
+  if (LSTATUS status = subKeyNames(lpSubKey, &names); status != ERROR_SUCCESS) return status;
+  OpenKey key;
+  if (LSTATUS status = resolve(hKey, &key); status != ERROR_SUCCESS) return status;
+  const REGSAM needed = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | (lpSubKey == nullptr ? KEY_SET_VALUE : 0);
+  if ((key.access & needed) != needed) return ERROR_ACCESS_DENIED;
+  const std::vector<Text> path = joined(key.path, names);
+  if (lpSubKey != nullptr && !names.empty()) {
+    return modify(nullptr, [&](Registry& registry) { return removeKey(registry, key.root, path, false); });
+  }
+  // No subkey named: the key's values and subkeys go, the key stays.
+  return modify(hKey, [&](Registry& registry) -> LSTATUS {
+    std::vector<Place> places;
+    if (key.root == ClassesRoot)
+      places = {machineClasses(path), userClasses(path)};
+    else
+      places = {{key.root, path}};
+    bool found = false;
+    for (const Place& place : places) {
+      if (Node* node = findNode(registry, place)) {
+        node->values.clear();
+        node->children.clear();
+        found = true;
+      }
+    }
+    return found || predefinedRoot(hKey) >= 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+  });
+}

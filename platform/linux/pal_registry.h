@@ -1,6 +1,7 @@
-// Registry subset for the Linux build: opening keys, enumerating subkeys and
-// reading values, read-only, from one text file in the .reg format that
-// regedit exports and installers write (docs/registry.md).
+// Registry subset for the Linux build: opening, creating and deleting keys,
+// enumerating subkeys, reading, setting and deleting values, in one text file
+// in the .reg format that regedit exports and installers write
+// (docs/registry.md).
 //
 // Where the file is: $TRX_REGISTRY if set and not empty, else
 // $XDG_CONFIG_HOME/trx/registry.reg, else $HOME/.config/trx/registry.reg.
@@ -18,11 +19,25 @@
 // (the user's keys and values win); lines written under HKEY_CLASSES_ROOT in
 // the file belong to HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
 //
-// Limits: there is no writing. Opening with any write right fails with
-// ERROR_ACCESS_DENIED, and RegCreateKeyExW / RegSetValueExW always fail with
-// ERROR_ACCESS_DENIED. Only the three predefined keys below exist. There are
-// no key classes, security descriptors, links, or 32/64-bit views
-// (KEY_WOW64_32KEY and KEY_WOW64_64KEY are accepted and ignored).
+// Writing (RegCreateKeyExW, RegSetValueExW, RegDeleteValueW, RegDeleteKeyW,
+// RegDeleteTreeW): each change reads the file again, applies itself and
+// replaces the file in one step (a new file "<name>.writing" beside it,
+// renamed over it), so readers see the file before or after the change,
+// never half of it. Changes from the threads of one process are serialised
+// by one lock; two processes changing the file at the same moment may lose
+// one of the changes. The file is written anew from its keys and values:
+// comments, blank lines and the order of sections are not kept, and it is
+// written as UTF-8. Through HKEY_CLASSES_ROOT, new keys go to
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes, values go to the user's key when
+// HKEY_CURRENT_USER\Software\Classes has it (else the machine's), and
+// deleting removes the key from both. A handle's snapshot is refreshed by
+// the changes made through it (and a handle from RegCreateKeyExW shows the
+// key as it is after its creation); other handles keep their snapshots.
+//
+// Limits: only the three predefined keys below exist. There are no key
+// classes, security descriptors (rights are checked against the handle's
+// access only), links, volatile keys, or 32/64-bit views (KEY_WOW64_32KEY and
+// KEY_WOW64_64KEY are accepted and ignored).
 #pragma once
 
 #include "pal_types.h"
@@ -72,12 +87,25 @@ typedef LONG LSTATUS;
 
 #define REG_OPTION_NON_VOLATILE 0x0u
 
+// RegCreateKeyExW dispositions.
+#define REG_CREATED_NEW_KEY 0x1u
+#define REG_OPENED_EXISTING_KEY 0x2u
+
 // ---- status codes (also GetLastError numbers) ----------------------------------------
 #ifndef ERROR_MORE_DATA
 #define ERROR_MORE_DATA 234L
 #endif
 #ifndef ERROR_NO_MORE_ITEMS
 #define ERROR_NO_MORE_ITEMS 259L
+#endif
+#ifndef ERROR_KEY_DELETED
+#define ERROR_KEY_DELETED 1018L
+#endif
+#ifndef ERROR_WRITE_FAULT
+#define ERROR_WRITE_FAULT 29L
+#endif
+#ifndef ERROR_ALREADY_EXISTS
+#define ERROR_ALREADY_EXISTS 183L
 #endif
 #ifndef ERROR_BAD_PATHNAME
 #define ERROR_BAD_PATHNAME 161L
@@ -92,12 +120,14 @@ typedef LONG LSTATUS;
 // "" opens hKey itself again, empty names between backslashes and a trailing
 // backslash are ignored, a leading backslash gives ERROR_BAD_PATHNAME. The
 // parents of a key in the file exist even without lines of their own.
-// samDesired: KEY_READ, KEY_QUERY_VALUE, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY,
-// READ_CONTROL, GENERIC_READ and MAXIMUM_ALLOWED (both mean KEY_READ) and the
-// WOW64 flags; any write right gives ERROR_ACCESS_DENIED. ulOptions is
-// ignored. Errors: ERROR_FILE_NOT_FOUND (no such key), ERROR_INVALID_HANDLE
-// (hKey is not an open key), ERROR_INVALID_PARAMETER (phkResult NULL).
-// *phkResult is NULL on failure.
+// samDesired: the KEY_* rights (KEY_ALL_ACCESS and its parts), DELETE,
+// READ_CONTROL, WRITE_DAC, WRITE_OWNER, the generic rights (GENERIC_READ as
+// KEY_READ, GENERIC_WRITE as KEY_WRITE, GENERIC_ALL and MAXIMUM_ALLOWED as
+// KEY_ALL_ACCESS) and the WOW64 flags; any other bit gives
+// ERROR_ACCESS_DENIED. The rights are what later calls on the handle check;
+// the predefined keys have every right. ulOptions is ignored. Errors: ERROR_FILE_NOT_FOUND (no such key),
+// ERROR_INVALID_HANDLE (hKey is not an open key), ERROR_INVALID_PARAMETER (phkResult NULL). *phkResult is NULL on
+// failure.
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 
 // Names the dwIndex-th direct subkey of hKey, in the order of their names
@@ -133,10 +163,39 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
 // NULL).
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
 
-// Writing is not supported: ERROR_ACCESS_DENIED, *phkResult NULL.
+// Creates hKey\lpSubKey with every missing key on the way (each named as
+// spelled here), or opens it if it exists, into *phkResult with samDesired
+// (rights as for RegOpenKeyExW). *lpdwDisposition (optional):
+// REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. lpSubKey NULL or "" opens
+// hKey again. Creating needs KEY_CREATE_SUB_KEY on hKey. lpClass, dwOptions
+// and lpSecurityAttributes are ignored. Errors: ERROR_INVALID_PARAMETER
+// (phkResult NULL, Reserved not 0), ERROR_BAD_PATHNAME (leading backslash),
+// ERROR_ACCESS_DENIED (rights; or the file cannot be written),
+// ERROR_KEY_DELETED (hKey's key was deleted since it was opened),
+// ERROR_INVALID_HANDLE. *phkResult is NULL on failure.
 LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
                                REGSAM samDesired, const SECURITY_ATTRIBUTES* lpSecurityAttributes, PHKEY phkResult,
                                LPDWORD lpdwDisposition);
-// Writing is not supported: ERROR_ACCESS_DENIED.
+// Sets the value lpValueName of hKey (NULL or "" is the default value) to
+// cbData bytes of type dwType, stored as given (any type; a REG_SZ should
+// include its terminator, as on Windows). A REG_DWORD needs exactly 4 bytes
+// and a REG_QWORD 8 (else ERROR_INVALID_PARAMETER). Needs KEY_SET_VALUE
+// (else ERROR_ACCESS_DENIED). ERROR_INVALID_PARAMETER for Reserved not 0 or
+// lpData NULL with cbData > 0; ERROR_KEY_DELETED if hKey's key is gone.
 LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                               DWORD cbData);
+// Deletes the value lpValueName of hKey (NULL or "": the default value).
+// ERROR_FILE_NOT_FOUND if there is none. Needs KEY_SET_VALUE.
+LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
+// Deletes hKey\lpSubKey, which must have no subkeys (else
+// ERROR_ACCESS_DENIED, as Windows). lpSubKey "" deletes hKey's own key (not a
+// predefined one: ERROR_ACCESS_DENIED); NULL is ERROR_INVALID_PARAMETER.
+// ERROR_FILE_NOT_FOUND if there is no such key. The rights of hKey do not
+// matter, as on Windows.
+LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+// Deletes hKey\lpSubKey with its values and everything below it
+// (ERROR_FILE_NOT_FOUND if there is no such key). lpSubKey NULL or "" deletes
+// hKey's values and subkeys but keeps the key. hKey needs DELETE,
+// KEY_ENUMERATE_SUB_KEYS and KEY_QUERY_VALUE, and KEY_SET_VALUE when lpSubKey
+// is NULL (else ERROR_ACCESS_DENIED).
+LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);

@@ -1,0 +1,201 @@
+// The registry script interpreter: the server's own scripts registered,
+// registered again and unregistered in a temporary registry; the syntax's
+// keywords, value types and variables; malformed scripts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/trxplatform.h"
+#include "service/nvtrxregistrar.h"
+#include "support/trxtestregistry.h"
+
+namespace {
+
+const char16_t kAppId[] = u"{C4F2E8A1-6B3D-4F7A-9E21-5D8C0B7A3F64}";
+const char16_t kModule[] = u"C:\\Program Files\\Norvik\\trxcom.exe";
+const char16_t kClsidKey[] = u"CLSID\\{3A90E90B-4F6B-48CC-88C9-254009044AAE}";
+
+TrxString sourceFile(const char* name) {
+  std::ifstream in(std::string(TRX_SOURCE_DIR) + "/service/" + name, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return TrxWiden(text.str());
+}
+
+// The text of a REG_SZ value, "<missing>" if the key or value is not there,
+// "<type N>" for another type.
+std::string text(HKEY root, const char16_t* path, const char16_t* name = nullptr) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
+  DWORD type = 0, size = 0;
+  std::string result = "<missing>";
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    std::vector<BYTE> data(size);
+    RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
+    if (type == REG_SZ) {
+      TrxString wide;
+      for (size_t i = 0; i + 1 < data.size(); i += 2) wide.push_back(static_cast<OLECHAR>(data[i] | data[i + 1] << 8));
+      if (!wide.empty() && wide.back() == 0) wide.pop_back();
+      result = TrxNarrow(wide);
+    } else if (type == REG_DWORD && data.size() == 4) {
+      result = "dword " + std::to_string(data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24);
+    } else {
+      result = "<type " + std::to_string(type) + ">";
+      for (BYTE b : data) result += " " + std::to_string(b);
+    }
+  }
+  RegCloseKey(key);
+  return result;
+}
+
+bool exists(HKEY root, const char16_t* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+CNVTRXRegistrar serverRegistrar() {
+  CNVTRXRegistrar registrar;
+  registrar.AddReplacement(OLESTR("APPID"), kAppId);
+  registrar.AddReplacement(OLESTR("MODULE"), kModule);
+  return registrar;
+}
+
+}  // namespace
+
+TEST(Registrar, ServerScriptsRegisterReregisterAndUnregister) {
+  TrxTestRegistry registry;
+  registry.SetString("HKCR\\CLSID\\{11111111-2222-3333-4444-555555555555}", "", "another class");
+  registry.SetString("HKCR\\AppID\\{11111111-2222-3333-4444-555555555555}", "", "another app");
+  const TrxString appIdScript = sourceFile("nvtrxappid.rgs");
+  const TrxString classScript = sourceFile("nvtrx.rgs");
+  ASSERT_FALSE(appIdScript.empty());
+  ASSERT_FALSE(classScript.empty());
+
+  CNVTRXRegistrar registrar = serverRegistrar();
+  ASSERT_EQ(registrar.Register(appIdScript), S_OK) << TrxNarrow(registrar.LastError());
+  ASSERT_EQ(registrar.Register(classScript), S_OK) << TrxNarrow(registrar.LastError());
+
+  auto checkRegistered = [&] {
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"AppID\\{C4F2E8A1-6B3D-4F7A-9E21-5D8C0B7A3F64}"), "trxcom");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"AppID\\trxcom.exe", u"AppID"), TrxNarrow(kAppId));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX.1"), "CNVcoTRX Class");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX.1\\CLSID"), "{3A90E90B-4F6B-48CC-88C9-254009044AAE}");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX"), "CNVcoTRX Class");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX\\CLSID"), "{3A90E90B-4F6B-48CC-88C9-254009044AAE}");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX\\CurVer"), "trxcom.CNVcoTRX.1");
+    const TrxString clsid = kClsidKey;
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid.c_str()), "Norvik Test Automation");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid.c_str(), u"AppID"), TrxNarrow(kAppId));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\ProgID").c_str()), "trxcom.CNVcoTRX.1");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\VersionIndependentProgID").c_str()), "trxcom.CNVcoTRX");
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, (clsid + u"\\Programmable").c_str()));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\LocalServer32").c_str()), TrxNarrow(kModule));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\TypeLib").c_str()), "{7FF56E4D-5E78-4835-9402-4354BEA8EAA5}");
+    // Written where HKEY_CLASSES_ROOT's new keys go.
+    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\trxcom.CNVcoTRX\\CurVer"));
+  };
+  checkRegistered();
+
+  // Registering again: the same entries, and ForceRemove clears what a
+  // former registration left below the class key.
+  registry.SetString("HKCR\\CLSID\\{3A90E90B-4F6B-48CC-88C9-254009044AAE}\\InprocServer32", "", "stale.dll");
+  registry.SetString("HKCR\\CLSID\\{3A90E90B-4F6B-48CC-88C9-254009044AAE}", "Stale", "x");
+  ASSERT_EQ(registrar.Register(appIdScript), S_OK);
+  ASSERT_EQ(registrar.Register(classScript), S_OK);
+  checkRegistered();
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, (TrxString(kClsidKey) + u"\\InprocServer32").c_str()));
+  EXPECT_EQ(text(HKEY_CLASSES_ROOT, kClsidKey, u"Stale"), "<missing>");
+
+  // Unregistering: NoRemove keys and other classes stay, the rest goes.
+  EXPECT_EQ(registrar.Unregister(classScript), S_OK);
+  EXPECT_EQ(registrar.Unregister(appIdScript), S_OK);
+  EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, u"CLSID"));
+  EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, u"AppID"));
+  EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"CLSID\\{11111111-2222-3333-4444-555555555555}"), "another class");
+  EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"AppID\\{11111111-2222-3333-4444-555555555555}"), "another app");
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, kClsidKey));
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX"));
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX.1"));
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"AppID\\trxcom.exe"));
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"AppID\\{C4F2E8A1-6B3D-4F7A-9E21-5D8C0B7A3F64}"));
+
+  // Unregistering what is not there is no error.
+  EXPECT_EQ(registrar.Unregister(classScript), S_OK);
+  EXPECT_EQ(registrar.Unregister(appIdScript), S_OK);
+}
+
+TEST(Registrar, SyntaxKeywordsTypesAndVariables) {
+  TrxTestRegistry registry;
+  registry.SetString("HKCU\\Software\\Vendor\\Old", "", "old");
+  registry.SetString("HKCU\\Software\\Vendor", "Other", "other");
+  CNVTRXRegistrar registrar;
+  registrar.AddReplacement(OLESTR("Name"), OLESTR("Sample"));
+  registrar.AddReplacement(OLESTR("QUOTE"), OLESTR("it's"));
+  const TrxString script = TrxWiden(
+      "HKEY_CURRENT_USER {\n"
+      "  noremove Software {\n"
+      "    NoRemove Vendor {\n"
+      "      val Written = s '%name%'\n"
+      "      Delete Old\n"
+      "      'Key With Spaces' = s 'it''s 100%% %QUOTE%' {\n"
+      "        val Count = d '42'\n"
+      "        val Mask = d 0xFF00\n"
+      "        val Bytes = b '00ff10'\n"
+      "        Empty\n"
+      "      }\n"
+      "    }\n"
+      "  }\n"
+      "}\n");
+  ASSERT_EQ(registrar.Register(script), S_OK) << TrxNarrow(registrar.LastError());
+  EXPECT_TRUE(registrar.LastError().empty());
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor", u"Written"), "Sample");
+  EXPECT_FALSE(exists(HKEY_CURRENT_USER, u"Software\\Vendor\\Old")) << "Delete removes the key";
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces"), "it's 100% it's");
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces", u"Count"), "dword 42");
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces", u"Mask"), "dword 65280");
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces", u"Bytes"), "<type 3> 0 255 16");
+  EXPECT_TRUE(exists(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces\\Empty"));
+
+  EXPECT_EQ(registrar.Unregister(script), S_OK);
+  EXPECT_TRUE(exists(HKEY_CURRENT_USER, u"Software\\Vendor")) << "NoRemove";
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor", u"Written"), "<missing>") << "its named values go";
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor", u"Other"), "other") << "values not in the script stay";
+  EXPECT_FALSE(exists(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces"));
+}
+
+TEST(Registrar, MalformedScriptsAreErrorsWithTheirLine) {
+  struct Case {
+    const char* what;
+    const char* script;
+    int line;
+  };
+  const Case cases[] = {
+      {"unknown root", "HKCR {\n}\nHKEY_USERS {\n}\n", 3},
+      {"block not closed", "HKCR\n{\n  Key\n  {\n\n", 4},
+      {"missing brace after the root", "HKCR\n  Key\n", 2},
+      {"unknown value type", "HKCR {\n  Key = x 'a'\n}\n", 2},
+      {"missing data", "HKCR {\n  Key = s\n}\n", 3},
+      {"not a number", "HKCR {\n\n  Key = d '12a'\n}\n", 3},
+      {"odd binary", "HKCR {\n  Key = b 'abc'\n}\n", 2},
+      {"unclosed quote", "HKCR {\n  Key = s 'a\n}\n", 2},
+      {"a quote inside a bare word", "HKCR {\n  Key = s a'b'\n}\n", 2},
+      {"unknown variable", "HKCR {\n  Key = s '%NOPE%'\n}\n", 2},
+      {"val without '='", "HKCR {\n  Key {\n    val Name s 'a'\n  }\n}\n", 3},
+      {"a backslash in a name", "HKCR {\n  'A\\B'\n}\n", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TrxTestRegistry registry;
+    CNVTRXRegistrar registrar;
+    const TrxString script = TrxWiden(std::string("HKCU { Software { Written = s 'x' } }\n") + c.script);
+    EXPECT_EQ(registrar.Register(script), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+    const std::string expected = "line " + std::to_string(c.line + 1) + ": ";
+    EXPECT_EQ(TrxNarrow(registrar.LastError()).rfind(expected, 0), 0u) << TrxNarrow(registrar.LastError());
+    EXPECT_FALSE(exists(HKEY_CURRENT_USER, u"Software\\Written")) << "nothing is written";
+    EXPECT_EQ(registrar.Unregister(script), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  }
+}
