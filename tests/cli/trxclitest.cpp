@@ -1,12 +1,33 @@
 #include "trxclitest.h"
 
+#include "cli/trxcommands.h"
+
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 std::string TrxRepositoryFile(const std::string& relative) {
   // This file is tests/cli/trxclitest.cpp of the repository.
   const std::filesystem::path root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
   return (root / relative).string();
+}
+
+TrxOutcome TrxRun(const std::vector<std::string>& arguments, const std::string& input) {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  TrxOutcome run;
+  run.code = TrxMain(arguments, in, out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+std::vector<std::string> TrxSplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
 }
 
 std::string TrxWriteTempFile(const std::string& name, const std::string& text) {

@@ -17,6 +17,16 @@ inline std::string TrxSampleFile() { return TrxRepositoryFile("samples/crm.xml")
 // Writes a file in the temporary folder and gives its path.
 std::string TrxWriteTempFile(const std::string& name, const std::string& text);
 
+// What `trx` printed and returned for one run of its entry point.
+struct TrxOutcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+TrxOutcome TrxRun(const std::vector<std::string>& arguments, const std::string& input = "");
+inline bool TrxHas(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+std::vector<std::string> TrxSplitLines(const std::string& text);
+
 // The application's descriptor as a tool writes it.
 inline constexpr char kTrxRootOds[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
 

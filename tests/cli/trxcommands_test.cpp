@@ -6,23 +6,6 @@
 
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome Trx(const std::vector<std::string>& arguments, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  Outcome run;
-  run.code = TrxMain(arguments, in, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(CommandsTest, EveryCommandHasHelp) {
   for (const std::vector<std::string>& arguments :
@@ -35,9 +18,9 @@ TEST(CommandsTest, EveryCommandHasHelp) {
                                              {"call", "--help"},
                                              {"demo", "--help"},
                                              {"help", "call"}}) {
-    const Outcome run = Trx(arguments);
+    const TrxOutcome run = TrxRun(arguments);
     EXPECT_EQ(run.code, kTrxExitOk) << arguments[0];
-    EXPECT_TRUE(Has(run.out, "usage: trx")) << arguments[0] << run.out;
+    EXPECT_TRUE(TrxHas(run.out, "usage: trx")) << arguments[0] << run.out;
     EXPECT_EQ(run.err, "") << arguments[0];
   }
 }
@@ -63,9 +46,9 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
       {{"defs", "--version"}, "needs a value"},
   };
   for (const Case& c : cases) {
-    const Outcome run = Trx(c.arguments);
+    const TrxOutcome run = TrxRun(c.arguments);
     EXPECT_EQ(run.code, kTrxExitUsage) << (c.arguments.empty() ? "" : c.arguments[0]) << run.err;
-    EXPECT_TRUE(Has(run.err, c.says)) << run.err;
+    EXPECT_TRUE(TrxHas(run.err, c.says)) << run.err;
     EXPECT_EQ(run.out, "");
   }
 }
@@ -87,16 +70,16 @@ TEST(CommandsTest, DescriptionFilesThatCannotBeLoadedSayWhere) {
   for (const Case& c : cases) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"serve", "--app", c.file}, {"tree", "--app", c.file}, {"call", "--app", c.file, "/", "UIName"}}) {
-      const Outcome run = Trx(arguments, "{\"call\":\"GetLastError\"}\n");
+      const TrxOutcome run = TrxRun(arguments, "{\"call\":\"GetLastError\"}\n");
       EXPECT_EQ(run.code, kTrxExitFailed) << arguments[0] << " " << c.file;
-      EXPECT_TRUE(Has(run.err, c.says)) << run.err;
+      EXPECT_TRUE(TrxHas(run.err, c.says)) << run.err;
       EXPECT_EQ(run.out, "") << arguments[0];
     }
   }
 }
 
 TEST(CommandsTest, ServeAnswersLinesFromItsInput) {
-  const Outcome run = Trx({"serve", "--app", TrxSampleFile()},
+  const TrxOutcome run = TrxRun({"serve", "--app", TrxSampleFile()},
                       "{\"id\":1,\"call\":\"Submit\",\"trxODS\":\"\",\"methodName\":\"GetSessionId\"}\n"
                       "nonsense\n"
                       "{\"id\":2,\"call\":\"SetSubmitTimeout\",\"timeOut\":9}\n");
@@ -113,7 +96,7 @@ TEST(CommandsTest, ServeAnswersLinesFromItsInput) {
 }
 
 TEST(CommandsTest, ServeDetachedWaitsForClientAttach) {
-  const Outcome run = Trx({"serve", "--detached", "--app", TrxSampleFile()},
+  const TrxOutcome run = TrxRun({"serve", "--detached", "--app", TrxSampleFile()},
                       "{\"id\":1,\"call\":\"client.state\"}\n{\"id\":2,\"call\":\"client.attach\"}\n"
                       "{\"id\":3,\"call\":\"client.state\"}\n");
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
@@ -150,29 +133,29 @@ TEST(CommandsTest, CallPrintsTheResultAndExitsOnTheErrorCode) {
        {"errCode: -1016\n"}},
   };
   for (const Case& c : cases) {
-    const Outcome run = Trx(c.arguments);
+    const TrxOutcome run = TrxRun(c.arguments);
     EXPECT_EQ(run.code, c.code) << c.arguments[4] << run.out << run.err;
-    for (const std::string& part : c.says) EXPECT_TRUE(Has(run.out, part)) << part << " in\n" << run.out;
+    for (const std::string& part : c.says) EXPECT_TRUE(TrxHas(run.out, part)) << part << " in\n" << run.out;
   }
 }
 
 TEST(CommandsTest, DefsPrintsTheCatalogueOrWhyNot) {
-  const Outcome document = Trx({"defs"});
+  const TrxOutcome document = TrxRun({"defs"});
   EXPECT_EQ(document.code, kTrxExitOk);
-  EXPECT_TRUE(Has(document.out, "<NorvikObjectsConfig")) << document.out.substr(0, 200);
+  EXPECT_TRUE(TrxHas(document.out, "<NorvikObjectsConfig")) << document.out.substr(0, 200);
 
-  const Outcome summary = Trx({"defs", "--summary"});
+  const TrxOutcome summary = TrxRun({"defs", "--summary"});
   EXPECT_EQ(summary.code, kTrxExitOk);
-  EXPECT_TRUE(Has(summary.out, "Object definitions version 8.2: ")) << summary.out;
-  EXPECT_TRUE(Has(summary.out, "  NorvApplication ")) << summary.out;
+  EXPECT_TRUE(TrxHas(summary.out, "Object definitions version 8.2: ")) << summary.out;
+  EXPECT_TRUE(TrxHas(summary.out, "  NorvApplication ")) << summary.out;
 
-  const Outcome same = Trx({"defs", "--version", "8.2"});
+  const TrxOutcome same = TrxRun({"defs", "--version", "8.2"});
   EXPECT_EQ(same.code, kTrxExitOk);
-  EXPECT_TRUE(Has(same.out, "trx has the same object definition (code 2)")) << same.out;
+  EXPECT_TRUE(TrxHas(same.out, "trx has the same object definition (code 2)")) << same.out;
 
-  const Outcome newer = Trx({"defs", "--version=9"});
+  const TrxOutcome newer = TrxRun({"defs", "--version=9"});
   EXPECT_EQ(newer.code, kTrxExitFailed);
-  EXPECT_TRUE(Has(newer.err, "trx has an older object definition (code -1023)")) << newer.err;
+  EXPECT_TRUE(TrxHas(newer.err, "trx has an older object definition (code -1023)")) << newer.err;
 }
 
 TEST(CommandsTest, TreePrintsTheObjectsTheServiceFinds) {
@@ -200,33 +183,33 @@ TEST(CommandsTest, TreePrintsTheObjectsTheServiceFinds) {
        "    UIName = \"Mini & Co\"\n"},
   };
   for (const Case& c : cases) {
-    const Outcome run = Trx(c.arguments);
+    const TrxOutcome run = TrxRun(c.arguments);
     EXPECT_EQ(run.code, kTrxExitOk) << run.err;
     EXPECT_EQ(run.out, c.out);
   }
-  const Outcome xml = Trx({"tree", "--app", app, "--xml"});
+  const TrxOutcome xml = TrxRun({"tree", "--app", app, "--xml"});
   EXPECT_EQ(xml.code, kTrxExitOk);
-  EXPECT_TRUE(Has(xml.out, "<Property Type=\"8\" Name=\"UIName\" Value=\"Mini &amp; Co\"/>")) << xml.out;
+  EXPECT_TRUE(TrxHas(xml.out, "<Property Type=\"8\" Name=\"UIName\" Value=\"Mini &amp; Co\"/>")) << xml.out;
 }
 
 TEST(CommandsTest, TreeReportsWhyItHasNoTree) {
   // The sample's objects below the application have no automation classes
   // yet, so the service cannot build its tree.
-  const Outcome run = Trx({"tree", "--app", TrxSampleFile()});
+  const TrxOutcome run = TrxRun({"tree", "--app", TrxSampleFile()});
   if (run.code == kTrxExitOk) {
-    EXPECT_TRUE(Has(run.out, "NorvApplication[")) << run.out;
+    EXPECT_TRUE(TrxHas(run.out, "NorvApplication[")) << run.out;
   } else {
     EXPECT_EQ(run.code, kTrxExitFailed);
-    EXPECT_TRUE(Has(run.err, "errCode -1023")) << run.err;
+    EXPECT_TRUE(TrxHas(run.err, "errCode -1023")) << run.err;
   }
 }
 
 TEST(CommandsTest, DemoWalksThroughTheService) {
-  const Outcome run = Trx({"demo", "--app", TrxSampleFile()});
+  const TrxOutcome run = TrxRun({"demo", "--app", TrxSampleFile()});
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
   for (const char* part : {"== GetRootObject", "== GetObjectDefinitions", "GetClassCount(\"NorvMenu\")\n      -> retVal 1",
                            "REQID_PROCESSACCELERATOR on \"\" (120,TRUE,TRUE,FALSE)", "errCode -1018"})
-    EXPECT_TRUE(Has(run.out, part)) << part;
+    EXPECT_TRUE(TrxHas(run.out, part)) << part;
 }
 
 }  // namespace

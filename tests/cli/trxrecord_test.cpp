@@ -8,31 +8,6 @@
 
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome Trx(const std::vector<std::string>& arguments, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  Outcome run;
-  run.code = TrxMain(arguments, in, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
-bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
 
 // Accelerator actions on the application, as `trx record` reads them.
 std::string Key(const char* code, bool shift, bool ctrl, bool alt) {
@@ -159,10 +134,10 @@ TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrder) {
   const std::string actions =
       TrxWriteTempFile("actions.jsonl", "# three keys\n" + kCtrlN + "\n\n" + kAltQ + "\r\n   # indented comment\n" +
                                             kCtrlShiftF9 + "\n");
-  const Outcome run = Trx({"record", "--app", TrxSampleFile(), actions});
+  const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
   EXPECT_EQ(run.err, "");
-  const std::vector<std::string> lines = SplitLines(run.out);
+  const std::vector<std::string> lines = TrxSplitLines(run.out);
   ASSERT_EQ(lines.size(), 3u) << run.out;
   const char* keys[] = {"Ctrl+N", "Alt+Q", "Shift+Ctrl+F9"};  // the service writes Shift first
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -175,14 +150,14 @@ TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrder) {
 }
 
 TEST(RecordCommandTest, TextPrintsOneReadableLinePerEvent) {
-  const Outcome run = Trx({"record", "--text", "--app", TrxSampleFile(), "-"}, kCtrlN + "\n" + kAltQ + "\n");
+  const TrxOutcome run = TrxRun({"record", "--text", "--app", TrxSampleFile(), "-"}, kCtrlN + "\n" + kAltQ + "\n");
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  const std::vector<std::string> lines = SplitLines(run.out);
+  const std::vector<std::string> lines = TrxSplitLines(run.out);
   ASSERT_EQ(lines.size(), 2u) << run.out;
-  EXPECT_TRUE(Has(lines[0], "Record  ProcessKeyboardAccelerator  ")) << lines[0];
-  EXPECT_TRUE(Has(lines[0], "\"Ctrl+N\"")) << lines[0];
-  EXPECT_TRUE(Has(lines[0], "  on " + std::string(kRecordedRoot))) << lines[0];
-  EXPECT_TRUE(Has(lines[1], "\"Alt+Q\"")) << lines[1];
+  EXPECT_TRUE(TrxHas(lines[0], "Record  ProcessKeyboardAccelerator  ")) << lines[0];
+  EXPECT_TRUE(TrxHas(lines[0], "\"Ctrl+N\"")) << lines[0];
+  EXPECT_TRUE(TrxHas(lines[0], "  on " + std::string(kRecordedRoot))) << lines[0];
+  EXPECT_TRUE(TrxHas(lines[1], "\"Alt+Q\"")) << lines[1];
 }
 
 TEST(RecordCommandTest, ALineThatIsNoActionStopsThePlayWithItsNumber) {
@@ -201,11 +176,11 @@ TEST(RecordCommandTest, ALineThatIsNoActionStopsThePlayWithItsNumber) {
   };
   for (const Case& c : cases) {
     const std::string actions = TrxWriteTempFile("bad.jsonl", kCtrlN + "\n# comment\n" + c.line + "\n" + kAltQ + "\n");
-    const Outcome run = Trx({"record", "--app", TrxSampleFile(), actions});
+    const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
     EXPECT_EQ(run.code, kTrxExitUsage) << c.line;
-    EXPECT_TRUE(Has(run.err, actions + ":3: ")) << run.err;
-    EXPECT_TRUE(Has(run.err, c.says)) << run.err;
-    const std::vector<std::string> lines = SplitLines(run.out);
+    EXPECT_TRUE(TrxHas(run.err, actions + ":3: ")) << run.err;
+    EXPECT_TRUE(TrxHas(run.err, c.says)) << run.err;
+    const std::vector<std::string> lines = TrxSplitLines(run.out);
     ASSERT_EQ(lines.size(), 1u) << "only the action before the bad line: " << run.out;
     EXPECT_EQ(ArgumentStrings(TrxJson::parse(lines[0])["pArgs"]), "Ctrl+N");
   }
@@ -221,8 +196,8 @@ TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
   std::istringstream actions(kCtrlN + "\n");
   std::ostringstream out, err;
   EXPECT_EQ(TrxRunRecord(session, actions, "keys.jsonl", false, out, err), kTrxExitFailed);
-  EXPECT_TRUE(Has(err.str(), "trx record: StartRecording failed: errCode ")) << err.str();
-  EXPECT_TRUE(Has(err.str(), "Enable Recording failed")) << err.str();
+  EXPECT_TRUE(TrxHas(err.str(), "trx record: StartRecording failed: errCode ")) << err.str();
+  EXPECT_TRUE(TrxHas(err.str(), "Enable Recording failed")) << err.str();
   EXPECT_EQ(out.str(), "");
   EXPECT_FALSE(session.Client()->IsRecorderEnabled());
   for (const TrxString& entry : session.Client()->GetControlLog())
@@ -230,27 +205,27 @@ TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
 }
 
 TEST(RecordCommandTest, CommandLineAndFileProblems) {
-  const Outcome help = Trx({"record", "--help"});
+  const TrxOutcome help = TrxRun({"record", "--help"});
   EXPECT_EQ(help.code, kTrxExitOk);
-  EXPECT_TRUE(Has(help.out, "usage: trx record")) << help.out;
-  EXPECT_TRUE(Has(Trx({"--help"}).out, "record")) << "listed in the program's help";
+  EXPECT_TRUE(TrxHas(help.out, "usage: trx record")) << help.out;
+  EXPECT_TRUE(TrxHas(TrxRun({"--help"}).out, "record")) << "listed in the program's help";
 
-  const Outcome none = Trx({"record"});
+  const TrxOutcome none = TrxRun({"record"});
   EXPECT_EQ(none.code, kTrxExitUsage);
-  EXPECT_TRUE(Has(none.err, "ACTIONS is needed")) << none.err;
-  EXPECT_EQ(Trx({"record", "a.jsonl", "b.jsonl"}).code, kTrxExitUsage);
-  EXPECT_EQ(Trx({"record", "--loud", "a.jsonl"}).code, kTrxExitUsage);
+  EXPECT_TRUE(TrxHas(none.err, "ACTIONS is needed")) << none.err;
+  EXPECT_EQ(TrxRun({"record", "a.jsonl", "b.jsonl"}).code, kTrxExitUsage);
+  EXPECT_EQ(TrxRun({"record", "--loud", "a.jsonl"}).code, kTrxExitUsage);
 
-  const Outcome missing = Trx({"record", "--app", TrxSampleFile(), "/nonexistent/actions.jsonl"});
+  const TrxOutcome missing = TrxRun({"record", "--app", TrxSampleFile(), "/nonexistent/actions.jsonl"});
   EXPECT_EQ(missing.code, kTrxExitFailed);
-  EXPECT_TRUE(Has(missing.err, "cannot read the actions file /nonexistent/actions.jsonl")) << missing.err;
+  EXPECT_TRUE(TrxHas(missing.err, "cannot read the actions file /nonexistent/actions.jsonl")) << missing.err;
 }
 
 TEST(RecordCommandTest, TheSampleActionsPlay) {
-  const Outcome run =
-      Trx({"record", "--text", "--app", TrxSampleFile(), TrxRepositoryFile("samples/crm-actions.jsonl")});
+  const TrxOutcome run =
+      TrxRun({"record", "--text", "--app", TrxSampleFile(), TrxRepositoryFile("samples/crm-actions.jsonl")});
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  EXPECT_TRUE(Has(run.out, "\"Ctrl+N\"")) << run.out;
+  EXPECT_TRUE(TrxHas(run.out, "\"Ctrl+N\"")) << run.out;
 }
 
 }  // namespace
