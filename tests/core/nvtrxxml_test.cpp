@@ -207,6 +207,20 @@ TEST(CNVTRXXmlLoad, AttributesByIndexAndByName) {
   EXPECT_EQ(null.GetXml(), OLESTR(""));
 }
 
+TEST(CNVTRXXmlLoad, NamespaceDeclarationsAreAttributesInDocumentOrder) {
+  const char* text = "<a x=\"1\" xmlns:p=\"urn:p\" p:y=\"2\" xmlns=\"urn:d\"><p:b xmlns:q=\"urn:q\" q:z=\"3\"/></a>";
+  const CNVTRXXmlNode a = Loaded(text).GetDocumentElement();
+  ASSERT_EQ(a.GetAttributeCount(), 4);
+  const char* names[] = {"x", "xmlns:p", "p:y", "xmlns"};
+  for (LONG i = 0; i < 4; ++i) {
+    TrxString name;
+    ASSERT_TRUE(a.GetAttributeName(i, name));
+    EXPECT_EQ(N(name), names[i]);
+  }
+  EXPECT_EQ(N(a.GetFirstChild().GetName()), "p:b");
+  EXPECT_EQ(N(a.GetXml()), text);
+}
+
 TEST(CNVTRXXmlLoad, NodesKeepTheirDocumentAlive) {
   CNVTRXXmlNode leaf;
   {
