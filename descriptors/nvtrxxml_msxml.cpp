@@ -333,53 +333,111 @@ bool IsControlOutsideXml(uint32_t cp) { return cp >= 0x01 && cp < 0x20 && cp != 
 constexpr uint32_t kPrivateUseFirst = 0xE000;
 constexpr uint32_t kPrivateUseEnd = 0xF900;
 
-struct PreparedText {
-  TrxString text;
-  // The document type declaration's text after "<!DOCTYPE".
-  TrxString doctype;
-  // The declaration's text between "<?xml" and "?>", when the text starts
-  // with one.
-  bool hasDeclaration = false;
-  TrxString declaration;
-  // References to control characters were replaced by base + the code
-  // point; 0 when there were none.
-  uint32_t controlBase = 0;
-  // A namespace prefix is used where it is not declared, or declared
-  // empty (Wine's MSXML drops such a prefix from the name instead of
-  // refusing the text).
-  bool badNamespace = false;
+// Code points a character reference may name. Besides XML 1.0's characters
+// the controls U+0001 to U+001F are taken, because GetXml writes them as
+// references so that such text survives a round trip.
+bool IsReferableCharacter(uint32_t cp) {
+  return (cp >= 0x01 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+void AppendCodePoint(TrxString& out, uint32_t cp) {
+  if (cp < 0x10000) {
+    out.push_back(static_cast<OLECHAR>(cp));
+  } else {
+    cp -= 0x10000;
+    out.push_back(static_cast<OLECHAR>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<OLECHAR>(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+// An attribute value as XML reads it: the five predefined entities and
+// character references resolved, a raw tab, line feed, carriage return (or
+// carriage return and line feed) made one space. False for "<" or any
+// other reference.
+bool ReadAttributeValue(TrxStringView raw, TrxString& value) {
+  value.clear();
+  value.reserve(raw.size());
+  for (size_t i = 0; i < raw.size();) {
+    const OLECHAR c = raw[i];
+    if (c == '<') return false;
+    if (c == '\r' || c == '\n' || c == '\t') {
+      value.push_back(' ');
+      i += (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ? 2 : 1;
+      continue;
+    }
+    if (c != '&') {
+      value.push_back(c);
+      ++i;
+      continue;
+    }
+    uint32_t cp;
+    size_t length;
+    if (ReadCharacterReference(raw, i, cp, length)) {
+      if (!IsReferableCharacter(cp)) return false;
+      AppendCodePoint(value, cp);
+      i += length;
+      continue;
+    }
+    static const struct {
+      const char* name;
+      OLECHAR c;
+    } kEntities[] = {{"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    bool known = false;
+    for (const auto& entity : kEntities) {
+      if (StartsWith(raw, i, entity.name)) {
+        value.push_back(entity.c);
+        i += std::char_traits<char>::length(entity.name);
+        known = true;
+        break;
+      }
+    }
+    if (!known) return false;
+  }
+  return true;
+}
+
+// A start tag as the pass reads it. MSXML builds the elements; their names
+// and attributes come from here, because Wine's MSXML leaves namespace
+// declarations out of an element's attributes and drops prefixes it does
+// not know.
+struct StartTag {
+  TrxString name;
+  std::vector<std::pair<TrxString, TrxString>> attributes;  // name and value, in the order written
 };
 
-// Namespace prefixes in scope while the pass walks the tags.
-class PrefixScopes {
+// Reads the start tags in document order and keeps track of the namespace
+// prefixes in scope.
+class StartTagReader {
  public:
-  // A start tag's text from "<" to ">"; false when it uses a prefix that is
-  // not declared or declares one with an empty name. `empty` is an element without an end tag.
-  bool Enter(TrxStringView tag, bool empty) {
+  // A start tag's text from "<" to ">"; false when its attributes cannot be
+  // read, it uses a prefix that is not declared or declares one with an
+  // empty name. `empty` is an element without an end tag.
+  bool Enter(TrxStringView tag, bool empty, std::vector<StartTag>& tags) {
     m_starts.push_back(m_prefixes.size());
     size_t i = 1;
-    const TrxStringView name = ReadName(tag, i);
-    std::vector<TrxStringView> attributeNames;
+    tags.emplace_back();
+    StartTag& read = tags.back();
+    read.name = TrxString(ReadName(tag, i));
     for (;;) {
       while (i < tag.size() && IsXmlWhiteSpace(tag[i])) ++i;
       const TrxStringView attributeName = ReadName(tag, i);
       if (attributeName.empty()) break;
       while (i < tag.size() && (IsXmlWhiteSpace(tag[i]) || tag[i] == '=')) ++i;
-      if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) break;
+      if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) return false;
       const size_t end = tag.find(tag[i], i + 1);
-      if (end == TrxStringView::npos) break;
+      if (end == TrxStringView::npos) return false;
+      TrxString value;
+      if (!ReadAttributeValue(tag.substr(i + 1, end - i - 1), value)) return false;
       if (PrefixOf(attributeName) == OLESTR("xmlns")) {
         // A prefix is declared with a name; it cannot be undeclared.
-        if (end == i + 1) return false;
+        if (value.empty()) return false;
         m_prefixes.emplace_back(attributeName.substr(6));
       }
-      attributeNames.push_back(attributeName);
+      read.attributes.emplace_back(TrxString(attributeName), std::move(value));
       i = end + 1;
     }
-    bool declared = IsDeclared(PrefixOf(name), false);
-    for (const TrxStringView attributeName : attributeNames) {
-      declared = declared && IsDeclared(PrefixOf(attributeName), true);
-    }
+    bool declared = IsDeclared(PrefixOf(read.name), false);
+    for (const auto& attribute : read.attributes) declared = declared && IsDeclared(PrefixOf(attribute.first), true);
     if (empty) Leave();
     return declared;
   }
@@ -405,6 +463,25 @@ class PrefixScopes {
 
   std::vector<TrxString> m_prefixes;
   std::vector<size_t> m_starts;  // where each open element's declarations begin
+};
+
+struct PreparedText {
+  TrxString text;
+  // The document type declaration's text after "<!DOCTYPE".
+  TrxString doctype;
+  // The declaration's text between "<?xml" and "?>", when the text starts
+  // with one.
+  bool hasDeclaration = false;
+  TrxString declaration;
+  // References to control characters were replaced by base + the code
+  // point; 0 when there were none.
+  uint32_t controlBase = 0;
+  // The start tags in document order.
+  std::vector<StartTag> tags;
+  // A start tag whose attributes are not XML, or a namespace prefix used
+  // where it is not declared or declared empty (Wine's MSXML drops such a
+  // prefix from the name instead of refusing the text).
+  bool badTag = false;
 };
 
 // Chooses 32 private-use characters that the text does not use, raw or as
@@ -497,7 +574,7 @@ PreparedText PrepareText(TrxStringView text) {
   }
   TrxString& out = prepared.text;
   out.reserve(text.size());
-  PrefixScopes scopes;
+  StartTagReader tags;
   int depth = 0;
   size_t i = 0;
   while (i < text.size()) {
@@ -531,11 +608,11 @@ PreparedText PrepareText(TrxStringView text) {
       const TrxStringView tag = text.substr(i, end - i);
       if (StartsWith(text, i, "</")) {
         --depth;
-        scopes.Leave();
+        tags.Leave();
       } else {
         const bool empty = tag.size() >= 2 && tag[tag.size() - 2] == '/';
         if (!empty) ++depth;
-        if (!scopes.Enter(tag, empty)) prepared.badNamespace = true;
+        if (!tags.Enter(tag, empty, prepared.tags)) prepared.badTag = true;
       }
       AppendReplacingControls(out, tag, prepared.controlBase);
     }
@@ -599,6 +676,7 @@ class MirrorBuilder {
       if (!record) return false;
       if (record->type == TRXXML_ELEMENT && !Element(record)) return false;
     }
+    if (m_nextTag != m_prepared.tags.size()) return false;
     if (m_prepared.hasDeclaration && !m_sawDeclaration) {
       // MSXML keeps the declaration to itself: it is the document's first
       // child all the same.
@@ -669,20 +747,25 @@ class MirrorBuilder {
   }
 
   bool Element(Record* element) {
+    // The elements come in the order of their start tags.
+    if (m_nextTag >= m_prepared.tags.size()) return false;
+    const StartTag& tag = m_prepared.tags[m_nextTag++];
+    const TrxStringView domName = element->name;
+    const TrxStringView tagName = tag.name;
+    const size_t colon = tagName.find(':');
+    if (domName != tagName && (colon == TrxStringView::npos || domName != tagName.substr(colon + 1))) return false;
+    element->name = tag.name;
     if (!IsQName(element->name)) return false;
-    TrxComPtr<IXMLDOMNamedNodeMap> map;
-    LONG count = 0;
-    if (element->dom->get_attributes(map.Put()) == S_OK && map && SUCCEEDED(map->get_length(&count))) {
-      for (LONG i = 0; i < count; ++i) {
-        TrxComPtr<IXMLDOMNode> attribute;
-        if (map->get_item(i, attribute.Put()) != S_OK || !attribute) return false;
-        TrxString name = NodeName(attribute.Get());
-        TrxString value = NodeValue(attribute.Get());
-        if (!IsQName(name)) return false;
-        if (m_prepared.controlBase && RestoreControls(value, m_prepared.controlBase)) {
-          SetDomAttribute(element->dom.Get(), name, value);
-        }
-        m_state.NewAttribute(element, std::move(name), std::move(value));
+    for (const auto& attribute : tag.attributes) {
+      if (!IsQName(attribute.first)) return false;
+      for (const AttributeRecord* a : element->attributes) {
+        if (a->name == attribute.first) return false;
+      }
+      m_state.NewAttribute(element, attribute.first, attribute.second);
+      if (m_prepared.controlBase &&
+          std::any_of(attribute.second.begin(), attribute.second.end(), [](OLECHAR c) { return c < 0x20; })) {
+        // MSXML holds the replacement characters: XPath sees the real ones.
+        SetDomAttribute(element->dom.Get(), attribute.first, attribute.second);
       }
     }
 
@@ -701,6 +784,7 @@ class MirrorBuilder {
 
   CNVTRXXmlDocumentState& m_state;
   const PreparedText& m_prepared;
+  size_t m_nextTag = 0;
   bool m_sawDeclaration = false;
 };
 
@@ -800,9 +884,17 @@ bool RecordsOf(CNVTRXXmlDocumentState& state, IXMLDOMNode* node, Record* context
   if (node->selectSingleNode(parentStep.Get(), owner.Put()) != S_OK || !owner) return false;
   record = RecordOf(state, owner.Get(), contextTop);
   if (!record) return false;
+  // The name with its prefix, or (from Wine's MSXML) without.
   const TrxString name = NodeName(node);
   for (AttributeRecord* a : record->attributes) {
     if (a->name == name) {
+      attribute = a;
+      return true;
+    }
+  }
+  for (AttributeRecord* a : record->attributes) {
+    const size_t colon = a->name.find(':');
+    if (colon != TrxString::npos && TrxStringView(a->name).substr(colon + 1) == name) {
       attribute = a;
       return true;
     }
@@ -1229,7 +1321,7 @@ bool CNVTRXXmlDocument::LoadXml(TrxStringView text) {
   if (!text.empty() && static_cast<uint16_t>(text.front()) == 0xFEFF) text.remove_prefix(1);
   if (!HasOnlyXmlCharacters(text)) return false;
   const PreparedText prepared = PrepareText(text);
-  if (prepared.badNamespace) {
+  if (prepared.badTag) {
     m_state = NewState();
     return false;
   }
