@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "descriptors/nvtrxdefinitions.h"
 #include "descriptors/nvtrxxml.h"
 
 namespace {
@@ -127,6 +128,49 @@ TEST(CNVTRXXmlComThreads, OneDocumentIsReadFromThreadsOfEveryApartmentAtOnce) {
   }
   // The document is still whole for the thread that loaded it.
   EXPECT_EQ(ReadCatalogue(catalogue), "1:ab;2:c;");
+}
+
+TEST(CNVTRXXmlComCatalogue, TheCompiledInCatalogueReadsAndWritesBackUnchanged) {
+  CNVTRXXmlDocument catalogue;
+  ASSERT_TRUE(catalogue.LoadXml(GetObjectDefinitionsText()));
+  const CNVTRXXmlNode root = catalogue.GetDocumentElement();
+  ASSERT_FALSE(root.IsNull());
+  EXPECT_EQ(N(root.GetName()), "NorvikObjectsConfig");
+  TrxString name;
+  ASSERT_TRUE(root.GetAttributeName(0, name));
+  EXPECT_EQ(N(name), "xmlns:xsi");
+
+  // Every class found by XPath is a child of the root, found again by
+  // walking the tree, and its methods lie below it.
+  std::vector<CNVTRXXmlNode> infos;
+  ASSERT_TRUE(catalogue.SelectNodes(OLESTR("//ObjectInfo"), infos));
+  ASSERT_FALSE(infos.empty());
+  size_t walked = 0;
+  size_t methods = 0;
+  for (CNVTRXXmlNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
+    if (child.GetType() != TRXXML_ELEMENT || child.GetName() != OLESTR("ObjectInfo")) continue;
+    ASSERT_LT(walked, infos.size());
+    EXPECT_TRUE(infos[walked].IsSameNode(child)) << walked;
+    EXPECT_EQ(infos[walked].GetIdentity(), child.GetIdentity()) << walked;
+    std::vector<CNVTRXXmlNode> found;
+    ASSERT_TRUE(child.SelectNodes(OLESTR("Methods//MethodData"), found));
+    for (const CNVTRXXmlNode& method : found) {
+      CNVTRXXmlNode up = method;
+      while (up && !up.IsSameNode(child)) up = up.GetParent();
+      EXPECT_FALSE(up.IsNull()) << "a method outside its class";
+    }
+    methods += found.size();
+    ++walked;
+  }
+  EXPECT_EQ(walked, infos.size());
+  std::vector<CNVTRXXmlNode> allMethods;
+  ASSERT_TRUE(catalogue.SelectNodes(OLESTR("//ObjectInfo/Methods//MethodData"), allMethods));
+  EXPECT_EQ(methods, allMethods.size());
+
+  const TrxString xml = catalogue.GetXml();
+  CNVTRXXmlDocument reloaded;
+  ASSERT_TRUE(reloaded.LoadXml(xml));
+  EXPECT_EQ(reloaded.GetXml(), xml);
 }
 
 }  // namespace
