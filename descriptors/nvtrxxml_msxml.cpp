@@ -807,6 +807,20 @@ LONG DomIndex(IXMLDOMNode* node) {
   return index;
 }
 
+// Whether the child of `parent` at `index` can be the record of `node`: in
+// range, of the same type and, for an element, the same name (with or
+// without its prefix).
+bool IsRecordOf(const Record* parent, LONG index, IXMLDOMNode* node) {
+  if (index < 0 || index >= static_cast<LONG>(parent->children.size())) return false;
+  const Record* candidate = parent->children[static_cast<size_t>(index)];
+  if (static_cast<LONG>(candidate->type) != NodeType(node)) return false;
+  if (candidate->type != TRXXML_ELEMENT) return true;
+  const TrxString name = NodeName(node);
+  if (candidate->name == name) return true;
+  const size_t colon = candidate->name.find(':');
+  return colon != TrxString::npos && TrxStringView(candidate->name).substr(colon + 1) == name;
+}
+
 // The record of a child of the document at `index` in MSXML. Wine's MSXML
 // counts no previous sibling past a document type node, so when `node` (the
 // selected node itself, or null for one of its ancestors) does not match the
@@ -842,12 +856,13 @@ Record* TopLevelRecordOf(CNVTRXXmlDocumentState& state, LONG index, IXMLDOMNode*
 // node is not one the seam shows (another element that is not part of the
 // tree). `contextTop` is the top of the selection's context.
 Record* RecordOf(CNVTRXXmlDocumentState& state, IXMLDOMNode* node, Record* contextTop) {
-  std::vector<LONG> path;
+  // The node and its ancestors below the top, the node first.
+  std::vector<TrxComPtr<IXMLDOMNode>> path;
   TrxComPtr<IXMLDOMNode> current(node);
   for (;;) {
     TrxComPtr<IXMLDOMNode> parent = ParentOf(current.Get());
     if (!parent) break;
-    path.push_back(DomIndex(current.Get()));
+    path.push_back(current);
     current = std::move(parent);
   }
   Record* record;
@@ -859,13 +874,17 @@ Record* RecordOf(CNVTRXXmlDocumentState& state, IXMLDOMNode* node, Record* conte
     return nullptr;
   }
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    IXMLDOMNode* step = it->Get();
+    const bool last = it + 1 == path.rend();
     if (record == state.Root()) {
-      record = TopLevelRecordOf(state, *it, it + 1 == path.rend() ? node : nullptr);
+      record = TopLevelRecordOf(state, last ? DomIndex(step) : 0, last ? step : nullptr);
       if (!record) return nullptr;
       continue;
     }
-    const LONG index = *it;
-    if (index < 0 || index >= static_cast<LONG>(record->children.size())) return nullptr;
+    // Counting the previous siblings one by one costs a COM call each;
+    // asking XPath to count them is slower still under Wine.
+    const LONG index = DomIndex(step);
+    if (!IsRecordOf(record, index, step)) return nullptr;
     record = record->children[static_cast<size_t>(index)];
   }
   return record;
