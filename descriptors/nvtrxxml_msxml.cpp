@@ -1333,17 +1333,16 @@ CNVTRXXmlDocument::CNVTRXXmlDocument(std::shared_ptr<CNVTRXXmlDocumentState> sta
 CNVTRXXmlDocument::~CNVTRXXmlDocument() = default;
 
 bool CNVTRXXmlDocument::LoadXml(TrxStringView text) {
-  // Nodes of the former content keep it: the content goes to a new state.
-  // A failed load leaves that new state empty, MSXML's document included.
-  m_state = NewState();
+  // Nodes of the former content keep it: the content goes to a new state,
+  // unless this object holds the only reference to a state that has never
+  // had any (a new document, the usual case). A failed load leaves a new,
+  // empty state, MSXML's document included.
+  if (m_state.use_count() != 1 || m_state->records.size() != 1 || !m_state->doc) m_state = NewState();
   if (!m_state->doc) return false;
   if (!text.empty() && static_cast<uint16_t>(text.front()) == 0xFEFF) text.remove_prefix(1);
   if (!HasOnlyXmlCharacters(text)) return false;
   const PreparedText prepared = PrepareText(text);
-  if (prepared.badTag) {
-    m_state = NewState();
-    return false;
-  }
+  if (prepared.badTag) return false;
   TrxBstr source(prepared.text);
   VARIANT_BOOL loaded = VARIANT_FALSE;
   if (SUCCEEDED(m_state->doc->loadXML(source.Get(), &loaded)) && loaded == VARIANT_TRUE &&
