@@ -403,6 +403,10 @@ bool ReadAttributeValue(TrxStringView raw, TrxString& value) {
 struct StartTag {
   TrxString name;
   std::vector<std::pair<TrxString, TrxString>> attributes;  // name and value, in the order written
+  // Where the tag declares the default namespace ("xmlns" from its name to
+  // its closing quote); npos when it does not.
+  size_t defaultNamespaceStart = TrxStringView::npos;
+  size_t defaultNamespaceEnd = TrxStringView::npos;
 };
 
 // Reads the start tags in document order and keeps track of the namespace
@@ -412,7 +416,8 @@ class StartTagReader {
   // A start tag's text from "<" to ">"; false when its attributes cannot be
   // read, it uses a prefix that is not declared or declares one with an
   // empty name. `empty` is an element without an end tag.
-  bool Enter(TrxStringView tag, bool empty, std::vector<StartTag>& tags) {
+  bool Enter(TrxStringView tag, bool empty, std::vector<StartTag>& tags,
+             std::vector<std::pair<TrxString, TrxString>>& namespaces) {
     m_starts.push_back(m_prefixes.size());
     size_t i = 1;
     tags.emplace_back();
@@ -420,6 +425,7 @@ class StartTagReader {
     read.name = TrxString(ReadName(tag, i));
     for (;;) {
       while (i < tag.size() && IsXmlWhiteSpace(tag[i])) ++i;
+      const size_t attributeStart = i;
       const TrxStringView attributeName = ReadName(tag, i);
       if (attributeName.empty()) break;
       while (i < tag.size() && (IsXmlWhiteSpace(tag[i]) || tag[i] == '=')) ++i;
@@ -432,6 +438,13 @@ class StartTagReader {
         // A prefix is declared with a name; it cannot be undeclared.
         if (value.empty()) return false;
         m_prefixes.emplace_back(attributeName.substr(6));
+        if (std::none_of(namespaces.begin(), namespaces.end(),
+                         [&](const auto& known) { return known.first == m_prefixes.back(); })) {
+          namespaces.emplace_back(m_prefixes.back(), value);
+        }
+      } else if (attributeName == OLESTR("xmlns")) {
+        read.defaultNamespaceStart = attributeStart;
+        read.defaultNamespaceEnd = end + 1;
       }
       read.attributes.emplace_back(TrxString(attributeName), std::move(value));
       i = end + 1;
@@ -478,6 +491,8 @@ struct PreparedText {
   uint32_t controlBase = 0;
   // The start tags in document order.
   std::vector<StartTag> tags;
+  // Each namespace prefix with the first name it is declared for.
+  std::vector<std::pair<TrxString, TrxString>> namespaces;
   // A start tag whose attributes are not XML, or a namespace prefix used
   // where it is not declared or declared empty (Wine's MSXML drops such a
   // prefix from the name instead of refusing the text).
@@ -612,7 +627,18 @@ PreparedText PrepareText(TrxStringView text) {
       } else {
         const bool empty = tag.size() >= 2 && tag[tag.size() - 2] == '/';
         if (!empty) ++depth;
-        if (!tags.Enter(tag, empty, prepared.tags)) prepared.badTag = true;
+        if (!tags.Enter(tag, empty, prepared.tags, prepared.namespaces)) {
+          prepared.badTag = true;
+        } else if (prepared.tags.back().defaultNamespaceStart != TrxStringView::npos) {
+          // MSXML does not see default namespaces: an unprefixed name in an
+          // XPath expression then matches the element as written, as on
+          // Linux, rather than only elements in no namespace.
+          const StartTag& read = prepared.tags.back();
+          AppendReplacingControls(out, tag.substr(0, read.defaultNamespaceStart), prepared.controlBase);
+          AppendReplacingControls(out, tag.substr(read.defaultNamespaceEnd), prepared.controlBase);
+          i = end;
+          continue;
+        }
       }
       AppendReplacingControls(out, tag, prepared.controlBase);
     }
@@ -1317,6 +1343,29 @@ CNVTRXXmlDocument CNVTRXXmlNode::GetOwnerDocument() const {
 
 namespace {
 
+// Lets XPath expressions use the document's namespace prefixes: "p:b"
+// matches the elements written "p:b" (when a prefix is declared for
+// several names, those of the first).
+void SetSelectionNamespaces(IXMLDOMDocument2* doc, const std::vector<std::pair<TrxString, TrxString>>& namespaces) {
+  TrxString declarations;
+  for (const auto& [prefix, name] : namespaces) {
+    const OLECHAR quote = name.find('\'') == TrxString::npos ? '\'' : '"';
+    if (name.find(quote) != TrxString::npos) continue;
+    if (!declarations.empty()) declarations.push_back(' ');
+    declarations += OLESTR("xmlns:");
+    declarations += prefix;
+    declarations.push_back('=');
+    declarations.push_back(quote);
+    declarations += name;
+    declarations.push_back(quote);
+  }
+  TrxBstr property(OLESTR("SelectionNamespaces"));
+  TrxVariant value;
+  value.vt = VT_BSTR;
+  value.bstrVal = SysAllocStringLen(declarations.data(), static_cast<UINT>(declarations.size()));
+  doc->setProperty(property.Get(), value);
+}
+
 std::shared_ptr<CNVTRXXmlDocumentState> NewState() {
   auto state = std::make_shared<CNVTRXXmlDocumentState>();
   state->doc = CreateDomDocument();
@@ -1347,6 +1396,7 @@ bool CNVTRXXmlDocument::LoadXml(TrxStringView text) {
   VARIANT_BOOL loaded = VARIANT_FALSE;
   if (SUCCEEDED(m_state->doc->loadXML(source.Get(), &loaded)) && loaded == VARIANT_TRUE &&
       MirrorBuilder(*m_state, prepared).Run()) {
+    if (!prepared.namespaces.empty()) SetSelectionNamespaces(m_state->doc.Get(), prepared.namespaces);
     return true;
   }
   m_state = NewState();

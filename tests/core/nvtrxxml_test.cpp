@@ -457,6 +457,28 @@ TEST(CNVTRXXmlSelect, NodesComeInDocumentOrderRelativeToTheContext) {
   EXPECT_EQ(nodes.size(), 2u);
 }
 
+TEST(CNVTRXXmlSelect, NamesMatchAsWrittenWhateverTheirNamespace) {
+  const CNVTRXXmlDocument document =
+      Loaded("<a xmlns=\"urn:d\" xmlns:p=\"urn:p\"><b/><p:c p:x=\"1\"><d xmlns=\"\"/></p:c></a>");
+  struct Case {
+    const char* xpath;
+    const char* names;
+  };
+  const Case cases[] = {
+      {"//b", "b"}, {"/a/b", "b"}, {"//p:c", "p:c"}, {"//p:c/@p:x", "p:x"}, {"//*", "a b p:c d"}, {"//p:c/d", "d"},
+  };
+  for (const Case& c : cases) {
+    std::vector<CNVTRXXmlNode> nodes;
+    ASSERT_TRUE(document.SelectNodes(W(c.xpath), nodes)) << c.xpath;
+    std::string names;
+    for (const CNVTRXXmlNode& node : nodes) {
+      if (!names.empty()) names += ' ';
+      names += N(node.GetName());
+    }
+    EXPECT_EQ(names, c.names) << c.xpath;
+  }
+}
+
 TEST(CNVTRXXmlSelect, ExpressionsThatDoNotGiveNodesFail) {
   const CNVTRXXmlDocument document = Loaded("<r><i n=\"a\"/></r>");
   const TrxString failing[] = {
