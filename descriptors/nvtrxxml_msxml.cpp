@@ -1256,7 +1256,24 @@ bool CNVTRXXmlNode::AppendChild(const CNVTRXXmlNode& child) {
     if (up == moved) return false;
   }
   TrxComPtr<IXMLDOMNode> appended;
-  if (FAILED(parent->dom->appendChild(moved->dom.Get(), appended.Put()))) return false;
+  if (moved->type == TRXXML_TEXT && !parent->children.empty() && parent->children.back()->type == TRXXML_TEXT &&
+      parent->children.back() != moved) {
+    // Wine's MSXML merges a text node appended after another into that one.
+    // A comment between the two while the text is appended keeps them two
+    // nodes, as the records are.
+    TrxComPtr<IXMLDOMComment> comment;
+    TrxBstr empty(OLESTR(""));
+    TrxComPtr<IXMLDOMNode> separator, removed;
+    if (FAILED(m_state->doc->createComment(empty.Get(), comment.Put())) || !comment ||
+        FAILED(parent->dom->appendChild(static_cast<IXMLDOMNode*>(comment.Get()), separator.Put()))) {
+      return false;
+    }
+    const HRESULT hr = parent->dom->appendChild(moved->dom.Get(), appended.Put());
+    parent->dom->removeChild(static_cast<IXMLDOMNode*>(comment.Get()), removed.Put());
+    if (FAILED(hr)) return false;
+  } else if (FAILED(parent->dom->appendChild(moved->dom.Get(), appended.Put()))) {
+    return false;
+  }
   if (moved->parent) {
     auto& siblings = moved->parent->children;
     siblings.erase(std::find(siblings.begin(), siblings.end(), moved));

@@ -479,6 +479,66 @@ TEST(CNVTRXXmlSelect, NamesMatchAsWrittenWhateverTheirNamespace) {
   }
 }
 
+TEST(CNVTRXXmlSelect, SelectedNodesAreTheNodesOfTheTree) {
+  CNVTRXXmlDocument document =
+      Loaded("<?xml version=\"1.0\"?><!DOCTYPE r><!--c1--><?p1 x?><r>t1<!--c2--><e>t2</e><?p2 y?>t3</r><!--c3-->");
+  const CNVTRXXmlNode r = document.GetDocumentElement();
+  std::vector<CNVTRXXmlNode> nodes;
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//comment()"), nodes));
+  ASSERT_EQ(nodes.size(), 3u);
+  EXPECT_TRUE(nodes[0].IsSameNode(document.GetChild(2)));
+  EXPECT_TRUE(nodes[1].IsSameNode(r.GetChild(1)));
+  EXPECT_TRUE(nodes[2].IsSameNode(document.GetChild(5)));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//processing-instruction()"), nodes));
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_TRUE(nodes[0].IsSameNode(document.GetChild(3)));
+  EXPECT_TRUE(nodes[1].IsSameNode(r.GetChild(3)));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//text()"), nodes));
+  ASSERT_EQ(nodes.size(), 3u);
+  EXPECT_TRUE(nodes[0].IsSameNode(r.GetFirstChild()));
+  EXPECT_TRUE(nodes[1].IsSameNode(r.GetChild(2).GetFirstChild()));
+  EXPECT_TRUE(nodes[2].IsSameNode(r.GetLastChild()));
+  CNVTRXXmlNode node;
+  ASSERT_TRUE(r.GetChild(2).SelectSingleNode(OLESTR("/"), node));
+  EXPECT_TRUE(node.IsSameNode(document.AsNode()));
+  ASSERT_TRUE(r.GetChild(2).GetFirstChild().SelectSingleNode(OLESTR("ancestor::r"), node));
+  EXPECT_TRUE(node.IsSameNode(r));
+
+  // Nodes moved by AppendChild are found where they went.
+  CNVTRXXmlNode e = r.GetChild(2);
+  ASSERT_TRUE(e.AppendChild(r.GetFirstChild()));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("/r/e/text()"), nodes));
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_EQ(N(nodes[1].GetValue()), "t1");
+  EXPECT_TRUE(nodes[1].IsSameNode(e.GetChild(1)));
+}
+
+TEST(CNVTRXXmlSelect, ATreeNotYetAppendedIsSelectedFromInside) {
+  CNVTRXXmlDocument document = Loaded("<r><c/></r>");
+  CNVTRXXmlNode outer = document.CreateElement(OLESTR("o"));
+  CNVTRXXmlNode inner = document.CreateElement(OLESTR("c"));
+  ASSERT_TRUE(outer.AppendChild(inner));
+  ASSERT_TRUE(inner.SetAttribute(OLESTR("n"), OLESTR("1")));
+  std::vector<CNVTRXXmlNode> nodes;
+  ASSERT_TRUE(outer.SelectNodes(OLESTR("c"), nodes));
+  ASSERT_EQ(nodes.size(), 1u);
+  EXPECT_TRUE(nodes[0].IsSameNode(inner));
+  CNVTRXXmlNode node;
+  ASSERT_TRUE(inner.SelectSingleNode(OLESTR(".."), node));
+  EXPECT_TRUE(node.IsSameNode(outer));
+  ASSERT_TRUE(inner.SelectSingleNode(OLESTR("@n"), node));
+  EXPECT_EQ(node.GetType(), TRXXML_ATTRIBUTE);
+  EXPECT_EQ(N(node.GetValue()), "1");
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//c"), nodes));
+  ASSERT_EQ(nodes.size(), 1u) << "only the document's own";
+  EXPECT_TRUE(nodes[0].IsSameNode(document.GetDocumentElement().GetFirstChild()));
+
+  ASSERT_TRUE(document.GetDocumentElement().AppendChild(outer));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//c"), nodes));
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_TRUE(nodes[1].IsSameNode(inner));
+}
+
 TEST(CNVTRXXmlSelect, ExpressionsThatDoNotGiveNodesFail) {
   const CNVTRXXmlDocument document = Loaded("<r><i n=\"a\"/></r>");
   const TrxString failing[] = {
