@@ -36,7 +36,10 @@ class TrxLineReader {
  public:
   enum class Result { Line, Ended, TimedOut };
 
-  explicit TrxLineReader(HANDLE input);
+  // `direct`, when given, sees each line first, on the reading thread; a
+  // line for which it returns true is not queued. It must stay callable
+  // until the input has ended.
+  explicit TrxLineReader(HANDLE input, std::function<bool(const std::string&)> direct = {});
   TrxLineReader(const TrxLineReader&) = delete;
   TrxLineReader& operator=(const TrxLineReader&) = delete;
 

@@ -55,9 +55,10 @@ struct TrxLineReader::State {
   HANDLE ready = nullptr;  // set while a line waits or once the input has ended
 };
 
-TrxLineReader::TrxLineReader(HANDLE input) : m_state(std::make_shared<State>()) {
+TrxLineReader::TrxLineReader(HANDLE input, std::function<bool(const std::string&)> direct)
+    : m_state(std::make_shared<State>()) {
   m_state->ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread([state = m_state, input] {
+  std::thread([state = m_state, input, direct = std::move(direct)] {
     std::string pending;
     char buffer[4096];
     DWORD got = 0;
@@ -68,6 +69,7 @@ TrxLineReader::TrxLineReader(HANDLE input) : m_state(std::make_shared<State>()) 
         std::string line = pending.substr(0, end);
         pending.erase(0, end + 1);
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (direct && direct(line)) continue;
         std::lock_guard<std::mutex> lock(state->lock);
         state->lines.push_back(std::move(line));
         SetEvent(state->ready);
@@ -282,14 +284,32 @@ int TrxClient(const std::vector<std::string>& arguments, std::ostream& out, std:
     return 1;
   }
   TrxBridge bridge(session, false);
-  out << TrxJson({{"ready", true}, {"attach", static_cast<LONG>(session.GetAttachStatus())}}).dump() << "\n"
-      << std::flush;
+  std::mutex writing;
+  const auto write = [&](const std::string& line) {
+    std::lock_guard<std::mutex> lock(writing);
+    out << line << "\n" << std::flush;
+  };
+  write(TrxJson({{"ready", true}, {"attach", static_cast<LONG>(session.GetAttachStatus())}}).dump());
 
-  TrxLineReader input(GetStdHandle(STD_INPUT_HANDLE));
+  // A request of the service's that hangs in the client holds this thread
+  // (the client's objects live on it) until a tool releases it. The calls
+  // that look at and release hanging requests are safe from any thread
+  // (they only take the client's locks), so the reading thread answers them
+  // itself.
+  const auto direct = [&](const std::string& line) {
+    const TrxJson request = TrxJson::parse(line, nullptr, false);
+    if (!request.is_object() || !request.contains("call")) return false;
+    const TrxJson& call = request["call"];
+    if (call != "client.release" && call != "client.state" && call != "client.journal") return false;
+    const std::vector<std::string> lines = bridge.HandleLine(line);
+    if (!lines.empty()) write(lines.back());
+    return true;
+  };
+  TrxLineReader input(GetStdHandle(STD_INPUT_HANDLE), direct);
   std::string line;
   while (input.Next(line, INFINITE) == TrxLineReader::Result::Line) {
     const std::vector<std::string> lines = bridge.HandleLine(line);
-    if (!lines.empty()) out << lines.back() << "\n" << std::flush;
+    if (!lines.empty()) write(lines.back());
   }
   return 0;
 }

@@ -827,10 +827,23 @@ HRESULT CNVSimApplication::ObjectRequest(CNVSimObject& object, LONG request, con
   }
 
   if (hang) {
+    // A hanging request waits as a client's modal loop does: its thread
+    // goes on dispatching messages, so that calls to the client's other
+    // objects (from another process, they arrive as messages of this
+    // thread) are still answered while it hangs.
     std::unique_lock<std::mutex> lock(m_hangLock);
     const ULONGLONG generation = m_hangGeneration;
     ++m_hanging;
-    m_hangChanged.wait(lock, [&] { return m_hangGeneration != generation; });
+    while (
+        !m_hangChanged.wait_for(lock, std::chrono::milliseconds(10), [&] { return m_hangGeneration != generation; })) {
+      lock.unlock();
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      lock.lock();
+    }
     --m_hanging;
   }
   if (delay) Sleep(delay);

@@ -37,7 +37,7 @@ TEST_F(ProtocolTest, ARequestWithoutIdGetsAReplyWithoutId) {
 TEST_F(ProtocolTest, BadRequestsGetAnErrorAndTheBridgeReadsOn) {
   struct Case {
     const char* line;
-    TrxJson id;       // expected id; discarded: no id in the reply
+    TrxJson id;        // expected id; discarded: no id in the reply
     const char* says;  // part of the error text
   };
   const TrxJson none(TrxJson::value_t::discarded);
@@ -170,11 +170,10 @@ TEST_F(ProtocolTest, WritesVariantsInTheirStructuredForm) {
   // A two-dimensional array of VARIANTs: an array over the first index of
   // arrays over the second.
   const TrxJson table = Submit("GetProperties", TrxJson::array({"RepositoryName", "UIName"}))["retVal"];
-  const TrxJson expected = {
-      {"vt", 8204},
-      {"value",
-       {{{{"vt", 8}, {"value", "RepositoryName"}}, {{"vt", 8}, {"value", "Norvik Sales"}}},
-        {{{"vt", 8}, {"value", "UIName"}}, {{"vt", 8}, {"value", "Norvik Sales Enterprise"}}}}}};
+  const TrxJson expected = {{"vt", 8204},
+                            {"value",
+                             {{{{"vt", 8}, {"value", "RepositoryName"}}, {{"vt", 8}, {"value", "Norvik Sales"}}},
+                              {{{"vt", 8}, {"value", "UIName"}}, {{"vt", 8}, {"value", "Norvik Sales Enterprise"}}}}}};
   EXPECT_EQ(table, expected);
 }
 
@@ -217,8 +216,7 @@ TEST_F(ProtocolTest, AcceptsAndRefusesArgsAsTheServiceDoes) {
       {"{\"vt\":5,\"value\":2.5}", kInvalidArg, -1013, R"({"vt":0})"},
   };
   for (const Case& c : cases) {
-    const TrxJson reply =
-        c.args ? Submit("GetClassCount", TrxJson::parse(c.args)) : Submit("GetClassCount");
+    const TrxJson reply = c.args ? Submit("GetClassCount", TrxJson::parse(c.args)) : Submit("GetClassCount");
     const std::string label = c.args ? c.args : "(no Args)";
     EXPECT_EQ(reply["hr"], c.hr) << label << " -> " << reply.dump();
     EXPECT_EQ(reply["errCode"], c.errCode) << label << " -> " << reply.dump();
@@ -273,12 +271,12 @@ TEST_F(ProtocolTest, EventsComeBeforeTheReplyOfTheCallDuringWhichTheyFired) {
   arguments[2] = ods;
   DISPPARAMS parameters{arguments, nullptr, 3, 0};
   TrxEventSink* sink = m_bridge->GetEventSink();
-  ASSERT_EQ(sink->Invoke(DISPID_INVTRXEVENTS_RECORD, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr,
-                         nullptr),
-            S_OK);
-  ASSERT_EQ(sink->Invoke(DISPID_INVTRXEVENTS_RECORD, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr,
-                         nullptr),
-            S_OK);
+  ASSERT_EQ(
+      sink->Invoke(DISPID_INVTRXEVENTS_RECORD, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr),
+      S_OK);
+  ASSERT_EQ(
+      sink->Invoke(DISPID_INVTRXEVENTS_RECORD, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr),
+      S_OK);
   EXPECT_EQ(sink->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
 

@@ -30,6 +30,19 @@ TrxOutcome TrxRun(const std::vector<std::string>& arguments, const std::string& 
 inline bool TrxHas(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 std::vector<std::string> TrxSplitLines(const std::string& text);
 
+// True when the reply shows that the method did not write the
+// out-parameter `name`: the bridge leaves it out. Across processes COM
+// hands back every out-parameter, one the method did not write as null (a
+// string) or 0 (a number), so on Windows those count as unwritten too.
+inline bool TrxUnwritten(const TrxJson& reply, const char* name) {
+  if (!reply.contains(name)) return true;
+#ifdef _WIN32
+  return reply[name].is_null() || reply[name] == 0;
+#else
+  return false;
+#endif
+}
+
 // The application's descriptor as a tool writes it.
 inline constexpr char kTrxRootOds[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
 

@@ -6,18 +6,16 @@
 
 namespace {
 
-
 TEST(CommandsTest, EveryCommandHasHelp) {
-  for (const std::vector<std::string>& arguments :
-       std::vector<std::vector<std::string>>{{"--help"},
-                                             {"-h"},
-                                             {"help"},
-                                             {"serve", "--help"},
-                                             {"tree", "--help"},
-                                             {"defs", "-h"},
-                                             {"call", "--help"},
-                                             {"demo", "--help"},
-                                             {"help", "call"}}) {
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{{"--help"},
+                                                                                         {"-h"},
+                                                                                         {"help"},
+                                                                                         {"serve", "--help"},
+                                                                                         {"tree", "--help"},
+                                                                                         {"defs", "-h"},
+                                                                                         {"call", "--help"},
+                                                                                         {"demo", "--help"},
+                                                                                         {"help", "call"}}) {
     const TrxOutcome run = TrxRun(arguments);
     EXPECT_EQ(run.code, kTrxExitOk) << arguments[0];
     EXPECT_TRUE(TrxHas(run.out, "usage: trx")) << arguments[0] << run.out;
@@ -56,8 +54,8 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
 TEST(CommandsTest, DescriptionFilesThatCannotBeLoadedSayWhere) {
   const std::string broken =
       TrxWriteTempFile("broken.xml", "<application name=\"x\">\n  <object type=\"MENU\" name=\"m\">\n</application>\n");
-  const std::string unknownType =
-      TrxWriteTempFile("unknown.xml", "<application name=\"x\">\n\n  <object type=\"BOGUS\" name=\"m\"/>\n</application>\n");
+  const std::string unknownType = TrxWriteTempFile(
+      "unknown.xml", "<application name=\"x\">\n\n  <object type=\"BOGUS\" name=\"m\"/>\n</application>\n");
   struct Case {
     std::string file;
     std::string says;
@@ -80,9 +78,9 @@ TEST(CommandsTest, DescriptionFilesThatCannotBeLoadedSayWhere) {
 
 TEST(CommandsTest, ServeAnswersLinesFromItsInput) {
   const TrxOutcome run = TrxRun({"serve", "--app", TrxSampleFile()},
-                      "{\"id\":1,\"call\":\"Submit\",\"trxODS\":\"\",\"methodName\":\"GetSessionId\"}\n"
-                      "nonsense\n"
-                      "{\"id\":2,\"call\":\"SetSubmitTimeout\",\"timeOut\":9}\n");
+                                "{\"id\":1,\"call\":\"Submit\",\"trxODS\":\"\",\"methodName\":\"GetSessionId\"}\n"
+                                "nonsense\n"
+                                "{\"id\":2,\"call\":\"SetSubmitTimeout\",\"timeOut\":9}\n");
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
   std::istringstream lines(run.out);
   std::string first, second, third, more;
@@ -97,8 +95,8 @@ TEST(CommandsTest, ServeAnswersLinesFromItsInput) {
 
 TEST(CommandsTest, ServeDetachedWaitsForClientAttach) {
   const TrxOutcome run = TrxRun({"serve", "--detached", "--app", TrxSampleFile()},
-                      "{\"id\":1,\"call\":\"client.state\"}\n{\"id\":2,\"call\":\"client.attach\"}\n"
-                      "{\"id\":3,\"call\":\"client.state\"}\n");
+                                "{\"id\":1,\"call\":\"client.state\"}\n{\"id\":2,\"call\":\"client.attach\"}\n"
+                                "{\"id\":3,\"call\":\"client.state\"}\n");
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
   std::istringstream lines(run.out);
   std::string line;
@@ -118,18 +116,23 @@ TEST(CommandsTest, CallPrintsTheResultAndExitsOnTheErrorCode) {
   };
   const std::string app = TrxSampleFile();
   const Case cases[] = {
-      {{"call", "--app", app, "/", "GetClassCount", "NorvMenu"}, kTrxExitOk,
+      {{"call", "--app", app, "/", "GetClassCount", "NorvMenu"},
+       kTrxExitOk,
        {"retVal:  1\n", "errCode: 0\n", "errMsg:  (null)\n"}},
       {{"call", "--app", app, "", "SetTimeOut", "30"}, kTrxExitOk, {"retVal:  60\n"}},
       {{"call", "--app", app, "/", "SetTimeOut", "9"}, kTrxExitFailed, {"errCode: 1014\n", "9(Expected value >= 10)"}},
-      {{"call", "--app", app, "--json", "[\"NorvPageTabs\", 0]", "/", "GetRepositoryNameByIndex"}, kTrxExitOk,
+      {{"call", "--app", app, "--json", "[\"NorvPageTabs\", 0]", "/", "GetRepositoryNameByIndex"},
+       kTrxExitOk,
        {"retVal:  \"NorvPageTabs\"\n"}},
-      {{"call", "--app", app, "--json", "true", "/", "GetClassCount"}, kTrxExitFailed,
+      {{"call", "--app", app, "--json", "true", "/", "GetClassCount"},
+       kTrxExitFailed,
        {"hr:      0x80070057", "errCode: -1013\n"}},
-      {{"call", "--app", app, "/", "GetProperties", "RepositoryName", "UIName"}, kTrxExitOk,
+      {{"call", "--app", app, "/", "GetProperties", "RepositoryName", "UIName"},
+       kTrxExitOk,
        {"retVal:  [[\"RepositoryName\", \"Norvik Sales\"], [\"UIName\", \"Norvik Sales Enterprise\"]]\n"}},
       {{"call", "--app", app, "/", "GetClassCount", "--", "--x"}, kTrxExitFailed, {"errCode: 1014\n", "\"--x\""}},
-      {{"call", "--app", app, "NorvScreen[Accounts Screen]", "GetProperty", "UIName"}, kTrxExitFailed,
+      {{"call", "--app", app, "NorvScreen[Accounts Screen]", "GetProperty", "UIName"},
+       kTrxExitFailed,
        {"errCode: -1016\n"}},
   };
   for (const Case& c : cases) {
@@ -160,11 +163,10 @@ TEST(CommandsTest, DefsPrintsTheCatalogueOrWhyNot) {
 
 TEST(CommandsTest, TreePrintsTheObjectsTheServiceFinds) {
   // A client whose application has no children: its tree can be built today.
-  const std::string app = TrxWriteTempFile(
-      "tree.xml",
-      "<application name=\"Mini\" displayName=\"Mini &amp; Co\">\n"
-      "  <object type=\"NAVCONTROL\" name=\"Screen\" visible=\"false\"/>\n"
-      "</application>\n");
+  const std::string app = TrxWriteTempFile("tree.xml",
+                                           "<application name=\"Mini\" displayName=\"Mini &amp; Co\">\n"
+                                           "  <object type=\"NAVCONTROL\" name=\"Screen\" visible=\"false\"/>\n"
+                                           "</application>\n");
   struct Case {
     std::vector<std::string> arguments;
     std::string out;
@@ -207,8 +209,9 @@ TEST(CommandsTest, TreeReportsWhyItHasNoTree) {
 TEST(CommandsTest, DemoWalksThroughTheService) {
   const TrxOutcome run = TrxRun({"demo", "--app", TrxSampleFile()});
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  for (const char* part : {"== GetRootObject", "== GetObjectDefinitions", "GetClassCount(\"NorvMenu\")\n      -> retVal 1",
-                           "REQID_PROCESSACCELERATOR on \"\" (120,TRUE,TRUE,FALSE)", "errCode -1018"})
+  for (const char* part :
+       {"== GetRootObject", "== GetObjectDefinitions", "GetClassCount(\"NorvMenu\")\n      -> retVal 1",
+        "REQID_PROCESSACCELERATOR on \"\" (120,TRUE,TRUE,FALSE)", "errCode -1018"})
     EXPECT_TRUE(TrxHas(run.out, part)) << part;
 }
 

@@ -21,8 +21,7 @@ TEST(ObjectPathTest, PathsBecomeDescriptorsBelowTheApplication) {
        R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvScreen" RepositoryName="Accounts Screen"><Obj ClassName="NorvView" RepositoryName="Account List View"/></Obj></Obj>)"},
       {"NorvApplication[Norvik Sales]/NorvMenu[NorvMenu]",
        R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik Sales"><Obj ClassName="NorvMenu" RepositoryName="NorvMenu"/></Obj>)"},
-      {"NorvApplication[Other]",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Other"/>)"},
+      {"NorvApplication[Other]", R"(<Obj ClassName="NorvApplication" RepositoryName="Other"/>)"},
       // Escapes, and names that need escaping in XML.
       {R"(NorvText[a\]b\\c/d])",
        R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvText" RepositoryName="a]b\c/d"/></Obj>)"},

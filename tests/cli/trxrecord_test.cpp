@@ -8,7 +8,6 @@
 
 namespace {
 
-
 // Accelerator actions on the application, as `trx record` reads them.
 std::string Key(const char* code, bool shift, bool ctrl, bool alt) {
   auto flag = [](bool on) { return on ? "TRUE" : "FALSE"; };
