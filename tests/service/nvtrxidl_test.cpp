@@ -377,7 +377,8 @@ Messages CheckInterfaces(const Sources& sources) {
   const Case cases[] = {{"INVTRXAutomation", &sources.interfaces, true},
                         {"INVTRX", &sources.interfaces, true},
                         {"INVAutomation", &sources.host, false},
-                        {"INVPropertySet", &sources.host, false}};
+                        {"INVPropertySet", &sources.host, false},
+                        {"INVAppControl", &sources.host, false}};
   for (const Case& c : cases) {
     const Messages found =
         CompareMethods(c.name, Find(idl, c.name), ReadCppMethods(*c.header, c.name), c.dispatchIdsArePositions);
@@ -411,7 +412,8 @@ Messages CheckGuidsAndLibrary(const Sources& sources) {
   const std::pair<const char*, const GUID*> guids[] = {
       {"INVTRXAutomation", &IID_INVTRXAutomation}, {"INVTRX", &IID_INVTRX},
       {"_INVTRXEvents", &DIID__INVTRXEvents},      {"CNVCoTRX", &CLSID_CNVCoTRX},
-      {"INVAutomation", &IID_INVAutomation},       {"INVPropertySet", &IID_INVPropertySet}};
+      {"INVAutomation", &IID_INVAutomation},       {"INVPropertySet", &IID_INVPropertySet},
+      {"INVAppControl", &IID_INVAppControl}};
   for (const auto& [name, guid] : guids) {
     const Interface* item = Find(idl, name);
     const std::string declared = item ? Upper(item->uuid) : "(missing)";
