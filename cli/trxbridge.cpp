@@ -89,16 +89,15 @@ bool ReadText(const TrxJson& request, const char* name, TrxString& out, std::str
   return true;
 }
 
-bool ReadInteger(const TrxJson& request, const char* name, int64_t min, int64_t max, int64_t& out,
-                 std::string& error) {
+bool ReadInteger(const TrxJson& request, const char* name, int64_t min, int64_t max, int64_t& out, std::string& error) {
   if (!request.contains(name)) return true;
   const TrxJson& value = request[name];
   const bool fits = value.is_number_integer() &&
                     (value.is_number_unsigned() ? value.get<uint64_t>() <= static_cast<uint64_t>(max)
                                                 : value.get<int64_t>() >= min && value.get<int64_t>() <= max);
   if (!fits) {
-    error = std::string("\"") + name + "\" must be an integer from " + std::to_string(min) + " to " +
-            std::to_string(max);
+    error =
+        std::string("\"") + name + "\" must be an integer from " + std::to_string(min) + " to " + std::to_string(max);
     return false;
   }
   out = value.get<int64_t>();
@@ -258,8 +257,8 @@ std::vector<std::string> TrxBridgeCallNames() {
   return names;
 }
 
-TrxBridge::TrxBridge(TrxSession& session) : m_session(session), m_sink(TrxEventSink::Create()) {
-  m_sink->Connect(m_session.Facade());
+TrxBridge::TrxBridge(TrxSession& session, bool events) : m_session(session), m_sink(TrxEventSink::Create()) {
+  if (events) m_sink->Connect(m_session.Facade());
 }
 
 TrxBridge::~TrxBridge() { m_sink->Disconnect(); }
@@ -289,6 +288,16 @@ TrxJson TrxBridge::Answer(const std::string& line) {
   for (const Call& candidate : Calls())
     if (name == candidate.name) call = &candidate;
   if (!call) return ErrorReply(id, hasId, "unknown call \"" + name + "\"");
+  if (name.rfind("client.", 0) == 0 && m_session.RemoteClient()) {
+    // The client process checks and answers the request itself.
+    std::string answer, error;
+    if (!m_session.RemoteClient()->Exchange(line, answer, error)) return ErrorReply(id, hasId, error);
+    try {
+      return TrxJson::parse(answer);
+    } catch (const TrxJson::exception&) {
+      return ErrorReply(id, hasId, "the client process answered with a line that is not JSON: " + answer);
+    }
+  }
   TrxJson reply = TrxJson::object();
   if (hasId) reply["id"] = id;
   std::string error;
@@ -436,8 +445,7 @@ bool TrxBridge::GetObjectDefinitions(const TrxJson& request, TrxJson& reply, std
 
 bool TrxBridge::Submit(const TrxJson& request, TrxJson& reply, std::string& error) {
   TrxBstr descriptor, method;
-  if (!ReadBstr(request, "trxODS", descriptor, error) || !ReadBstr(request, "methodName", method, error))
-    return false;
+  if (!ReadBstr(request, "trxODS", descriptor, error) || !ReadBstr(request, "methodName", method, error)) return false;
   TrxVariantStore store;
   TrxVariant arguments;
   if (request.contains("Args") && !TrxJsonToVariant(request["Args"], arguments, store, error)) {
@@ -447,8 +455,8 @@ bool TrxBridge::Submit(const TrxJson& request, TrxJson& reply, std::string& erro
   OutVariant retVal;
   OutBstr errMsg;
   OutLong errCode;
-  reply["hr"] = m_session.Facade()->Submit(descriptor.Get(), method.Get(), arguments, retVal.Put(), errMsg.Put(),
-                                           errCode.Put());
+  reply["hr"] =
+      m_session.Facade()->Submit(descriptor.Get(), method.Get(), arguments, retVal.Put(), errMsg.Put(), errCode.Put());
   errCode.AddTo(reply, "errCode");
   errMsg.AddTo(reply, "errMsg");
   retVal.AddTo(reply, "retVal");
@@ -749,7 +757,8 @@ bool TrxUserActionFromJson(const TrxJson& fields, CNVSimUserAction& action, std:
       return TrxWiden(value.is_string() ? value.get<std::string>() : value.dump());
     };
     if (arguments.is_object()) {
-      for (const auto& item : arguments.items()) action.arguments.emplace_back(TrxWiden(item.key()), text(item.value()));
+      for (const auto& item : arguments.items())
+        action.arguments.emplace_back(TrxWiden(item.key()), text(item.value()));
     } else if (arguments.is_array()) {
       for (const TrxJson& pair : arguments) {
         if (!pair.is_array() || pair.size() != 2 || !pair[0].is_string()) {

@@ -8,7 +8,8 @@
 // Calls named after the eleven methods of INVTRXAutomation go to the
 // service with the interface's own parameter names; the reply carries the
 // COM status and exactly the out-parameters the method wrote. Calls whose
-// names start with "client." drive the simulated client. Events the
+// names start with "client." drive the simulated client (forwarded as they
+// are when the client runs in a process of its own). Events the
 // service fires during a call are written as lines of their own before the
 // call's reply. A line that is not JSON, or a request that cannot be made,
 // gets {"id":...,"error":"..."} and the bridge reads on.
@@ -24,8 +25,10 @@
 
 class TrxBridge {
  public:
-  // Works on an open session, which must outlive the bridge.
-  explicit TrxBridge(TrxSession& session);
+  // Works on an open session, which must outlive the bridge. Without
+  // `events` no sink is connected (the client process of `trx client`
+  // answers client.* calls only).
+  explicit TrxBridge(TrxSession& session, bool events = true);
   ~TrxBridge();
   TrxBridge(const TrxBridge&) = delete;
   TrxBridge& operator=(const TrxBridge&) = delete;

@@ -13,6 +13,9 @@
 #include "cli/trxjsonvariant.h"
 #include "cli/trxodspath.h"
 #include "descriptors/nvtrxxml.h"
+#ifdef _WIN32
+#include "cli/trxclientprocess.h"
+#endif
 
 namespace {
 
@@ -46,7 +49,8 @@ const char kServeHelp[] =
     "JSON request per line of standard input with one JSON reply per line of\n"
     "standard output, until the input ends.\n"
     "\n"
-    "  {\"id\":1,\"call\":\"Submit\",\"trxODS\":\"<Obj ClassName=\\\"NorvApplication\\\" RepositoryName=\\\"Norvik\\\"/>\",\n"
+    "  {\"id\":1,\"call\":\"Submit\",\"trxODS\":\"<Obj ClassName=\\\"NorvApplication\\\" "
+    "RepositoryName=\\\"Norvik\\\"/>\",\n"
     "   \"methodName\":\"GetClassCount\",\"Args\":\"NorvMenu\"}\n"
     "  {\"id\":1,\"hr\":0,\"errCode\":0,\"errMsg\":null,\"retVal\":{\"vt\":3,\"value\":1}}\n"
     "\n"
@@ -131,7 +135,9 @@ const char kRecordHelp[] =
     "ACTIONS holds one JSON object per line with the fields of the serve bridge's\n"
     "client.action call; blank lines and lines starting with # are skipped:\n"
     "\n"
-    "  {\"eventId\":\"PROCESSACCELERATOR\",\"arguments\":[[\"0\",\"78\"],[\"1\",\"FALSE\"],[\"2\",\"TRUE\"],[\"3\",\"FALSE\"]]}\n"
+    "  "
+    "{\"eventId\":\"PROCESSACCELERATOR\",\"arguments\":[[\"0\",\"78\"],[\"1\",\"FALSE\"],[\"2\",\"TRUE\"],[\"3\","
+    "\"FALSE\"]]}\n"
     "\n"
     "  object      the object's path in the description, or #id (default: the\n"
     "              application)\n"
@@ -326,6 +332,11 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
   TrxSessionOptions options;
   if (line.values.count("app")) options.appFile = line.values.at("app");
   options.detached = line.flags.count("detached") > 0;
+#ifdef _WIN32
+  // A COM client of the registered server, with the client in a process of
+  // its own.
+  options.clientProcess = true;
+#endif
   TrxSession session;
   if (!session.Open(options, error)) {
     err << "trx serve: " << error << "\n";
@@ -335,7 +346,12 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
     err << "trx serve: the client did not attach (status " << HexStatus(session.GetAttachStatus())
         << "); client.attach tries again\n";
   TrxBridge bridge(session);
+#ifdef _WIN32
+  (void)in;
+  TrxRunPumpedBridge(out, bridge);
+#else
   TrxRunBridge(in, out, bridge);
+#endif
   return kTrxExitOk;
 }
 
@@ -447,7 +463,8 @@ int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::o
   }
   if (line.words.size() < 2) return UsageError(err, "call", "OBJECT and METHOD are needed");
   const bool json = line.values.count("json") > 0;
-  if (json && line.words.size() > 2) return UsageError(err, "call", "give arguments either as ARG words or with --json");
+  if (json && line.words.size() > 2)
+    return UsageError(err, "call", "give arguments either as ARG words or with --json");
   TrxString descriptor;
   if (!TrxDescriptorFromObject(line.words[0], descriptor, error)) return UsageError(err, "call", "OBJECT: " + error);
 
@@ -558,6 +575,9 @@ int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::os
   if (command == "call") return TrxCall(rest, out, err);
   if (command == "demo") return TrxDemo(rest, out, err);
   if (command == "record") return TrxRecord(rest, in, out, err);
+#ifdef _WIN32
+  if (command == "client") return TrxClient(rest, out, err);
+#endif
   err << "trx: unknown command \"" << command
       << "\" (commands: serve, tree, defs, call, demo, record; see trx --help)\n";
   return kTrxExitUsage;

@@ -57,8 +57,7 @@ class Demo {
 
   // One line per call: the call, its result and, when it failed, why.
   void Show(const std::string& call, const Outcome& outcome, const char* note = nullptr) {
-    m_out << "  " << call << "\n      -> retVal " << TrxDescribeVariant(outcome.result) << ", errCode "
-          << outcome.code;
+    m_out << "  " << call << "\n      -> retVal " << TrxDescribeVariant(outcome.result) << ", errCode " << outcome.code;
     if (outcome.status != S_OK) m_out << ", hr " << outcome.status;
     m_out << "\n";
     if (outcome.code != 0) m_out << "         errMsg \"" << Text(outcome.message) << "\"\n";
@@ -125,7 +124,8 @@ class Demo {
     Show("getbusytime (names of service-level methods ignore case)", Submit(m_root, "getbusytime", nullptr),
          "milliseconds the client stayed busy; about 0 for an idle client");
     m_out << "Properties of the application read by name:\n";
-    for (const char* property : {"RepositoryName", "UIName", "ClassName"}) Show(property, Submit(m_root, property, nullptr));
+    for (const char* property : {"RepositoryName", "UIName", "ClassName"})
+      Show(property, Submit(m_root, property, nullptr));
     m_out << "Methods of NorvApplication, checked against the catalogue first:\n";
     Show("GetClassCount(\"NorvMenu\")", Submit(m_root, "GetClassCount", "NorvMenu"));
     Show("GetClassCount(\"NorvView\")", Submit(m_root, "GetClassCount", "NorvView"),
@@ -135,8 +135,8 @@ class Demo {
     Show("SetTimeOut(10)", Submit(m_root, "SetTimeOut", 10), "the previous time-out in seconds");
     Show("SetTimeOut(9)", Submit(m_root, "SetTimeOut", 9), "below 10 seconds is refused; the time-out stays");
     Show("SetTimeOut(60)", Submit(m_root, "SetTimeOut", 60));
-    Show("ProcessKeyboardAccelerator(\"Ctrl+Shift+F9\")",
-         Submit(m_root, "ProcessKeyboardAccelerator", "Ctrl+Shift+F9"), "sent to the client as a request");
+    Show("ProcessKeyboardAccelerator(\"Ctrl+Shift+F9\")", Submit(m_root, "ProcessKeyboardAccelerator", "Ctrl+Shift+F9"),
+         "sent to the client as a request");
     Show("ProcessKeyboardAccelerator(\"Tab\")", Submit(m_root, "ProcessKeyboardAccelerator", "Tab"),
          "refused before anything reaches the client");
     Show("Submit with a boolean argument", Submit(m_root, "GetClassCount", true),
@@ -156,9 +156,9 @@ class Demo {
     const auto journal = m_session.Client()->GetJournal();
     if (journal.empty()) m_out << "  (no requests)\n";
     for (const CNVSimRequestRecord& record : journal) {
-      m_out << "  " << TrxNarrow(CNVSimNames::RequestName(record.requestId)) << " on \""
-            << TrxNarrow(record.object) << "\" " << TrxNarrow(record.argumentText) << ", operation id \""
-            << TrxNarrow(record.operationId) << "\", status " << record.status << "\n";
+      m_out << "  " << TrxNarrow(CNVSimNames::RequestName(record.requestId)) << " on \"" << TrxNarrow(record.object)
+            << "\" " << TrxNarrow(record.argumentText) << ", operation id \"" << TrxNarrow(record.operationId)
+            << "\", status " << record.status << "\n";
     }
   }
 
@@ -190,8 +190,8 @@ class Demo {
 
   void BelowTheApplication() {
     Heading("Objects below the application");
-    const TrxString screen =
-        TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvScreen"), OLESTR("Accounts Screen")}});
+    const TrxString screen = TrxComposeODS(
+        {{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvScreen"), OLESTR("Accounts Screen")}});
     const Outcome outcome = Submit(screen, "GetProperty", "UIName");
     Show("NorvScreen[Accounts Screen] GetProperty(\"UIName\")", outcome,
          outcome.code == -1016 ? "the automation classes of screens, views and applets are not built yet; the "
@@ -211,7 +211,7 @@ class Demo {
 
   // A user action on the client while the service records, and the
   // events a connected tool receives for it.
-  size_t Play(TrxEventSink& sink, const std::string& what, const char16_t* object, LONG eventId,
+  size_t Play(TrxEventSink& sink, const std::string& what, const OLECHAR* object, LONG eventId,
               std::vector<std::pair<TrxString, TrxString>> arguments) {
     CNVSimUserAction action;
     action.object = object;
@@ -247,17 +247,18 @@ class Demo {
           << (m_session.Client()->IsRecorderEnabled() ? "on" : "off") << "\n";
     m_out << "The user presses keys; the client reports each with its key code and the Shift, Ctrl\n"
              "and Alt states, and the service fires Record with the key as text:\n";
-    const auto key = [](const char16_t* code, bool shift, bool ctrl, bool alt) {
-      auto flag = [](bool on) { return TrxString(on ? u"TRUE" : u"FALSE"); };
+    const auto key = [](const OLECHAR* code, bool shift, bool ctrl, bool alt) {
+      auto flag = [](bool on) { return TrxString(on ? OLESTR("TRUE") : OLESTR("FALSE")); };
       return std::vector<std::pair<TrxString, TrxString>>{
-          {u"0", code}, {u"1", flag(shift)}, {u"2", flag(ctrl)}, {u"3", flag(alt)}};
+          {OLESTR("0"), code}, {OLESTR("1"), flag(shift)}, {OLESTR("2"), flag(ctrl)}, {OLESTR("3"), flag(alt)}};
     };
-    Play(*sink, "Ctrl+N", u"", REQID_PROCESSACCELERATOR, key(u"78", false, true, false));
-    Play(*sink, "Alt+Q", u"", REQID_PROCESSACCELERATOR, key(u"81", false, false, true));
-    Play(*sink, "Shift+Ctrl+F9", u"", REQID_PROCESSACCELERATOR, key(u"120", true, true, false));
+    Play(*sink, "Ctrl+N", OLESTR(""), REQID_PROCESSACCELERATOR, key(OLESTR("78"), false, true, false));
+    Play(*sink, "Alt+Q", OLESTR(""), REQID_PROCESSACCELERATOR, key(OLESTR("81"), false, false, true));
+    Play(*sink, "Shift+Ctrl+F9", OLESTR(""), REQID_PROCESSACCELERATOR, key(OLESTR("120"), true, true, false));
     m_out << "An action on an object below the application:\n";
-    const size_t typed = Play(*sink, "typing a name", u"Accounts Screen/Account List View/Account Form Applet/Name",
-                              REQID_SETVALUE, {{u"0", u"Acme Group"}});
+    const size_t typed =
+        Play(*sink, "typing a name", OLESTR("Accounts Screen/Account List View/Account Form Applet/Name"),
+             REQID_SETVALUE, {{OLESTR("0"), OLESTR("Acme Group")}});
     if (typed == 0)
       m_out << "  (the automation classes below the application are not built yet, so the service\n"
                "   cannot name the object and records nothing)\n";

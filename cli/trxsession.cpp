@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "service/nvtrx.h"
+#ifdef _WIN32
+#include "cli/trxclientprocess.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -65,7 +68,17 @@ bool TrxSession::Open(const TrxSessionOptions& options, std::string& error) {
   }
   m_comInitialised = true;
 
-  if (options.withClient) {
+  const bool clientProcess = options.withClient && options.clientProcess;
+  if (clientProcess) {
+#ifdef _WIN32
+    // That process creates the service object first, and attaches.
+    m_remoteClient = TrxStartClientProcess(m_appFile, options.detached, error);
+    if (!m_remoteClient) return false;
+#else
+    error = "the client runs in a process of its own only on Windows";
+    return false;
+#endif
+  } else if (options.withClient) {
     CNVSimLoadError loadError;
     m_client = CNVSimApplication::Load(TrxWiden(m_appFile), loadError);
     if (!m_client) {
@@ -80,12 +93,26 @@ bool TrxSession::Open(const TrxSessionOptions& options, std::string& error) {
     m_client->SetEventWindow(m_eventWindow->GetHandle());
   }
 
-  const HRESULT created = CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, m_facade.PutVoid());
-  if (FAILED(created) || !m_facade) {
-    error = "cannot create the service object (status 0x" + TrxNarrow(TrxHex(static_cast<uint32_t>(created))) + ")";
-    return false;
+  HRESULT created = S_OK;
+  if (options.localServer || clientProcess) {
+    created = CoCreateInstance(CLSID_CNVCoTRX, nullptr, CLSCTX_LOCAL_SERVER, IID_INVTRXAutomation, m_facade.PutVoid());
+    if (FAILED(created) || !m_facade) {
+      error = "cannot create the service object of the registered server trxcom.exe (status 0x" +
+              TrxNarrow(TrxHex(static_cast<uint32_t>(created))) + ")";
+      return false;
+    }
+  } else {
+    created = CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, m_facade.PutVoid());
+    if (FAILED(created) || !m_facade) {
+      error = "cannot create the service object (status 0x" + TrxNarrow(TrxHex(static_cast<uint32_t>(created))) + ")";
+      return false;
+    }
   }
-  m_attachStatus = options.detached || !m_client ? S_FALSE : Attach();
+  if (clientProcess) {
+    m_attachStatus = m_remoteClient->GetAttachStatus();
+  } else {
+    m_attachStatus = options.detached || !m_client ? S_FALSE : Attach();
+  }
   return true;
 }
 

@@ -19,9 +19,26 @@
 #include "service/nvtrxinterfaces.h"
 
 struct TrxSessionOptions {
-  std::string appFile;  // the description file; empty for the bundled sample
-  bool detached = false;  // load the client but do not attach it
+  std::string appFile;     // the description file; empty for the bundled sample
+  bool detached = false;   // load the client but do not attach it
   bool withClient = true;  // false: the service alone, no client at all
+  // The service object from its registered local server (CoCreateInstance)
+  // instead of this process's own (Windows).
+  bool localServer = false;
+  // The client in a process of its own (`trx client`, Windows); implies
+  // localServer. With `detached` that process does not attach.
+  bool clientProcess = false;
+};
+
+// The simulated client in another process: one client.* request line in,
+// its reply line out. False, with the reason, when the process does not
+// answer.
+class TrxRemoteClient {
+ public:
+  virtual ~TrxRemoteClient() = default;
+  virtual bool Exchange(const std::string& line, std::string& reply, std::string& error) = 0;
+  // The status the client's attachment to the service had.
+  virtual HRESULT GetAttachStatus() const = 0;
 };
 
 // The bundled sample, relative to the repository.
@@ -48,6 +65,8 @@ class TrxSession {
 
   INVTRXAutomation* Facade() const noexcept { return m_facade.Get(); }
   CNVSimApplication* Client() const noexcept { return m_client.Get(); }
+  // The client process, when the client runs in one (else null).
+  TrxRemoteClient* RemoteClient() const noexcept { return m_remoteClient.get(); }
   // The description file in use.
   const std::string& GetAppFile() const noexcept { return m_appFile; }
   // The client's event window (null without a client).
@@ -61,6 +80,9 @@ class TrxSession {
 
  private:
   bool m_comInitialised = false;
+  // Ends after the facade is released (declared before it): the client
+  // process unloads and lets the service go when its input ends.
+  std::unique_ptr<TrxRemoteClient> m_remoteClient;
   TrxComPtr<INVTRXAutomation> m_facade;
   TrxComPtr<CNVSimApplication> m_client;
   // Lives as long as the client: declared after it, destroyed before it

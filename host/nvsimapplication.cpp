@@ -263,7 +263,7 @@ HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action
     }
     recorder = m_recorderOn;
     service = ServiceForEvents();
-    type = action.objectType >= 0 ? action.objectType : Def(index).type;
+    type = action.objectType >= 0 ? action.objectType : static_cast<LONG>(Def(index).type);
     path = Def(index).path;
   }
   if (!recorder) return S_FALSE;

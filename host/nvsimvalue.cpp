@@ -326,7 +326,7 @@ void CNVSimValue::ToVariant(VARIANT* out) const {
     case Kind::String:
     case Kind::Int:
     case Kind::Bool:
-      VariantCopy(out, &m_scalar);
+      m_scalar.CopyTo(out);
       return;
     case Kind::Table: {
       size_t columns = 0;

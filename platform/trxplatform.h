@@ -28,6 +28,9 @@
 #endif
 #define TRX_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
   EXTERN_C const GUID DECLSPEC_SELECTANY name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+// An HRESULT from its hexadecimal spelling (0x8004000C), without a narrowing
+// conversion.
+#define TRX_HR(x) static_cast<HRESULT>(x##u)
 #else
 #include "linux/pal_types.h"
 #include "linux/pal_oleauto.h"

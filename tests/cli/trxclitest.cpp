@@ -2,13 +2,17 @@
 
 #include "cli/trxcommands.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 std::string TrxRepositoryFile(const std::string& relative) {
-  // This file is tests/cli/trxclitest.cpp of the repository.
-  const std::filesystem::path root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  // TRX_SOURCE_DIR names the repository where the compiler's path for this
+  // file does not reach it (a test program run under Wine); else this file
+  // is tests/cli/trxclitest.cpp of the repository.
+  std::filesystem::path root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  if (const char* source = std::getenv("TRX_SOURCE_DIR"); source && *source) root = source;
   return (root / relative).string();
 }
 
@@ -35,6 +39,52 @@ std::string TrxWriteTempFile(const std::string& name, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
   return path.string();
 }
+
+#ifdef _WIN32
+
+namespace {
+
+TrxString ServeProgram() {
+  if (const char* named = std::getenv("TRX_EXE"); named && *named) return TrxWiden(named);
+  return (std::filesystem::path(TrxThisProgram()).parent_path() / L"trx.exe").wstring();
+}
+
+}  // namespace
+
+void TrxBridgeTest::Open(const std::string& appFile, bool detached) {
+  Close();
+  m_serve = std::make_unique<TrxChildProcess>();
+  TrxString command =
+      TrxCommandArgument(ServeProgram()) + OLESTR(" serve --app ") + TrxCommandArgument(TrxWiden(appFile));
+  if (detached) command += OLESTR(" --detached");
+  std::string error;
+  ASSERT_TRUE(m_serve->Start(command, error)) << error;
+}
+
+void TrxBridgeTest::Close() { m_serve.reset(); }
+
+std::vector<TrxJson> TrxBridgeTest::Lines(const std::string& line) {
+  std::vector<TrxJson> parsed;
+  if (!m_serve || !m_serve->WriteLine(line)) {
+    ADD_FAILURE() << "trx serve has ended";
+    return parsed;
+  }
+  // Event lines come first; the reply ends the request.
+  for (;;) {
+    std::string text;
+    if (m_serve->ReadLine(text, 120000) != TrxLineReader::Result::Line) {
+      ADD_FAILURE() << "trx serve did not answer " << line;
+      return parsed;
+    }
+    TrxJson value = TrxJson::parse(text, nullptr, false);
+    EXPECT_FALSE(value.is_discarded()) << text;
+    const bool event = value.is_object() && value.contains("event");
+    parsed.push_back(std::move(value));
+    if (!event) return parsed;
+  }
+}
+
+#else
 
 void TrxBridgeTest::Open(const std::string& appFile, bool detached) {
   Close();
@@ -63,6 +113,8 @@ std::vector<TrxJson> TrxBridgeTest::Lines(const std::string& line) {
   }
   return parsed;
 }
+
+#endif
 
 TrxJson TrxBridgeTest::Call(const TrxJson& request) {
   const std::vector<TrxJson> lines = Lines(request.dump());

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "cli/trxbridge.h"
+#ifdef _WIN32
+#include "cli/trxclientprocess.h"
+#endif
 
 // A file of the repository (the sample client, for one).
 std::string TrxRepositoryFile(const std::string& relative);
@@ -30,6 +33,10 @@ std::vector<std::string> TrxSplitLines(const std::string& text);
 // The application's descriptor as a tool writes it.
 inline constexpr char kTrxRootOds[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
 
+// On Linux the bridge runs in the test's own process. On Windows each test
+// runs `trx.exe serve` (the file named by TRX_EXE, else trx.exe beside the
+// test program) and talks to it through its standard input and output:
+// the service is the registered trxcom.exe and the client another process.
 class TrxBridgeTest : public ::testing::Test {
  protected:
   void SetUp() override { Open(TrxSampleFile()); }
@@ -48,4 +55,7 @@ class TrxBridgeTest : public ::testing::Test {
 
   std::unique_ptr<TrxSession> m_session;
   std::unique_ptr<TrxBridge> m_bridge;
+#ifdef _WIN32
+  std::unique_ptr<TrxChildProcess> m_serve;
+#endif
 };

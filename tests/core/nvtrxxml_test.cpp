@@ -102,24 +102,25 @@ TEST(CNVTRXXmlLoad, AcceptsWellFormedTextsAndRefusesTheRest) {
 
 TEST(CNVTRXXmlLoad, RefusesCharactersXmlCannotHold) {
   const std::vector<TrxString> texts = {
-      TrxString(u"<a x=\"") + char16_t(0x01) + u"\"/>",
-      TrxString(u"<a>") + char16_t(0x1F) + u"</a>",
-      TrxString(u"<a x=\"") + char16_t(0) + u"\"/>",
-      TrxString(u"<a x=\"") + char16_t(0xD800) + u"\"/>",          // unpaired high surrogate
-      TrxString(u"<a x=\"") + char16_t(0xDC00) + u"\"/>",          // unpaired low surrogate
-      TrxString(u"<a x=\"") + char16_t(0xD800) + u"x\"/>",         // high surrogate without its pair
-      TrxString(u"<a x=\"") + char16_t(0xFFFF) + u"\"/>",
-      TrxString(u"<a/>") + char16_t(0xD83D),                       // cut in the middle of a pair
+      TrxString(OLESTR("<a x=\"")) + OLECHAR(0x01) + OLESTR("\"/>"),
+      TrxString(OLESTR("<a>")) + OLECHAR(0x1F) + OLESTR("</a>"),
+      TrxString(OLESTR("<a x=\"")) + OLECHAR(0) + OLESTR("\"/>"),
+      TrxString(OLESTR("<a x=\"")) + OLECHAR(0xD800) + OLESTR("\"/>"),          // unpaired high surrogate
+      TrxString(OLESTR("<a x=\"")) + OLECHAR(0xDC00) + OLESTR("\"/>"),          // unpaired low surrogate
+      TrxString(OLESTR("<a x=\"")) + OLECHAR(0xD800) + OLESTR("x\"/>"),         // high surrogate without its pair
+      TrxString(OLESTR("<a x=\"")) + OLECHAR(0xFFFF) + OLESTR("\"/>"),
+      TrxString(OLESTR("<a/>")) + OLECHAR(0xD83D),                       // cut in the middle of a pair
   };
   for (const TrxString& text : texts) {
     CNVTRXXmlDocument document;
     EXPECT_FALSE(document.LoadXml(text)) << N(text);
   }
   CNVTRXXmlDocument document;
-  EXPECT_TRUE(document.LoadXml(TrxString(u"\uFEFF<a x=\"") + u"\U0001F600" + u"\"/>")) << "byte-order mark and a pair";
+  EXPECT_TRUE(document.LoadXml(TrxString(OLESTR("\uFEFF<a x=\"")) + OLESTR("\U0001F600") + OLESTR("\"/>")))
+      << "byte-order mark and a pair";
   TrxString value;
-  ASSERT_TRUE(document.GetDocumentElement().GetAttribute(u"x", value));
-  EXPECT_EQ(value, u"\U0001F600");
+  ASSERT_TRUE(document.GetDocumentElement().GetAttribute(OLESTR("x"), value));
+  EXPECT_EQ(value, OLESTR("\U0001F600"));
 }
 
 TEST(CNVTRXXmlLoad, DeclarationCommentsAndInstructionsAreSeparateChildrenAndWhiteSpaceIsNone) {
@@ -167,14 +168,14 @@ TEST(CNVTRXXmlLoad, ReferencesAreResolvedAndRawWhiteSpaceInAttributesNormalised)
              "l1\r\nl2&#13;&amp;<![CDATA[&lt;]]></a>");
   const CNVTRXXmlNode a = document.GetDocumentElement();
   TrxString x, y;
-  ASSERT_TRUE(a.GetAttribute(u"x", x));
-  EXPECT_EQ(x, u"1 2 3 4\t5\n6\r7");
-  ASSERT_TRUE(a.GetAttribute(u"y", y));
-  EXPECT_EQ(y, u"<>&\"'AB\U0001F600");
+  ASSERT_TRUE(a.GetAttribute(OLESTR("x"), x));
+  EXPECT_EQ(x, OLESTR("1 2 3 4\t5\n6\r7"));
+  ASSERT_TRUE(a.GetAttribute(OLESTR("y"), y));
+  EXPECT_EQ(y, OLESTR("<>&\"'AB\U0001F600"));
   ASSERT_EQ(a.GetChildCount(), 2);
-  EXPECT_EQ(a.GetChild(0).GetValue(), u"l1\nl2\r&");
+  EXPECT_EQ(a.GetChild(0).GetValue(), OLESTR("l1\nl2\r&"));
   EXPECT_EQ(a.GetChild(1).GetType(), TRXXML_CDATA);
-  EXPECT_EQ(a.GetChild(1).GetValue(), u"&lt;");
+  EXPECT_EQ(a.GetChild(1).GetValue(), OLESTR("&lt;"));
 }
 
 TEST(CNVTRXXmlLoad, AttributesByIndexAndByName) {
@@ -189,21 +190,35 @@ TEST(CNVTRXXmlLoad, AttributesByIndexAndByName) {
     EXPECT_EQ(N(name), names[i]);
     EXPECT_EQ(N(value), values[i]);
   }
-  TrxString unchanged = u"keep";
+  TrxString unchanged = OLESTR("keep");
   EXPECT_FALSE(a.GetAttributeName(3, unchanged));
   EXPECT_FALSE(a.GetAttributeValue(-1, unchanged));
-  EXPECT_EQ(unchanged, u"keep");
+  EXPECT_EQ(unchanged, OLESTR("keep"));
   TrxString value;
-  EXPECT_TRUE(a.GetAttribute(u"Second", value));
-  EXPECT_EQ(value, u"two");
-  EXPECT_FALSE(a.GetAttribute(u"second", value)) << "names match exactly";
-  EXPECT_FALSE(a.GetAttribute(TrxString(u"first\0x", 7), value));
+  EXPECT_TRUE(a.GetAttribute(OLESTR("Second"), value));
+  EXPECT_EQ(value, OLESTR("two"));
+  EXPECT_FALSE(a.GetAttribute(OLESTR("second"), value)) << "names match exactly";
+  EXPECT_FALSE(a.GetAttribute(TrxString(OLESTR("first\0x"), 7), value));
 
   const CNVTRXXmlNode null;
   EXPECT_EQ(null.GetAttributeCount(), 0);
   EXPECT_EQ(null.GetChildCount(), 0);
   EXPECT_EQ(null.GetType(), TRXXML_NONE);
-  EXPECT_EQ(null.GetXml(), u"");
+  EXPECT_EQ(null.GetXml(), OLESTR(""));
+}
+
+TEST(CNVTRXXmlLoad, NamespaceDeclarationsAreAttributesInDocumentOrder) {
+  const char* text = "<a x=\"1\" xmlns:p=\"urn:p\" p:y=\"2\" xmlns=\"urn:d\"><p:b xmlns:q=\"urn:q\" q:z=\"3\"/></a>";
+  const CNVTRXXmlNode a = Loaded(text).GetDocumentElement();
+  ASSERT_EQ(a.GetAttributeCount(), 4);
+  const char* names[] = {"x", "xmlns:p", "p:y", "xmlns"};
+  for (LONG i = 0; i < 4; ++i) {
+    TrxString name;
+    ASSERT_TRUE(a.GetAttributeName(i, name));
+    EXPECT_EQ(N(name), names[i]);
+  }
+  EXPECT_EQ(N(a.GetFirstChild().GetName()), "p:b");
+  EXPECT_EQ(N(a.GetXml()), text);
 }
 
 TEST(CNVTRXXmlLoad, NodesKeepTheirDocumentAlive) {
@@ -213,19 +228,19 @@ TEST(CNVTRXXmlLoad, NodesKeepTheirDocumentAlive) {
     leaf = document.GetDocumentElement().GetFirstChild();
   }
   TrxString x;
-  ASSERT_TRUE(leaf.GetAttribute(u"x", x));
-  EXPECT_EQ(x, u"1");
+  ASSERT_TRUE(leaf.GetAttribute(OLESTR("x"), x));
+  EXPECT_EQ(x, OLESTR("1"));
   EXPECT_EQ(N(leaf.GetParent().GetName()), "a");
 
   // Loading again gives the document new content; handles into the former
   // content stay usable.
   CNVTRXXmlDocument document = Loaded("<old><kept/></old>");
   const CNVTRXXmlNode kept = document.GetDocumentElement().GetFirstChild();
-  EXPECT_TRUE(document.LoadXml(u"<new/>"));
+  EXPECT_TRUE(document.LoadXml(OLESTR("<new/>")));
   EXPECT_EQ(N(kept.GetName()), "kept");
   EXPECT_EQ(N(kept.GetParent().GetName()), "old");
   EXPECT_EQ(N(document.GetDocumentElement().GetName()), "new");
-  EXPECT_FALSE(document.LoadXml(u"<broken"));
+  EXPECT_FALSE(document.LoadXml(OLESTR("<broken")));
   EXPECT_EQ(document.GetChildCount(), 0);
 }
 
@@ -233,40 +248,40 @@ TEST(CNVTRXXmlLoad, NodesKeepTheirDocumentAlive) {
 
 TEST(CNVTRXXmlBuild, CreatedElementsBelongToTheTreeOnlyOnceAppended) {
   CNVTRXXmlDocument document;
-  CNVTRXXmlNode root = document.CreateElement(u"Obj");
+  CNVTRXXmlNode root = document.CreateElement(OLESTR("Obj"));
   ASSERT_FALSE(root.IsNull());
   EXPECT_EQ(document.GetChildCount(), 0);
   EXPECT_TRUE(document.GetDocumentElement().IsNull());
   EXPECT_TRUE(root.GetParent().IsNull());
-  EXPECT_EQ(document.GetXml(), u"");
+  EXPECT_EQ(document.GetXml(), OLESTR(""));
 
   ASSERT_TRUE(document.AppendChild(root));
   EXPECT_TRUE(document.GetDocumentElement().IsSameNode(root));
   EXPECT_EQ(root.GetParent().GetType(), TRXXML_DOCUMENT);
 
-  CNVTRXXmlNode child = root.GetOwnerDocument().CreateElement(u"Obj");
-  CNVTRXXmlNode stray = document.CreateElement(u"Stray");
+  CNVTRXXmlNode child = root.GetOwnerDocument().CreateElement(OLESTR("Obj"));
+  CNVTRXXmlNode stray = document.CreateElement(OLESTR("Stray"));
   EXPECT_EQ(document.GetChildCount(), 1) << "created elements are not children of the document";
   ASSERT_TRUE(root.AppendChild(child));
   EXPECT_TRUE(root.GetLastChild().IsSameNode(child));
   EXPECT_TRUE(child.GetParent().IsSameNode(root));
-  EXPECT_EQ(document.GetXml(), u"<Obj><Obj/></Obj>\r\n");
+  EXPECT_EQ(document.GetXml(), OLESTR("<Obj><Obj/></Obj>\r\n"));
   std::vector<CNVTRXXmlNode> found;
-  ASSERT_TRUE(document.SelectNodes(u"//*", found));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//*"), found));
   EXPECT_EQ(found.size(), 2u) << "an element that is not appended is not found";
-  ASSERT_TRUE(document.SelectNodes(u"/*", found));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("/*"), found));
   EXPECT_EQ(found.size(), 1u);
   CNVTRXXmlNode single;
-  ASSERT_TRUE(document.SelectSingleNode(u"//Stray", single));
+  ASSERT_TRUE(document.SelectSingleNode(OLESTR("//Stray"), single));
   EXPECT_TRUE(single.IsNull());
-  ASSERT_TRUE(stray.SelectSingleNode(u".", single));
+  ASSERT_TRUE(stray.SelectSingleNode(OLESTR("."), single));
   EXPECT_TRUE(single.IsSameNode(stray)) << "it is still reachable from itself";
 }
 
 TEST(CNVTRXXmlBuild, AppendRefusesWhatCannotGoThere) {
   CNVTRXXmlDocument document;
-  CNVTRXXmlNode a = document.CreateElement(u"a");
-  CNVTRXXmlNode b = document.CreateElement(u"b");
+  CNVTRXXmlNode a = document.CreateElement(OLESTR("a"));
+  CNVTRXXmlNode b = document.CreateElement(OLESTR("b"));
   ASSERT_TRUE(document.AppendChild(a));
   EXPECT_FALSE(document.AppendChild(b)) << "a document has one element";
   ASSERT_TRUE(a.AppendChild(b));
@@ -277,20 +292,20 @@ TEST(CNVTRXXmlBuild, AppendRefusesWhatCannotGoThere) {
   EXPECT_FALSE(CNVTRXXmlNode().AppendChild(a));
 
   CNVTRXXmlDocument other;
-  CNVTRXXmlNode foreign = other.CreateElement(u"f");
+  CNVTRXXmlNode foreign = other.CreateElement(OLESTR("f"));
   EXPECT_FALSE(a.AppendChild(foreign)) << "another document's node";
 
   CNVTRXXmlDocument loaded = Loaded("<r>text<!--c--></r>");
   const CNVTRXXmlNode r = loaded.GetDocumentElement();
   EXPECT_FALSE(loaded.AppendChild(r.GetFirstChild())) << "text cannot stand beside the element";
-  EXPECT_FALSE(r.GetFirstChild().AppendChild(loaded.CreateElement(u"x"))) << "text has no children";
+  EXPECT_FALSE(r.GetFirstChild().AppendChild(loaded.CreateElement(OLESTR("x")))) << "text has no children";
   EXPECT_TRUE(loaded.AppendChild(r.GetLastChild())) << "a comment may";
-  EXPECT_EQ(loaded.GetXml(), u"<r>text</r>\r\n<!--c-->\r\n");
+  EXPECT_EQ(loaded.GetXml(), OLESTR("<r>text</r>\r\n<!--c-->\r\n"));
 
-  EXPECT_TRUE(document.CreateElement(u"1x").IsNull());
-  EXPECT_TRUE(document.CreateElement(u"").IsNull());
-  EXPECT_FALSE(a.SetAttribute(u"bad name", u"v"));
-  EXPECT_FALSE(r.GetFirstChild().SetAttribute(u"x", u"v")) << "only elements have attributes";
+  EXPECT_TRUE(document.CreateElement(OLESTR("1x")).IsNull());
+  EXPECT_TRUE(document.CreateElement(OLESTR("")).IsNull());
+  EXPECT_FALSE(a.SetAttribute(OLESTR("bad name"), OLESTR("v")));
+  EXPECT_FALSE(r.GetFirstChild().SetAttribute(OLESTR("x"), OLESTR("v"))) << "only elements have attributes";
 }
 
 TEST(CNVTRXXmlBuild, AppendingANodeOfTheTreeMovesIt) {
@@ -299,18 +314,18 @@ TEST(CNVTRXXmlBuild, AppendingANodeOfTheTreeMovesIt) {
   CNVTRXXmlNode a = r.GetFirstChild();
   CNVTRXXmlNode b = r.GetLastChild();
   ASSERT_TRUE(b.AppendChild(a));
-  EXPECT_EQ(document.GetDocumentElement().GetXml(), u"<r><b><c/><a/></b></r>");
+  EXPECT_EQ(document.GetDocumentElement().GetXml(), OLESTR("<r><b><c/><a/></b></r>"));
   EXPECT_TRUE(a.GetParent().IsSameNode(b));
 }
 
 TEST(CNVTRXXmlBuild, SetAttributeKeepsInsertionOrderAndReplacesInPlace) {
   CNVTRXXmlDocument document;
-  CNVTRXXmlNode obj = document.CreateElement(u"Obj");
-  ASSERT_TRUE(obj.SetAttribute(u"ClassName", u"A"));
-  ASSERT_TRUE(obj.SetAttribute(u"RepositoryName", u"B"));
-  EXPECT_EQ(obj.GetXml(), u"<Obj ClassName=\"A\" RepositoryName=\"B\"/>");
-  ASSERT_TRUE(obj.SetAttribute(u"ClassName", u"C"));
-  EXPECT_EQ(obj.GetXml(), u"<Obj ClassName=\"C\" RepositoryName=\"B\"/>");
+  CNVTRXXmlNode obj = document.CreateElement(OLESTR("Obj"));
+  ASSERT_TRUE(obj.SetAttribute(OLESTR("ClassName"), OLESTR("A")));
+  ASSERT_TRUE(obj.SetAttribute(OLESTR("RepositoryName"), OLESTR("B")));
+  EXPECT_EQ(obj.GetXml(), OLESTR("<Obj ClassName=\"A\" RepositoryName=\"B\"/>"));
+  ASSERT_TRUE(obj.SetAttribute(OLESTR("ClassName"), OLESTR("C")));
+  EXPECT_EQ(obj.GetXml(), OLESTR("<Obj ClassName=\"C\" RepositoryName=\"B\"/>"));
   EXPECT_EQ(obj.GetAttributeCount(), 2);
 }
 
@@ -352,35 +367,35 @@ TEST(CNVTRXXmlSerialise, DocumentsWriteEachTopLevelNodeOnItsOwnLine) {
 
 TEST(CNVTRXXmlSerialise, AnyAttributeTextLoadsBackUnchanged) {
   TrxString everyControl;
-  for (char16_t c = 1; c < 0x20; ++c) everyControl.push_back(c);
+  for (OLECHAR c = 1; c < 0x20; ++c) everyControl.push_back(c);
   const std::vector<TrxString> values = {
-      u"",
-      u"plain",
-      u"\"double\" and 'single'",
-      u"<tag attr=\"v\">&amp;</tag>",
-      u"a & b < c > d",
-      u"&lt; stays as typed",
-      u"tab\there\nnew line\r\ncarriage return",
-      u"  leading and trailing  ",
-      u" ",
-      u"\t",
-      u"\u00e9\u00e8 \u4e2d\u6587 \u0416",
-      u"\U0001F600 \U00010348 pairs",
-      u"]]> and <![CDATA[",
-      u"\uFEFF\uFFFD\uE000",
+      OLESTR(""),
+      OLESTR("plain"),
+      OLESTR("\"double\" and 'single'"),
+      OLESTR("<tag attr=\"v\">&amp;</tag>"),
+      OLESTR("a & b < c > d"),
+      OLESTR("&lt; stays as typed"),
+      OLESTR("tab\there\nnew line\r\ncarriage return"),
+      OLESTR("  leading and trailing  "),
+      OLESTR(" "),
+      OLESTR("\t"),
+      OLESTR("\u00e9\u00e8 \u4e2d\u6587 \u0416"),
+      OLESTR("\U0001F600 \U00010348 pairs"),
+      OLESTR("]]> and <![CDATA["),
+      OLESTR("\uFEFF\uFFFD\uE000"),
       everyControl,
   };
   for (const TrxString& value : values) {
     CNVTRXXmlDocument document;
-    CNVTRXXmlNode element = document.CreateElement(u"e");
-    ASSERT_TRUE(element.SetAttribute(u"v", value));
-    ASSERT_TRUE(element.AppendChild(document.CreateElement(u"inner")));
+    CNVTRXXmlNode element = document.CreateElement(OLESTR("e"));
+    ASSERT_TRUE(element.SetAttribute(OLESTR("v"), value));
+    ASSERT_TRUE(element.AppendChild(document.CreateElement(OLESTR("inner"))));
     const TrxString xml = element.GetXml();
 
     CNVTRXXmlDocument reloaded;
     ASSERT_TRUE(reloaded.LoadXml(xml)) << N(xml);
     TrxString back;
-    ASSERT_TRUE(reloaded.GetDocumentElement().GetAttribute(u"v", back));
+    ASSERT_TRUE(reloaded.GetDocumentElement().GetAttribute(OLESTR("v"), back));
     EXPECT_EQ(back, value) << N(xml);
     EXPECT_EQ(reloaded.GetDocumentElement().GetXml(), xml);
   }
@@ -388,14 +403,14 @@ TEST(CNVTRXXmlSerialise, AnyAttributeTextLoadsBackUnchanged) {
 
 TEST(CNVTRXXmlSerialise, TextThatCannotBeHeldIsCutOrReplaced) {
   CNVTRXXmlDocument document;
-  CNVTRXXmlNode element = document.CreateElement(u"e");
-  ASSERT_TRUE(element.SetAttribute(u"nul", TrxString(u"before\0after", 12)));
-  ASSERT_TRUE(element.SetAttribute(u"lone", TrxString(u"x") + char16_t(0xD800) + u"y"));
+  CNVTRXXmlNode element = document.CreateElement(OLESTR("e"));
+  ASSERT_TRUE(element.SetAttribute(OLESTR("nul"), TrxString(OLESTR("before\0after"), 12)));
+  ASSERT_TRUE(element.SetAttribute(OLESTR("lone"), TrxString(OLESTR("x")) + OLECHAR(0xD800) + OLESTR("y")));
   TrxString value;
-  ASSERT_TRUE(element.GetAttribute(u"nul", value));
-  EXPECT_EQ(value, u"before");
-  ASSERT_TRUE(element.GetAttribute(u"lone", value));
-  EXPECT_EQ(value, u"x\uFFFDy");
+  ASSERT_TRUE(element.GetAttribute(OLESTR("nul"), value));
+  EXPECT_EQ(value, OLESTR("before"));
+  ASSERT_TRUE(element.GetAttribute(OLESTR("lone"), value));
+  EXPECT_EQ(value, OLESTR("x\uFFFDy"));
 }
 
 // ---- selection ---------------------------------------------------------------------
@@ -421,7 +436,7 @@ TEST(CNVTRXXmlSelect, NodesComeInDocumentOrderRelativeToTheContext) {
     std::vector<std::string> names;
     for (const CNVTRXXmlNode& node : nodes) {
       TrxString n;
-      node.GetAttribute(u"n", n);
+      node.GetAttribute(OLESTR("n"), n);
       names.push_back(N(n));
     }
     EXPECT_EQ(names, c.names) << c.xpath;
@@ -434,25 +449,107 @@ TEST(CNVTRXXmlSelect, NodesComeInDocumentOrderRelativeToTheContext) {
   }
 
   CNVTRXXmlNode second;
-  ASSERT_TRUE(document.SelectSingleNode(u"//g[@n='2']", second));
+  ASSERT_TRUE(document.SelectSingleNode(OLESTR("//g[@n='2']"), second));
   std::vector<CNVTRXXmlNode> nodes;
-  ASSERT_TRUE(second.SelectNodes(u"i", nodes));
+  ASSERT_TRUE(second.SelectNodes(OLESTR("i"), nodes));
   ASSERT_EQ(nodes.size(), 1u);
-  ASSERT_TRUE(second.SelectNodes(u"s//i | i", nodes));
+  ASSERT_TRUE(second.SelectNodes(OLESTR("s//i | i"), nodes));
   EXPECT_EQ(nodes.size(), 2u);
+}
+
+TEST(CNVTRXXmlSelect, NamesMatchAsWrittenWhateverTheirNamespace) {
+  const CNVTRXXmlDocument document =
+      Loaded("<a xmlns=\"urn:d\" xmlns:p=\"urn:p\"><b/><p:c p:x=\"1\"><d xmlns=\"\"/></p:c></a>");
+  struct Case {
+    const char* xpath;
+    const char* names;
+  };
+  const Case cases[] = {
+      {"//b", "b"}, {"/a/b", "b"}, {"//p:c", "p:c"}, {"//p:c/@p:x", "p:x"}, {"//*", "a b p:c d"}, {"//p:c/d", "d"},
+  };
+  for (const Case& c : cases) {
+    std::vector<CNVTRXXmlNode> nodes;
+    ASSERT_TRUE(document.SelectNodes(W(c.xpath), nodes)) << c.xpath;
+    std::string names;
+    for (const CNVTRXXmlNode& node : nodes) {
+      if (!names.empty()) names += ' ';
+      names += N(node.GetName());
+    }
+    EXPECT_EQ(names, c.names) << c.xpath;
+  }
+}
+
+TEST(CNVTRXXmlSelect, SelectedNodesAreTheNodesOfTheTree) {
+  CNVTRXXmlDocument document =
+      Loaded("<?xml version=\"1.0\"?><!DOCTYPE r><!--c1--><?p1 x?><r>t1<!--c2--><e>t2</e><?p2 y?>t3</r><!--c3-->");
+  const CNVTRXXmlNode r = document.GetDocumentElement();
+  std::vector<CNVTRXXmlNode> nodes;
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//comment()"), nodes));
+  ASSERT_EQ(nodes.size(), 3u);
+  EXPECT_TRUE(nodes[0].IsSameNode(document.GetChild(2)));
+  EXPECT_TRUE(nodes[1].IsSameNode(r.GetChild(1)));
+  EXPECT_TRUE(nodes[2].IsSameNode(document.GetChild(5)));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//processing-instruction()"), nodes));
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_TRUE(nodes[0].IsSameNode(document.GetChild(3)));
+  EXPECT_TRUE(nodes[1].IsSameNode(r.GetChild(3)));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//text()"), nodes));
+  ASSERT_EQ(nodes.size(), 3u);
+  EXPECT_TRUE(nodes[0].IsSameNode(r.GetFirstChild()));
+  EXPECT_TRUE(nodes[1].IsSameNode(r.GetChild(2).GetFirstChild()));
+  EXPECT_TRUE(nodes[2].IsSameNode(r.GetLastChild()));
+  CNVTRXXmlNode node;
+  ASSERT_TRUE(r.GetChild(2).SelectSingleNode(OLESTR("/"), node));
+  EXPECT_TRUE(node.IsSameNode(document.AsNode()));
+  ASSERT_TRUE(r.GetChild(2).GetFirstChild().SelectSingleNode(OLESTR("ancestor::r"), node));
+  EXPECT_TRUE(node.IsSameNode(r));
+
+  // Nodes moved by AppendChild are found where they went.
+  CNVTRXXmlNode e = r.GetChild(2);
+  ASSERT_TRUE(e.AppendChild(r.GetFirstChild()));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("/r/e/text()"), nodes));
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_EQ(N(nodes[1].GetValue()), "t1");
+  EXPECT_TRUE(nodes[1].IsSameNode(e.GetChild(1)));
+}
+
+TEST(CNVTRXXmlSelect, ATreeNotYetAppendedIsSelectedFromInside) {
+  CNVTRXXmlDocument document = Loaded("<r><c/></r>");
+  CNVTRXXmlNode outer = document.CreateElement(OLESTR("o"));
+  CNVTRXXmlNode inner = document.CreateElement(OLESTR("c"));
+  ASSERT_TRUE(outer.AppendChild(inner));
+  ASSERT_TRUE(inner.SetAttribute(OLESTR("n"), OLESTR("1")));
+  std::vector<CNVTRXXmlNode> nodes;
+  ASSERT_TRUE(outer.SelectNodes(OLESTR("c"), nodes));
+  ASSERT_EQ(nodes.size(), 1u);
+  EXPECT_TRUE(nodes[0].IsSameNode(inner));
+  CNVTRXXmlNode node;
+  ASSERT_TRUE(inner.SelectSingleNode(OLESTR(".."), node));
+  EXPECT_TRUE(node.IsSameNode(outer));
+  ASSERT_TRUE(inner.SelectSingleNode(OLESTR("@n"), node));
+  EXPECT_EQ(node.GetType(), TRXXML_ATTRIBUTE);
+  EXPECT_EQ(N(node.GetValue()), "1");
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//c"), nodes));
+  ASSERT_EQ(nodes.size(), 1u) << "only the document's own";
+  EXPECT_TRUE(nodes[0].IsSameNode(document.GetDocumentElement().GetFirstChild()));
+
+  ASSERT_TRUE(document.GetDocumentElement().AppendChild(outer));
+  ASSERT_TRUE(document.SelectNodes(OLESTR("//c"), nodes));
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_TRUE(nodes[1].IsSameNode(inner));
 }
 
 TEST(CNVTRXXmlSelect, ExpressionsThatDoNotGiveNodesFail) {
   const CNVTRXXmlDocument document = Loaded("<r><i n=\"a\"/></r>");
   const TrxString failing[] = {
-      u"//i[@n='a]",        // unbalanced literal
-      u"//i[@n='O'Brien']", // an apostrophe ends the literal early
-      u"//i[",
-      u"",
-      u"count(//i)",        // a number, not a node set
-      u"'text'",
-      TrxString(u"//i[@n='a']\0junk", 16),
-      TrxString(u"//i\0", 4),
+      OLESTR("//i[@n='a]"),        // unbalanced literal
+      OLESTR("//i[@n='O'Brien']"), // an apostrophe ends the literal early
+      OLESTR("//i["),
+      OLESTR(""),
+      OLESTR("count(//i)"),        // a number, not a node set
+      OLESTR("'text'"),
+      TrxString(OLESTR("//i[@n='a']\0junk"), 16),
+      TrxString(OLESTR("//i\0"), 4),
   };
   for (const TrxString& xpath : failing) {
     CNVTRXXmlNode node = document.GetDocumentElement();
@@ -463,20 +560,20 @@ TEST(CNVTRXXmlSelect, ExpressionsThatDoNotGiveNodesFail) {
     EXPECT_TRUE(nodes.empty()) << N(xpath);
   }
   CNVTRXXmlNode node;
-  EXPECT_FALSE(CNVTRXXmlNode().SelectSingleNode(u"//i", node));
+  EXPECT_FALSE(CNVTRXXmlNode().SelectSingleNode(OLESTR("//i"), node));
 }
 
 TEST(CNVTRXXmlSelect, AttributeResultsAreAttributeNodes) {
   const CNVTRXXmlDocument document = Loaded("<r><i n=\"a&amp;b\"/></r>");
   CNVTRXXmlNode attribute;
-  ASSERT_TRUE(document.SelectSingleNode(u"//i/@n", attribute));
+  ASSERT_TRUE(document.SelectSingleNode(OLESTR("//i/@n"), attribute));
   EXPECT_EQ(attribute.GetType(), TRXXML_ATTRIBUTE);
   EXPECT_EQ(N(attribute.GetName()), "n");
   EXPECT_EQ(N(attribute.GetValue()), "a&b");
   EXPECT_EQ(N(attribute.GetXml()), "n=\"a&amp;b\"");
   EXPECT_EQ(attribute.GetChildCount(), 0);
   CNVTRXXmlNode owner;
-  ASSERT_TRUE(attribute.SelectSingleNode(u"..", owner));
+  ASSERT_TRUE(attribute.SelectSingleNode(OLESTR(".."), owner));
   EXPECT_EQ(N(owner.GetName()), "i");
 }
 

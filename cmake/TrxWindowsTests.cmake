@@ -1,0 +1,32 @@
+# Unit tests built for Windows (run under Wine on Linux by
+# scripts/wine-unit-tests.sh): the test sources that exercise what the
+# Windows build puts behind a seam, with GoogleTest compiled from source by
+# the same cross compiler.
+option(TRX_BUILD_WINDOWS_TESTS "Build the Windows unit test programs (*_tests.exe)" ON)
+set(TRX_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source tree, for the Windows tests")
+
+if(TRX_BUILD_WINDOWS_TESTS AND NOT EXISTS ${TRX_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+  # trxcom.exe still builds; only the test programs are left out.
+  message(WARNING "No GoogleTest sources in ${TRX_GOOGLETEST_SOURCE_DIR} (Debian package googletest): "
+                  "the Windows test programs are not built. Set TRX_GOOGLETEST_SOURCE_DIR, or "
+                  "TRX_BUILD_WINDOWS_TESTS=OFF to silence this.")
+elseif(TRX_BUILD_WINDOWS_TESTS)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${TRX_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # mingw-w64's win32 thread model has no std::mutex, on which GoogleTest
+  # builds its Notification: a Win32 one is put in its place.
+  target_compile_options(gtest PUBLIC -include ${PROJECT_SOURCE_DIR}/tests/windows/trxgtestmingw.h)
+
+  # The XML seam's contract test against the MSXML backend, and the
+  # backend's own tests of COM's threads and of the compiled-in catalogue.
+  # trxcomtestenvironment.cpp initialises COM on the test thread.
+  add_executable(xml_tests
+    ${PROJECT_SOURCE_DIR}/tests/core/nvtrxxml_test.cpp
+    ${PROJECT_SOURCE_DIR}/tests/windows/nvtrxxml_com_test.cpp
+    ${PROJECT_SOURCE_DIR}/tests/windows/trxcomtestenvironment.cpp)
+  target_include_directories(xml_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(xml_tests PRIVATE trxcore trxplatform trx_warnings gtest gtest_main)
+  # One file that runs without the MinGW runtime DLLs beside it.
+  target_link_options(xml_tests PRIVATE -static)
+endif()
