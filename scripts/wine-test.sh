@@ -144,7 +144,8 @@ client_call() {
 # wait_for_line FILE PATTERN SECONDS: 0 once FILE has a line matching PATTERN.
 wait_for_line() {
   local deadline=$((SECONDS + $3))
-  until tr -d '\r' <"$1" 2>/dev/null | grep -q "$2"; do
+  # The file of a tool started in the background may not be there yet.
+  until { tr -d '\r' <"$1"; } 2>/dev/null | grep -q "$2"; do
     ((SECONDS < deadline)) || return 1
     sleep 0.2
   done

@@ -157,6 +157,26 @@ For Each ver In Array("9", "8.10", "8.19")
 Next
 
 ' ---- StartLogging and StopLogging ---------------------------------------------
+' StopLogging tells the service's log writer to end; the writer closes the
+' file on its own thread a moment later, and until then the file cannot be
+' deleted. True once it is deleted, False if it is still held after 5 s.
+Function DeleteWhenFree(file)
+  Dim waited
+  DeleteWhenFree = False
+  For waited = 0 To 5000 Step 100
+    On Error Resume Next
+    fso.DeleteFile file
+    If Err.Number = 0 Then
+      On Error GoTo 0
+      If waited > 0 Then WScript.Echo "  (deleted after " & waited & " ms)"
+      DeleteWhenFree = True
+      Exit Function
+    End If
+    Err.Clear
+    On Error GoTo 0
+    WScript.Sleep 100
+  Next
+End Function
 Dim fso, logFile
 Set fso = CreateObject("Scripting.FileSystemObject")
 logFile = fso.BuildPath(fso.GetSpecialFolder(2), "trx-methods-vbs.log")
@@ -174,7 +194,7 @@ Check "StopLogging errMsg", msg, ""
 Check "the log file exists", fso.FileExists(logFile), True
 If fso.FileExists(logFile) Then
   Check "the log file has something in it", fso.GetFile(logFile).Size > 0, True
-  fso.DeleteFile logFile
+  Check "the log file is let go within 5 s of StopLogging", DeleteWhenFree(logFile), True
 End If
 
 msg = "unset"
