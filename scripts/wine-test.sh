@@ -15,10 +15,11 @@
 #      the Record), and the benchmark with a client.
 #   4. Unregistration, and the server process ending after its quiet period.
 #
-# Part 3 needs build/windows/trx.exe with its "client" command. TRX_WINE_CLIENT
-# chooses: "auto" (the default) runs it when trx.exe was built, "on" requires
-# it, "off" skips it. The prefix's wineserver, and with it every Wine process
-# of the run, is stopped at the end whatever happens.
+# The steps with a client need build/windows/trx.exe with its "client"
+# command. TRX_WINE_CLIENT chooses: "auto" (the default) runs them when
+# trx.exe was built, "on" requires it, "off" skips them. The prefix's
+# wineserver, and with it every Wine process of the run, is stopped at the
+# end whatever happens. Each tool's output: build/windows/wine-test/*.log.
 #   scripts/wine-test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

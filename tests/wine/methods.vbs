@@ -49,12 +49,12 @@ Function IsNumber(value)
   End Select
 End Function
 
-Sub CheckContains(what, actual, part)
+Sub CheckContains(what, actual, piece)
   WScript.Echo what & ": " & Show(Left(actual, 120))
   If VarType(actual) <> vbString Then
     Fail what & " is a " & TypeName(actual) & ", should be a string"
-  ElseIf InStr(1, actual, part, vbBinaryCompare) = 0 Then
-    Fail what & " should contain " & Show(part)
+  ElseIf InStr(1, actual, piece, vbBinaryCompare) = 0 Then
+    Fail what & " should contain " & Show(piece)
   End If
 End Sub
 
@@ -239,7 +239,7 @@ End If
 xml = "unset" : msg = "unset"
 code = o.GetObjectContents(1, kRoot, xml, msg)
 If withClient Then
-  ' The document comes even when parts of the tree cannot be built.
+  ' The document comes even when some objects of the tree cannot be built.
   WScript.Echo "GetObjectContents(1) errCode: " & code & " " & Show(msg)
   CheckContains "GetObjectContents(1) trxContentXML", xml, "<NorvikObjTree"
 Else

@@ -193,9 +193,9 @@ class Checks {
     Line("%s: \"%s\"", what.c_str(), actual.c_str());
     if (actual != expected) Fail(what + " should be \"" + expected + "\"");
   }
-  void Contains(const std::string& what, const std::string& actual, const std::string& part) {
+  void Contains(const std::string& what, const std::string& actual, const std::string& piece) {
     Line("%s: \"%s\"", what.c_str(), actual.substr(0, 120).c_str());
-    if (actual.find(part) == std::string::npos) Fail(what + " should contain \"" + part + "\"");
+    if (actual.find(piece) == std::string::npos) Fail(what + " should contain \"" + piece + "\"");
   }
   void True(const std::string& what, bool value) {
     Line("%s: %s", what.c_str(), value ? "yes" : "no");
