@@ -35,3 +35,4 @@ set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/service/nvtrx.rc PROPERT
 target_link_libraries(trxcom PRIVATE trxcore trxplatform trx_warnings)
 # wWinMain; one file with no MinGW runtime DLLs to ship beside it.
 target_link_options(trxcom PRIVATE -municode -static)
+add_subdirectory(tests/wine)

@@ -1,8 +1,25 @@
 #!/usr/bin/env bash
-# Smoke test of trxcom.exe under Wine: builds the windows preset, registers
-# the server in a fresh Wine prefix, activates its object from VBScript,
-# unregisters it and waits for the server process to end after its quiet
-# period. The prefix's wineserver is stopped at the end, whatever happens.
+# Tests of trxcom.exe under Wine: builds the windows preset, registers the
+# server in a fresh Wine prefix and drives it from the tools a user has:
+#
+#   1. tests/wine/activate.vbs: activation from VBScript.
+#   2. Without a client attached: tests/wine/methods.vbs, methods.js and
+#      trxcomclient methods (every method of INVTRXAutomation, with what each
+#      answers when no client is there), a sink connected and disconnected at
+#      the connection point, and the call rate of a call that needs no client.
+#   3. With the simulated Norvik client running as its own process
+#      (trx.exe client, fed JSON lines through a fifo): the same three tools
+#      against it, two tools sharing the one service object (a listener and
+#      another tool see the same root descriptor; recording started from a
+#      third tool, a user action played on the client, the listener receives
+#      the Record), and the benchmark with a client.
+#   4. Unregistration, and the server process ending after its quiet period.
+#
+# The steps with a client need build/windows/trx.exe with its "client"
+# command. TRX_WINE_CLIENT chooses: "auto" (the default) runs them when
+# trx.exe was built, "on" requires it, "off" skips them. The prefix's
+# wineserver, and with it every Wine process of the run, is stopped at the
+# end whatever happens. Each tool's output: build/windows/wine-test/*.log.
 #   scripts/wine-test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,13 +30,48 @@ export WINEPREFIX=$root/build/windows/wineprefix
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
 wineserver=/usr/lib/wine/wineserver
 clsid='{3A90E90B-4F6B-48CC-88C9-254009044AAE}'
+client_mode=${TRX_WINE_CLIENT:-auto}
+out=$root/build/windows/wine-test
+fifo=$out/client.fifo
 
-stop_wineserver() { "$wineserver" -k 2>/dev/null || true; }
-trap stop_wineserver EXIT
+# Background processes of this run, by id: stopped first, then the wineserver
+# takes the rest of the prefix's processes with it.
+client_pid=
+listener_pid=
+cleanup() {
+  exec 3>&-
+  for pid in $listener_pid $client_pid; do kill "$pid" 2>/dev/null || true; done
+  "$wineserver" -k 2>/dev/null || true
+  rm -f "$fifo"
+}
+trap cleanup EXIT
 
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f s", b - a }'; }
 fail() { echo "wine-test: FAILED: $*" >&2; exit 1; }
+failed_steps=()
+step_failed() { echo "  FAILED: $*"; failed_steps+=("$*"); }
+
+# run_tool NAME LAST_LINE COMMAND...: runs a tool with its output in
+# $out/NAME.log (a file, not a pipe: the server COM starts inherits the
+# tool's output handles and would hold a pipe open), prints its failed checks
+# and its last line, and counts the step as failed unless the last line is
+# LAST_LINE. cscript's exit status does not tell whether a script failed.
+run_tool() {
+  local name=$1 expected=$2
+  shift 2
+  local log=$out/$name.log t status=0
+  t=$(seconds)
+  timeout 180 "$@" >"$log" 2>&1 || status=$?
+  local output last
+  output=$(tr -d '\r' <"$log")
+  last=$(printf '%s\n' "$output" | tail -n 1)
+  printf '%s\n' "$output" | grep -F "FAILED" | sed 's/^/    /' || true
+  echo "  $name: \"$last\" ($(elapsed "$t"), exit $status, log $log)"
+  [[ $last == "$expected" ]] || step_failed "$name: last line \"$last\", expected \"$expected\""
+}
+# A file of the tree as the Windows programs name it.
+winpath() { winepath -w "$root/$1" 2>/dev/null; }
 
 scripts/install-deps.sh windows
 
@@ -27,7 +79,18 @@ echo "==> windows: configure and build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j 2
 exe=$root/build/windows/trxcom.exe
+tool=$root/build/windows/trxcomclient.exe
+trx=$root/build/windows/trx.exe
 [[ -f $exe ]] || fail "no $exe"
+[[ -f $tool ]] || fail "no $tool"
+case $client_mode in
+  on) [[ -f $trx ]] || fail "TRX_WINE_CLIENT=on but no $trx" ;;
+  auto) if [[ -f $trx ]]; then client_mode=on; else client_mode=off; fi ;;
+  off) ;;
+  *) fail "TRX_WINE_CLIENT is auto, on or off, not \"$client_mode\"" ;;
+esac
+rm -rf "$out"
+mkdir -p "$out"
 
 echo "==> fresh Wine prefix"
 t=$(seconds)
@@ -54,16 +117,128 @@ has_key 'HKCR\TypeLib\{7FF56E4D-5E78-4835-9402-4354BEA8EAA5}\1.0' || fail "type 
 echo "registry keys and type library: present"
 
 echo "==> activate.vbs"
-t=$(seconds)
-# Into a file, not a pipe: the server COM starts inherits the script's
-# output handles and would hold a pipe open until it ends.
-log=$root/build/windows/activate.log
-wine cscript //nologo "$(winepath -w "$root/tests/wine/activate.vbs")" >"$log" 2>&1 || true
-output=$(tr -d '\r' <"$log")
-echo "$output"
-echo "activate.vbs: $(elapsed "$t")"
-t_released=$(seconds)
-[[ $(printf '%s\n' "$output" | tail -n 1) == "activate.vbs: OK" ]] || fail "activate.vbs did not finish"
+run_tool activate.vbs "activate.vbs: OK" wine cscript //nologo "$(winpath tests/wine/activate.vbs)"
+
+echo "==> without a client"
+run_tool methods.vbs-noclient "methods.vbs: OK" wine cscript //nologo "$(winpath tests/wine/methods.vbs)" noclient
+run_tool methods.js-noclient "methods.js: OK" wine cscript //nologo "$(winpath tests/wine/methods.js)" noclient
+run_tool trxcomclient-methods-noclient "trxcomclient methods: OK" wine "$tool" methods noclient
+# A sink connects and disconnects at the connection point; no events come.
+run_tool trxcomclient-listen-noclient "trxcomclient listen: OK 0" wine "$tool" listen 0 1
+run_tool trxcomclient-bench-noclient "trxcomclient bench: done" wine "$tool" bench 2 noclient
+grep -h "^bench" "$out/trxcomclient-bench-noclient.log" | tr -d '\r' | sed 's/^/  /' || true
+
+# ---- with the client process ---------------------------------------------------------
+
+# client_call ID JSON: sends one request line (whose "id" is the string ID)
+# to the client process and prints its reply (waits up to 60 s).
+client_call() {
+  printf '%s\n' "$2" >&3
+  local deadline=$((SECONDS + 60)) reply
+  until reply=$(tr -d '\r' <"$out/client.out" | grep -F "{\"id\":\"$1\"," | head -n 1) && [[ -n $reply ]]; do
+    ((SECONDS < deadline)) || { echo "(no reply)"; return; }
+    sleep 0.2
+  done
+  echo "$reply"
+}
+
+# wait_for_line FILE PATTERN SECONDS: 0 once FILE has a line matching PATTERN.
+wait_for_line() {
+  local deadline=$((SECONDS + $3))
+  # The file of a tool started in the background may not be there yet.
+  until { tr -d '\r' <"$1"; } 2>/dev/null | grep -q "$2"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
+if [[ $client_mode == on ]]; then
+  echo "==> with a client: trx.exe client"
+  t=$(seconds)
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  wine "$trx" client --app "$(winepath -w "$root/samples/crm.xml")" <"$fifo" >"$out/client.out" 2>"$out/client.err" &
+  client_pid=$!
+  # The script holds the fifo's writing end until it wants the client to end.
+  exec 3>"$fifo"
+  if ! wait_for_line "$out/client.out" '^{"ready"' 60; then
+    step_failed "trx.exe client wrote no ready line in 60 s"
+  fi
+  ready=$(tr -d '\r' <"$out/client.out" | head -n 1)
+  echo "  client: $ready ($(elapsed "$t"))"
+  # Every call that needs a client waits for it twice the submit time-out
+  # before it answers busy: the tools run only when the client registered
+  # with the service, lest each of their calls take minutes.
+  state=
+  [[ $ready == '{"ready":true,"attach":0}' ]] && state=$(client_call state '{"id":"state","call":"client.state"}')
+  echo "  client.state: $state"
+  if [[ $ready != '{"ready":true,"attach":0}' || $state != *'"registered":true'* ]]; then
+    step_failed "trx.exe client is not ready and registered: $ready $state"
+    sed 's/^/    /' "$out/client.err" || true
+  else
+    run_tool methods.vbs-client "methods.vbs: OK" wine cscript //nologo "$(winpath tests/wine/methods.vbs)" client
+    run_tool methods.js-client "methods.js: OK" wine cscript //nologo "$(winpath tests/wine/methods.js)" client
+    run_tool trxcomclient-methods-client "trxcomclient methods: OK" wine "$tool" methods client
+    # The keyboard accelerators the three tools submitted reached the client.
+    journal=$(client_call journal '{"id":"journal","call":"client.journal","clear":true}')
+    accelerators=$(grep -o '"request":"REQID_PROCESSACCELERATOR"' <<<"$journal" | wc -l || true)
+    echo "  client.journal: $accelerators keyboard accelerators"
+    ((accelerators >= 3)) || step_failed "the client received $accelerators keyboard accelerators, expected 3: $journal"
+
+    echo "==> two tools, one service object"
+    wine "$tool" listen 1 60 root >"$out/listener.log" 2>&1 &
+    listener_pid=$!
+    if ! wait_for_line "$out/listener.log" '^listening:' 60; then
+      step_failed "the listener did not connect its sink"
+    fi
+    listener_root=$(tr -d '\r' <"$out/listener.log" | sed -n 's/^root: //p')
+    run_tool trxcomclient-root "$listener_root" wine "$tool" root
+    echo "  root seen by the listener: $listener_root"
+    run_tool recording.vbs-start "recording.vbs: OK" wine cscript //nologo "$(winpath tests/wine/recording.vbs)" start
+    reply=$(client_call ctrl-n '{"id":"ctrl-n","call":"client.action","eventId":"PROCESSACCELERATOR","arguments":[["0","78"],["1","FALSE"],["2","TRUE"],["3","FALSE"]]}')
+    echo "  client.action Ctrl+N: $reply"
+    [[ $reply == '{"id":"ctrl-n","hr":0}' ]] || step_failed "client.action Ctrl+N answered $reply"
+    status=0
+    timeout 90 tail --pid="$listener_pid" -f /dev/null || status=$?
+    wait "$listener_pid" || true
+    listener_pid=
+    tr -d '\r' <"$out/listener.log" | sed 's/^/    /'
+    tr -d '\r' <"$out/listener.log" | grep -qF "$(printf 'Record\tProcessKeyboardAccelerator\t"Ctrl+N"\ton %s' "$listener_root")" ||
+      step_failed "the listener did not receive Record ProcessKeyboardAccelerator \"Ctrl+N\""
+    [[ $(tr -d '\r' <"$out/listener.log" | tail -n 1) == "trxcomclient listen: OK 1" ]] ||
+      step_failed "the listener did not end with \"trxcomclient listen: OK 1\""
+    run_tool recording.vbs-stop "recording.vbs: OK" wine cscript //nologo "$(winpath tests/wine/recording.vbs)" stop
+    reply=$(client_call after-stop '{"id":"after-stop","call":"client.action","eventId":"PROCESSACCELERATOR","arguments":[["0","78"],["1","FALSE"],["2","TRUE"],["3","FALSE"]]}')
+    echo "  client.action after StopRecording: $reply"
+    [[ $reply == '{"id":"after-stop","hr":1}' ]] || step_failed "client.action after StopRecording answered $reply"
+
+    echo "==> benchmark with a client (printed, not checked)"
+    run_tool trxcomclient-bench "trxcomclient bench: done" wine "$tool" bench 3
+    grep -h "^bench" "$out/trxcomclient-bench.log" | tr -d '\r' | sed 's/^/  /' || true
+  fi
+
+  echo "==> the client process ends at the end of its input"
+  exec 3>&-
+  status=0
+  timeout 60 tail --pid="$client_pid" -f /dev/null || status=$?
+  if ((status != 0)); then
+    step_failed "trx.exe client still runs 60 s after its input ended"
+  else
+    status=0
+    wait "$client_pid" || status=$?
+    echo "  trx.exe client: exit $status"
+    ((status == 0)) || step_failed "trx.exe client exited with $status"
+  fi
+  client_pid=
+else
+  echo "==> with a client: skipped (no build/windows/trx.exe, or TRX_WINE_CLIENT=off)"
+fi
+
+# COM starts the server with the Windows path of our trxcom.exe on its
+# command line.
+winexe=$(winepath -w "$exe" 2>/dev/null)
+running() { ps -eo args= | grep -v grep | grep -qiF "$winexe"; }
+if running; then echo "server: still running after the last tool"; else echo "server: already ended"; fi
 
 echo "==> -UNREGSERVER"
 t=$(seconds)
@@ -78,14 +253,16 @@ echo "registry keys and type library: gone"
 
 echo "==> server process ends after its quiet period"
 t=$(seconds)
-# COM starts the server with the Windows path of our trxcom.exe on its
-# command line.
-winexe=$(winepath -w "$exe" 2>/dev/null)
-running() { ps -eo args= | grep -v grep | grep -qiF "$winexe"; }
 deadline=$((SECONDS + 60))
 while running; do
   ((SECONDS < deadline)) || fail "trxcom.exe still runs after 60 s"
   sleep 1
 done
-echo "server gone: $(elapsed "$t") after unregistering, $(elapsed "$t_released") after the script released its object"
-echo "wine-test: OK"
+echo "server gone: $(elapsed "$t") after unregistering"
+
+if ((${#failed_steps[@]} > 0)); then
+  echo "wine-test: ${#failed_steps[@]} step(s) FAILED:"
+  printf '  %s\n' "${failed_steps[@]}"
+  exit 1
+fi
+echo "wine-test: OK (client process: $client_mode)"
