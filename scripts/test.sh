@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the default build, then again with the address
-# and undefined-behaviour sanitizers, then compiles the core for Windows with
-# mingw-w64. Installs missing Debian packages first.
+# and undefined-behaviour sanitizers, then the Windows build (trxcom.exe,
+# trx.exe and the test programs, cross-built with mingw-w64) and its tests
+# under Wine (scripts/wine-test.sh). Installs missing Debian packages first.
 #   scripts/test.sh           everything
-#   scripts/test.sh default   one preset only (default, sanitize or tsan)
+#   scripts/test.sh default   one step only (default, sanitize, tsan,
+#                             windows-core or windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh windows
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -25,14 +27,23 @@ windows_core() {
   cmake --build --preset windows-core -j "$jobs"
 }
 
+windows() {
+  echo "==> windows: trxcom.exe, trx.exe and the test programs, tested under Wine"
+  scripts/wine-test.sh
+}
+
 if [[ $# -gt 0 ]]; then
   for p in "$@"; do
-    if [[ "$p" == windows-core ]]; then windows_core; else run_preset "$p"; fi
+    case "$p" in
+      windows-core) windows_core ;;
+      windows) windows ;;
+      *) run_preset "$p" ;;
+    esac
   done
   exit 0
 fi
 
 run_preset default
 run_preset sanitize
-windows_core
+windows
 echo "All tests passed."

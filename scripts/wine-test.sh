@@ -13,7 +13,10 @@
 #      another tool see the same root descriptor; recording started from a
 #      third tool, a user action played on the client, the listener receives
 #      the Record), and the benchmark with a client.
-#   4. Unregistration, and the server process ending after its quiet period.
+#   4. The GoogleTest programs built for Windows (build/windows/*_tests.exe):
+#      the XML seam against MSXML, and the bridge's acceptance tests against
+#      trx.exe serve (tool, service and client as three processes).
+#   5. Unregistration, and the server process ending after its quiet period.
 #
 # The steps with a client need build/windows/trx.exe with its "client"
 # command. TRX_WINE_CLIENT chooses: "auto" (the default) runs them when
@@ -233,6 +236,32 @@ if [[ $client_mode == on ]]; then
 else
   echo "==> with a client: skipped (no build/windows/trx.exe, or TRX_WINE_CLIENT=off)"
 fi
+
+# ---- the test programs ----------------------------------------------------------------
+
+# build/windows/*_tests.exe: GoogleTest programs built for Windows. The XML
+# seam's contract against MSXML, and the bridge's acceptance tests, each of
+# which runs trx.exe serve against the registered server with the client as
+# a third process. A program that dies half-way prints no summary: the exit
+# status and the summary line must both say it passed.
+export TRX_SOURCE_DIR
+TRX_SOURCE_DIR=$(winepath -w "$root" 2>/dev/null)
+shopt -s nullglob
+for program in "$root"/build/windows/*_tests.exe; do
+  name=$(basename "$program")
+  echo "==> $name"
+  log=$out/${name%.exe}.log
+  t=$(seconds)
+  status=0
+  timeout 900 wine "$program" --gtest_color=no >"$log" 2>&1 || status=$?
+  tr -d '\r' <"$log" | grep -E '^\[ *(FAILED|PASSED|SKIPPED) *\]|^\[=+\]|Failure$' | sed 's/^/  /' || true
+  echo "  $name: exit $status, $(elapsed "$t"), log $log"
+  if [[ $status -ne 0 ]] || ! tr -d '\r' <"$log" | grep -q '^\[  PASSED  \]' ||
+    tr -d '\r' <"$log" | grep -q '^\[  FAILED  \]'; then
+    step_failed "$name (output in ${log#"$root"/})"
+  fi
+done
+shopt -u nullglob
 
 # COM starts the server with the Windows path of our trxcom.exe on its
 # command line.

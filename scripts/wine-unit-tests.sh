@@ -41,6 +41,12 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   echo "prefix: $(elapsed "$t")"
 fi
 
+# The acceptance tests reach the server through COM: it must be registered
+# in this prefix. TRX_SOURCE_DIR tells the tests where the repository is.
+wine "$root/build/windows/trxcom.exe" /RegServer || fail "trxcom.exe /RegServer failed"
+export TRX_SOURCE_DIR
+TRX_SOURCE_DIR=$(winepath -w "$root" 2>/dev/null)
+
 failed=()
 for exe in "${programs[@]}"; do
   name=$(basename "$exe")
