@@ -294,7 +294,8 @@ int RunMethods(bool withClient) {
     Bstr nowhere(L"C:\\trx-no-such-folder\\x.log");
     service->StartLogging(nowhere.Get(), VARIANT_FALSE, msg.Put(), &code);
     check.Code("StartLogging(missing folder) errCode", code, -1002);
-    check.Text("StartLogging(missing folder) errMsg", msg.Text(), "Could not create the file C:\\trx-no-such-folder\\x.log.");
+    check.Text("StartLogging(missing folder) errMsg", msg.Text(),
+               "Could not create the file C:\\trx-no-such-folder\\x.log.");
     service->StopLogging(msg.Put(), &code);
   }
 
@@ -379,7 +380,8 @@ int RunMethods(bool withClient) {
     cases.push_back(
         {"GetRepositoryNameByIndex (BSTR, I4 1)", L"GetRepositoryNameByIndex", mixed(L"NorvPageTabs", 1), 1014, ""});
     cases.push_back({"NoSuchMethod", L"NoSuchMethod", empty, -12, ""});
-    cases.push_back({"ProcessKeyboardAccelerator", L"ProcessKeyboardAccelerator", text(L"Ctrl+Shift+F9"), 0, "(empty)"});
+    cases.push_back(
+        {"ProcessKeyboardAccelerator", L"ProcessKeyboardAccelerator", text(L"Ctrl+Shift+F9"), 0, "(empty)"});
     for (Case& c : cases) {
       SubmitResult result;
       SubmitOnRoot(service, c.method, c.args, result);
@@ -590,8 +592,8 @@ void Measure(const char* label, int seconds, Call call) {
   } while (now.QuadPart < end && code == 0);
   const double elapsed = static_cast<double>(now.QuadPart - begin.QuadPart) / static_cast<double>(frequency.QuadPart);
   if (code != 0) Line("bench %-46s stopped at call %ld: errCode %ld", label, calls, static_cast<long>(code));
-  Line("bench %-46s %8.1f calls/s %10.1f us/call (%ld calls in %.1f s)", label, calls / elapsed,
-       elapsed * 1e6 / calls, calls, elapsed);
+  Line("bench %-46s %8.1f calls/s %10.1f us/call (%ld calls in %.1f s)", label, calls / elapsed, elapsed * 1e6 / calls,
+       calls, elapsed);
 }
 
 int RunBench(int seconds, bool withClient) {
@@ -613,52 +615,35 @@ int RunBench(int seconds, bool withClient) {
     return 0;
   }
   // (b) A property read on the root: the service resolves the descriptor
-  // and reads the property from the client.
-  Measure("(b) Submit UIName on the root", seconds, [&] {
-    SubmitResult result;
-    Variant none;
-    SubmitOnRoot(service, L"UIName", none, result);
-    return FAILED(result.hr) ? -1L : result.errCode;
-  });
-  // (c) A request the client carries out: a keyboard accelerator on the
-  // application.
-  Measure("(c) Submit ProcessKeyboardAccelerator F8", seconds, [&] {
-    SubmitResult result;
-    Variant keys;
-    keys.vt = VT_BSTR;
-    keys.bstrVal = SysAllocString(L"F8");
-    SubmitOnRoot(service, L"ProcessKeyboardAccelerator", keys, result);
-    return FAILED(result.hr) ? -1L : result.errCode;
-  });
-  // The same two with recording on: the service then does not pause 100 ms
+  // and reads the property from the client. (c) A request the client
+  // carries out: a keyboard accelerator on the application. Both first with
+  // recording off, then on: with it on the service does not pause 100 ms
   // for the client after each request, so the figures show the cost of the
   // calls themselves (the client reports each request it carried out back
   // as a user action, which no sink receives here).
-  {
-    Bstr msg;
-    LONG code = 0;
-    service->StartRecording(msg.Put(), &code);
-    if (code != 0) Line("bench StartRecording: errCode %ld", static_cast<long>(code));
-  }
-  Measure("(b) Submit UIName on the root, recording", seconds, [&] {
-    SubmitResult result;
-    Variant none;
-    SubmitOnRoot(service, L"UIName", none, result);
-    return FAILED(result.hr) ? -1L : result.errCode;
-  });
-  Measure("(c) Submit ProcessKeyboardAccelerator F8, recording", seconds, [&] {
-    SubmitResult result;
-    Variant keys;
-    keys.vt = VT_BSTR;
-    keys.bstrVal = SysAllocString(L"F8");
-    SubmitOnRoot(service, L"ProcessKeyboardAccelerator", keys, result);
-    return FAILED(result.hr) ? -1L : result.errCode;
-  });
-  {
-    Bstr msg;
-    LONG code = 0;
-    service->StopRecording(msg.Put(), &code);
-  }
+  const auto clientCalls = [&](const char* suffix) {
+    Measure((std::string("(b) Submit UIName on the root") + suffix).c_str(), seconds, [&] {
+      SubmitResult result;
+      Variant none;
+      SubmitOnRoot(service, L"UIName", none, result);
+      return FAILED(result.hr) ? -1L : result.errCode;
+    });
+    Measure((std::string("(c) Submit ProcessKeyboardAccelerator F8") + suffix).c_str(), seconds, [&] {
+      SubmitResult result;
+      Variant keys;
+      keys.vt = VT_BSTR;
+      keys.bstrVal = SysAllocString(L"F8");
+      SubmitOnRoot(service, L"ProcessKeyboardAccelerator", keys, result);
+      return FAILED(result.hr) ? -1L : result.errCode;
+    });
+  };
+  clientCalls("");
+  Bstr msg;
+  LONG code = 0;
+  service->StartRecording(msg.Put(), &code);
+  if (code != 0) Line("bench StartRecording: errCode %ld", static_cast<long>(code));
+  clientCalls(", recording");
+  service->StopRecording(msg.Put(), &code);
   service->Release();
   Line("trxcomclient bench: done");
   return 0;
