@@ -8,7 +8,7 @@
 
 namespace {
 
-std::set<std::string> Keys(const TrxJson& reply) {
+[[maybe_unused]] std::set<std::string> Keys(const TrxJson& reply) {
   std::set<std::string> keys;
   for (const auto& item : reply.items()) keys.insert(item.key());
   return keys;
@@ -96,11 +96,16 @@ TEST_F(ProtocolTest, EveryCallIsAnsweredAndDocumented) {
   }
 }
 
+#ifndef _WIN32
+// The bridge object itself, in the test's own process.
 TEST_F(ProtocolTest, BlankLinesGetNoReply) {
   EXPECT_TRUE(m_bridge->HandleLine("").empty());
   EXPECT_TRUE(m_bridge->HandleLine("   \t\r").empty());
 }
+#endif
 
+#ifndef _WIN32
+// The bridge object itself, in the test's own process.
 TEST_F(ProtocolTest, RunAnswersEveryLineInOrder) {
   std::istringstream in(
       "{\"id\":1,\"call\":\"GetRootObject\"}\n"
@@ -118,9 +123,12 @@ TEST_F(ProtocolTest, RunAnswersEveryLineInOrder) {
   EXPECT_TRUE(lines[1].contains("error"));
   EXPECT_EQ(lines[2]["id"], 3);
 }
+#endif
 
 // ---- which out-parameters a reply carries -----------------------------------------------------
 
+#ifndef _WIN32
+// Across processes COM hands back every out-parameter (see TrxUnwritten).
 TEST_F(ProtocolTest, ARepliesCarriesExactlyTheOutParametersTheMethodWrote) {
   struct Case {
     TrxJson request;
@@ -138,6 +146,7 @@ TEST_F(ProtocolTest, ARepliesCarriesExactlyTheOutParametersTheMethodWrote) {
   };
   for (const Case& c : cases) EXPECT_EQ(Keys(Call(c.request)), c.keys) << c.request.dump();
 }
+#endif
 
 TEST_F(ProtocolTest, NullAndEmptyStringsStayApart) {
   // A successful Submit leaves errMsg null; GetSupportedComponents writes an empty one.
@@ -253,6 +262,8 @@ TEST_F(ProtocolTest, ArgumentsReachTheServiceWithTheirValues) {
 
 // ---- events ----------------------------------------------------------------------------------------
 
+#ifndef _WIN32
+// The bridge's sink, called in the test's own process.
 TEST_F(ProtocolTest, EventsComeBeforeTheReplyOfTheCallDuringWhichTheyFired) {
   TrxVariant payload = TrxVariant::FromArray(SafeArrayCreateVector(VT_VARIANT, 0, 2), VT_VARIANT);
   LONG index = 0;
@@ -299,5 +310,6 @@ TEST_F(ProtocolTest, EventsComeBeforeTheReplyOfTheCallDuringWhichTheyFired) {
   EXPECT_EQ(withError[0]["event"], "Record");
   EXPECT_TRUE(withError[1].contains("error"));
 }
+#endif
 
 }  // namespace
