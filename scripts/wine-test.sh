@@ -9,10 +9,10 @@
 #      the connection point, and the call rate of a call that needs no client.
 #   3. With the simulated Norvik client running as its own process
 #      (trx.exe client, fed JSON lines through a fifo): the same three tools
-#      against it, two tools sharing the one service object (a listener and
+#      against it, tools sharing the one service object (two listeners and
 #      another tool see the same root descriptor; recording started from a
-#      third tool, a user action played on the client, the listener receives
-#      the Record), and the benchmark with a client.
+#      fourth tool, a user action played on the client, both listeners
+#      receive the Record), and the benchmark with a client.
 #   4. The GoogleTest programs built for Windows (build/windows/*_tests.exe):
 #      the XML seam against MSXML, and the bridge's acceptance tests against
 #      trx.exe serve (tool, service and client as three processes).
@@ -41,9 +41,10 @@ fifo=$out/client.fifo
 # takes the rest of the prefix's processes with it.
 client_pid=
 listener_pid=
+listener2_pid=
 cleanup() {
   exec 3>&-
-  for pid in $listener_pid $client_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in $listener_pid $listener2_pid $client_pid; do kill "$pid" 2>/dev/null || true; done
   "$wineserver" -k 2>/dev/null || true
   rm -f "$fifo"
 }
@@ -188,28 +189,41 @@ if [[ $client_mode == on ]]; then
     echo "  client.journal: $accelerators keyboard accelerators"
     ((accelerators >= 3)) || step_failed "the client received $accelerators keyboard accelerators, expected 3: $journal"
 
-    echo "==> two tools, one service object"
+    echo "==> tools sharing one service object"
+    # Two listening tools (C++ sinks), a third that reads the root and a
+    # fourth that starts recording: both listeners see the same root and
+    # receive the Record of the user's action.
     wine "$tool" listen 1 60 root >"$out/listener.log" 2>&1 &
     listener_pid=$!
-    if ! wait_for_line "$out/listener.log" '^listening:' 60; then
-      step_failed "the listener did not connect its sink"
-    fi
+    wine "$tool" listen 1 60 root >"$out/listener2.log" 2>&1 &
+    listener2_pid=$!
+    for log in listener listener2; do
+      wait_for_line "$out/$log.log" '^listening:' 60 || step_failed "$log did not connect its sink"
+    done
     listener_root=$(tr -d '\r' <"$out/listener.log" | sed -n 's/^root: //p')
+    listener2_root=$(tr -d '\r' <"$out/listener2.log" | sed -n 's/^root: //p')
+    [[ -n $listener_root && $listener_root == "$listener2_root" ]] ||
+      step_failed "the listeners saw different roots: \"$listener_root\" and \"$listener2_root\""
     run_tool trxcomclient-root "$listener_root" wine "$tool" root
-    echo "  root seen by the listener: $listener_root"
+    echo "  root seen by the listeners: $listener_root"
     run_tool recording.vbs-start "recording.vbs: OK" wine cscript //nologo "$(winpath tests/wine/recording.vbs)" start
     reply=$(client_call ctrl-n '{"id":"ctrl-n","call":"client.action","eventId":"PROCESSACCELERATOR","arguments":[["0","78"],["1","FALSE"],["2","TRUE"],["3","FALSE"]]}')
     echo "  client.action Ctrl+N: $reply"
     [[ $reply == '{"id":"ctrl-n","hr":0}' ]] || step_failed "client.action Ctrl+N answered $reply"
-    status=0
-    timeout 90 tail --pid="$listener_pid" -f /dev/null || status=$?
-    wait "$listener_pid" || true
+    for pid in $listener_pid $listener2_pid; do
+      timeout 90 tail --pid="$pid" -f /dev/null || true
+      wait "$pid" || true
+    done
     listener_pid=
-    tr -d '\r' <"$out/listener.log" | sed 's/^/    /'
-    tr -d '\r' <"$out/listener.log" | grep -qF "$(printf 'Record\tProcessKeyboardAccelerator\t"Ctrl+N"\ton %s' "$listener_root")" ||
-      step_failed "the listener did not receive Record ProcessKeyboardAccelerator \"Ctrl+N\""
-    [[ $(tr -d '\r' <"$out/listener.log" | tail -n 1) == "trxcomclient listen: OK 1" ]] ||
-      step_failed "the listener did not end with \"trxcomclient listen: OK 1\""
+    listener2_pid=
+    for log in listener listener2; do
+      echo "  $log:"
+      tr -d '\r' <"$out/$log.log" | sed 's/^/    /'
+      tr -d '\r' <"$out/$log.log" | grep -qF "$(printf 'Record\tProcessKeyboardAccelerator\t"Ctrl+N"\ton %s' "$listener_root")" ||
+        step_failed "$log did not receive Record ProcessKeyboardAccelerator \"Ctrl+N\""
+      [[ $(tr -d '\r' <"$out/$log.log" | tail -n 1) == "trxcomclient listen: OK 1" ]] ||
+        step_failed "$log did not end with \"trxcomclient listen: OK 1\""
+    done
     run_tool recording.vbs-stop "recording.vbs: OK" wine cscript //nologo "$(winpath tests/wine/recording.vbs)" stop
     reply=$(client_call after-stop '{"id":"after-stop","call":"client.action","eventId":"PROCESSACCELERATOR","arguments":[["0","78"],["1","FALSE"],["2","TRUE"],["3","FALSE"]]}')
     echo "  client.action after StopRecording: $reply"
