@@ -60,6 +60,10 @@ const char kServeHelp[] =
     "the service fires during a call (while recording, for client.action) come as\n"
     "lines of their own before the call's reply.\n"
     "\n"
+    "On Windows the service is the registered server trxcom.exe, reached through\n"
+    "COM, and the client runs as a process of its own (trx client), to which the\n"
+    "client.* lines go.\n"
+    "\n"
     "options:\n"
     "  --app FILE   the client's description file (default: samples/crm.xml)\n"
     "  --detached   load the client but do not attach it; client.attach does that\n";
