@@ -10,7 +10,7 @@
 
 namespace {
 
-TrxVariant Str(const char16_t* s) { return TrxVariant::FromString(s); }
+TrxVariant Str(const OLECHAR* s) { return TrxVariant::FromString(s); }
 TrxVariant I4(LONG v) { return TrxVariant::FromI4(v); }
 
 // A 1-D array of the given element type with lower bound `lower`.
@@ -52,11 +52,11 @@ TEST(CNVTRXArray, SingleValuesAndTheirTextForms) {
     LONG count;
   };
   TrxVariant byRef;
-  TrxVariant inner = Str(u"abc");
+  TrxVariant inner = Str(OLESTR("abc"));
   byRef.vt = VT_BYREF | VT_VARIANT;
   byRef.pvarVal = &inner;
   Case cases[] = {
-      {Str(u"abc"), "(abc)", 1},
+      {Str(OLESTR("abc")), "(abc)", 1},
       {I4(5), "(5)", 1},
       {TrxVariant::FromBool(true), "(TRUE)", 1},
       {TrxVariant::FromBool(false), "(FALSE)", 1},
@@ -80,14 +80,15 @@ TEST(CNVTRXArray, SingleValuesAndTheirTextForms) {
 
 TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
   TrxVariant variants = TrxVariant::FromArray(
-      Vector(VT_VARIANT, 0, {Str(u"x"), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)}),
+      Vector(VT_VARIANT, 0,
+             {Str(OLESTR("x")), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)}),
       VT_VARIANT);
   CNVTRXArray fromVariants(&variants);
   EXPECT_EQ(Text(fromVariants), "(x,3,<ValueNotSet>,TRUE,<ValueNotSet>)");
   EXPECT_EQ(fromVariants.GetCount(), 5);
   EXPECT_EQ(fromVariants.GetColumnCount(), 1);
 
-  TrxVariant strings = TrxVariant::FromArray(Vector(VT_BSTR, 5, {Str(u"a,b"), Str(u"(c)")}), VT_BSTR);
+  TrxVariant strings = TrxVariant::FromArray(Vector(VT_BSTR, 5, {Str(OLESTR("a,b")), Str(OLESTR("(c)"))}), VT_BSTR);
   CNVTRXArray fromStrings(&strings);
   EXPECT_EQ(Text(fromStrings), "(a,b,(c))") << "no escaping";
   EXPECT_EQ(TrxNarrow(fromStrings.GetAt(1).bstrVal), "(c)") << "lower bound 5 maps to row 0";
@@ -102,10 +103,11 @@ TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
 }
 
 TEST(CNVTRXArray, TwoDimensionalArraysHonourTheOrientation) {
-  TrxVariant matrix = TrxVariant::FromArray(
-      Matrix({{Str(u"name1"), Str(u"value1")}, {Str(u"name2"), I4(2)}, {Str(u"name3"), TrxVariant::FromBool(true)}},
-             1, 1),
-      VT_VARIANT);
+  TrxVariant matrix = TrxVariant::FromArray(Matrix({{Str(OLESTR("name1")), Str(OLESTR("value1"))},
+                                                    {Str(OLESTR("name2")), I4(2)},
+                                                    {Str(OLESTR("name3")), TrxVariant::FromBool(true)}},
+                                                   1, 1),
+                                            VT_VARIANT);
   CNVTRXArray rowFirst(&matrix, true, true);
   EXPECT_EQ(rowFirst.GetCount(), 3);
   EXPECT_EQ(rowFirst.GetColumnCount(), 2);
@@ -120,15 +122,15 @@ TEST(CNVTRXArray, TwoDimensionalArraysHonourTheOrientation) {
 
 TEST(CNVTRXArray, TheComFormFollowsTheLongestRow) {
   CNVTRXArray table;
-  table.SetAt(u"a", 0);
-  table.SetAt(u"b", CNVTRXArray::kAppend);
+  table.SetAt(OLESTR("a"), 0);
+  table.SetAt(OLESTR("b"), CNVTRXArray::kAppend);
   EXPECT_EQ(table.GetColumnCount(), 1);
   TrxVariant out;
   table.ToVariant(&out);
   ASSERT_EQ(out.vt, VT_ARRAY | VT_VARIANT);
   EXPECT_EQ(SafeArrayGetDim(out.parray), 1u);
 
-  table.SetAt(u"c", 1, 1);
+  table.SetAt(OLESTR("c"), 1, 1);
   EXPECT_EQ(table.GetColumnCount(), 2);
   EXPECT_EQ(Text(table), "(a,<ValueNotSet>)(b,c)");
   table.ToVariant(&out);
@@ -145,9 +147,9 @@ TEST(CNVTRXArray, TheComFormFollowsTheLongestRow) {
 
   // Column-first tables put the column first.
   CNVTRXArray columns(false);
-  columns.SetAt(u"r0c0", 0, 0);
-  columns.SetAt(u"r0c1", 0, 1);
-  columns.SetAt(u"r1c0", 1, 0);
+  columns.SetAt(OLESTR("r0c0"), 0, 0);
+  columns.SetAt(OLESTR("r0c1"), 0, 1);
+  columns.SetAt(OLESTR("r1c0"), 1, 0);
   TrxVariant colOut;
   columns.ToVariant(&colOut);
   LONG at[2] = {1, 0};  // [column][row]
@@ -158,12 +160,12 @@ TEST(CNVTRXArray, TheComFormFollowsTheLongestRow) {
 
 TEST(CNVTRXArray, SetAtGrowsRowsAndRefusesMinusTwo) {
   CNVTRXArray table;
-  EXPECT_TRUE(table.SetAt(u"x", 3, 1));
+  EXPECT_TRUE(table.SetAt(OLESTR("x"), 3, 1));
   EXPECT_EQ(table.GetCount(), 4);
   EXPECT_EQ(Text(table), "(<ValueNotSet>,<ValueNotSet>)(<ValueNotSet>,<ValueNotSet>)(<ValueNotSet>,<ValueNotSet>)"
                          "(<ValueNotSet>,x)");
-  EXPECT_FALSE(table.SetAt(u"y", CNVTRXArray::kNoIndex, 0));
-  EXPECT_FALSE(table.SetAt(u"y", 0, CNVTRXArray::kNoIndex));
+  EXPECT_FALSE(table.SetAt(OLESTR("y"), CNVTRXArray::kNoIndex, 0));
+  EXPECT_FALSE(table.SetAt(OLESTR("y"), 0, CNVTRXArray::kNoIndex));
   EXPECT_EQ(table.GetAt(CNVTRXArray::kNoIndex).vt, VT_EMPTY);
   EXPECT_EQ(table.GetAt(4, 0).vt, VT_EMPTY);
   EXPECT_EQ(table.GetAt(0, 2).vt, VT_EMPTY);
@@ -181,12 +183,12 @@ TEST(CNVTRXArray, EmptyOneDimensionalArrayHasEmptyText) {
 }
 
 TEST(CNVTRXArray, WrappedArraysAreReadAndWrittenInPlaceWithinBounds) {
-  SAFEARRAY* array = Vector(VT_VARIANT, 0, {Str(u"a"), Str(u"b")});
+  SAFEARRAY* array = Vector(VT_VARIANT, 0, {Str(OLESTR("a")), Str(OLESTR("b"))});
   {
     CNVTRXArray wrapped(array, false);
-    EXPECT_TRUE(wrapped.SetAt(u"B", 1));
+    EXPECT_TRUE(wrapped.SetAt(OLESTR("B"), 1));
     const long assertions = TrxAssertCount();
-    EXPECT_FALSE(wrapped.SetAt(u"c", 2));
+    EXPECT_FALSE(wrapped.SetAt(OLESTR("c"), 2));
     EXPECT_EQ(TrxAssertCount(), assertions + 1);
     EXPECT_EQ(Text(wrapped), "(a,B)");
   }
@@ -204,7 +206,7 @@ TEST(CNVTRXArray, WrappedArraysOfOtherDimensionsHaveNoTableForm) {
     CNVTRXArray wrapped(cube, false);
     EXPECT_EQ(wrapped.GetCount(), 0);
     EXPECT_EQ(Text(wrapped), "");
-    EXPECT_FALSE(wrapped.SetAt(u"x", 0, 0));
+    EXPECT_FALSE(wrapped.SetAt(OLESTR("x"), 0, 0));
     TrxVariant out;
     wrapped.ToVariant(&out);
     EXPECT_EQ(out.vt, VT_ARRAY | VT_VARIANT);
@@ -214,48 +216,49 @@ TEST(CNVTRXArray, WrappedArraysOfOtherDimensionsHaveNoTableForm) {
 
 TEST(CNVTRXArray, FindComparesTheFirstColumn) {
   CNVTRXArray table;
-  table.SetAt(u"alpha", 0, 0);
+  table.SetAt(OLESTR("alpha"), 0, 0);
   table.SetAt(I4(7), 1, 0);
   table.SetAt(TrxVariant::Null(), 2, 0);
-  table.SetAt(u"Alpha", 3, 0);
-  EXPECT_EQ(table.Find(Str(u"alpha")), 0);
-  EXPECT_EQ(table.Find(Str(u"Alpha")), 3) << "the comparison is case-sensitive";
+  table.SetAt(OLESTR("Alpha"), 3, 0);
+  EXPECT_EQ(table.Find(Str(OLESTR("alpha"))), 0);
+  EXPECT_EQ(table.Find(Str(OLESTR("Alpha"))), 3) << "the comparison is case-sensitive";
   EXPECT_EQ(table.Find(I4(7)), 1);
   EXPECT_EQ(table.Find(TrxVariant::Null()), 2) << "two nulls are equal";
-  EXPECT_EQ(table.Find(Str(u"beta")), CNVTRXArray::kNoIndex);
+  EXPECT_EQ(table.Find(Str(OLESTR("beta"))), CNVTRXArray::kNoIndex);
 }
 
 TEST(CNVTRXArray, MappingRowsAreKeyedWithoutRegardToCase) {
   CNVTRXArray map;
-  map.AddPropertyMapping(u"RowsCount", VT_I4, u"NumRows", VT_I4, 0, u"rows");
-  map.AddMethodMapping(u"SetText", VT_BSTR, 16, 24, 2, u"set the value");
-  map.AddPropertyMapping(u"UIName", VT_BSTR, TrxVariant::FromString(u"Constant"), VT_BSTR, 2, u"constant");
-  map.AddMethodMapping(u"settext", VT_BSTR, 21, VT_EMPTY, 3, u"replaced");
+  map.AddPropertyMapping(OLESTR("RowsCount"), VT_I4, OLESTR("NumRows"), VT_I4, 0, OLESTR("rows"));
+  map.AddMethodMapping(OLESTR("SetText"), VT_BSTR, 16, 24, 2, OLESTR("set the value"));
+  map.AddPropertyMapping(OLESTR("UIName"), VT_BSTR, TrxVariant::FromString(OLESTR("Constant")), VT_BSTR, 2,
+                         OLESTR("constant"));
+  map.AddMethodMapping(OLESTR("settext"), VT_BSTR, 21, VT_EMPTY, 3, OLESTR("replaced"));
   EXPECT_EQ(map.GetKeyCount(), 3);
   EXPECT_EQ(map.GetRowCount(), 3);
 
   TrxVariant value;
-  EXPECT_EQ(map.LookupKey(u"ROWSCOUNT", &value), 0);
+  EXPECT_EQ(map.LookupKey(OLESTR("ROWSCOUNT"), &value), 0);
   EXPECT_EQ(TrxNarrow(value.bstrVal), "NumRows");
-  EXPECT_EQ(map.LookupKey(u"SETTEXT", &value), 1);
+  EXPECT_EQ(map.LookupKey(OLESTR("SETTEXT"), &value), 1);
   EXPECT_EQ(value.lVal, 21);
   EXPECT_EQ(map.GetCell(1, 2)->lVal, 3) << "the replacing row's kind";
   EXPECT_EQ(TrxNarrow(map.GetCell(1, 3)->bstrVal), "replaced");
   EXPECT_EQ(TrxNarrow(map.GetKeyAt(1)), "SetText") << "the first spelling of the key stays";
-  EXPECT_EQ(map.LookupKey(u"Missing"), -1);
+  EXPECT_EQ(map.LookupKey(OLESTR("Missing")), -1);
 
   TrxString key;
   EXPECT_EQ(map.LookupValue(I4(21), &key), 1);
   EXPECT_EQ(TrxNarrow(key), "SetText");
   EXPECT_EQ(map.LookupValue(I4(16)), -1);
-  EXPECT_EQ(map.LookupValue(Str(u"Constant"), &key), 2);
+  EXPECT_EQ(map.LookupValue(Str(OLESTR("Constant")), &key), 2);
   EXPECT_EQ(TrxNarrow(key), "UIName");
 }
 
 // A property set with fixed properties, in order.
 class FakePropertySet : public INVPropertySet {
  public:
-  explicit FakePropertySet(std::vector<std::pair<std::u16string, std::u16string>> properties)
+  explicit FakePropertySet(std::vector<std::pair<TrxString, TrxString>> properties)
       : m_properties(std::move(properties)) {}
   virtual ~FakePropertySet() = default;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -313,12 +316,13 @@ class FakePropertySet : public INVPropertySet {
   ULONG m_refs = 1;
 
  private:
-  std::vector<std::pair<std::u16string, std::u16string>> m_properties;
+  std::vector<std::pair<TrxString, TrxString>> m_properties;
   size_t m_next = 0;
 };
 
 TEST(CNVTRXArray, PropertySetsBecomeNameValueRows) {
-  FakePropertySet set({{u"Keys", u"Ctrl+S"}, {u"Row", u"3"}, {u"Empty", u""}});
+  FakePropertySet set(
+      {{OLESTR("Keys"), OLESTR("Ctrl+S")}, {OLESTR("Row"), OLESTR("3")}, {OLESTR("Empty"), OLESTR("")}});
   CNVTRXArray table(&set);
   EXPECT_EQ(Text(table), "(Keys,Ctrl+S)(Row,3)(Empty,)");
   CNVTRXArray viaObject = CNVTRXArray::FromObject(static_cast<IUnknown*>(&set));
@@ -329,9 +333,9 @@ TEST(CNVTRXArray, PropertySetsBecomeNameValueRows) {
 }
 
 TEST(CNVTRXArray, CopiedTablesOwnTheirArrayAndLeaveTheCallersAlone) {
-  TrxVariant source = TrxVariant::FromArray(Vector(VT_VARIANT, 0, {Str(u"a")}), VT_VARIANT);
+  TrxVariant source = TrxVariant::FromArray(Vector(VT_VARIANT, 0, {Str(OLESTR("a"))}), VT_VARIANT);
   CNVTRXArray copy(&source);
-  copy.SetAt(u"changed", 0);
+  copy.SetAt(OLESTR("changed"), 0);
   EXPECT_EQ(Text(copy), "(changed)");
   LONG index = 0;
   TrxVariant element;

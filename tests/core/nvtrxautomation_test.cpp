@@ -10,7 +10,7 @@ namespace {
 
 using Automation = TrxHostTest;
 
-TrxVariant Name(const char16_t* name) { return TrxVariant::FromString(name); }
+TrxVariant Name(const OLECHAR* name) { return TrxVariant::FromString(name); }
 
 TEST_F(Automation, PropertyKindsConvertTheHostValue) {
   struct Case {
@@ -30,16 +30,16 @@ TEST_F(Automation, PropertyKindsConvertTheHostValue) {
       {"unsigned becomes text", TRXPROP_HOST, TrxVariant::FromUI4(4000000000u), VT_BSTR, 0, "4000000000"},
       {"32-bit stays", TRXPROP_HOST, TrxVariant::FromI4(-1), VT_I4, -1, nullptr},
       {"count of an array", TRXPROP_COUNT, TrxVariant::FromArray(three, VT_VARIANT), VT_I4, 3, nullptr},
-      {"count of a non-array", TRXPROP_COUNT, TrxVariant::FromString(u"x"), VT_I4, 0, nullptr},
+      {"count of a non-array", TRXPROP_COUNT, TrxVariant::FromString(OLESTR("x")), VT_I4, 0, nullptr},
       {"negated -1 is false", TRXPROP_NEGATED, TrxVariant::FromI2(-1), VT_BOOL, 0, nullptr},
       {"negated 0 is true", TRXPROP_NEGATED, TrxVariant::FromI4(0), VT_BOOL, -1, nullptr},
       {"negated 5 is true", TRXPROP_NEGATED, TrxVariant::FromI4(5), VT_BOOL, -1, nullptr},
   };
   for (const Case& c : cases) {
-    m_app->SetProperty(u"HostValue", c.hostValue);
-    m_root->AddPropertyMapping(u"Probe", VT_BSTR, u"HostValue", VT_BSTR, c.kind, u"probe");
+    m_app->SetProperty(OLESTR("HostValue"), c.hostValue);
+    m_root->AddPropertyMapping(OLESTR("Probe"), VT_BSTR, OLESTR("HostValue"), VT_BSTR, c.kind, OLESTR("probe"));
     TrxVariant value;
-    ASSERT_EQ(m_root->GetProperty(Name(u"Probe"), &value), TRX_OK) << c.what;
+    ASSERT_EQ(m_root->GetProperty(Name(OLESTR("Probe")), &value), TRX_OK) << c.what;
     ASSERT_EQ(value.vt, c.expectedType) << c.what;
     if (c.expectedText) {
       EXPECT_EQ(TrxNarrow(TrxBstrView(value.bstrVal)), c.expectedText) << c.what;
@@ -62,31 +62,32 @@ class OtherSuccessHost : public FakeHostObject {
 };
 
 TEST_F(Automation, NegatedKindReturnsTheHostValueOnAnotherSuccessCode) {
-  OtherSuccessHost* host = new OtherSuccessHost(OBJTYPE_CONTROL, u"Flag");
-  host->SetProperty(u"Enabled", TrxVariant::FromI2(-1));
-  TestAutomation object(u"Flag", nullptr, u"NorvCheckbox", host);
-  object.AddPropertyMapping(u"IsEnabled", VT_BOOL, u"Enabled", VT_BOOL, TRXPROP_NEGATED, u"enabled");
+  OtherSuccessHost* host = new OtherSuccessHost(OBJTYPE_CONTROL, OLESTR("Flag"));
+  host->SetProperty(OLESTR("Enabled"), TrxVariant::FromI2(-1));
+  TestAutomation object(OLESTR("Flag"), nullptr, OLESTR("NorvCheckbox"), host);
+  object.AddPropertyMapping(OLESTR("IsEnabled"), VT_BOOL, OLESTR("Enabled"), VT_BOOL, TRXPROP_NEGATED,
+                            OLESTR("enabled"));
   TrxVariant value;
-  ASSERT_EQ(object.GetProperty(Name(u"IsEnabled"), &value), TRX_OK);
+  ASSERT_EQ(object.GetProperty(Name(OLESTR("IsEnabled")), &value), TRX_OK);
   EXPECT_EQ(value.vt, VT_I2);
   EXPECT_EQ(value.iVal, -1);
   host->Release();
 }
 
 TEST_F(Automation, ConstantsOverloadsAndBadKinds) {
-  m_root->GetPropertyMap().AddPropertyMapping(u"UIName", VT_BSTR, TrxVariant::FromString(u"Norvik Sales"), VT_BSTR,
-                                              TRXPROP_CONST, u"constant");
+  m_root->GetPropertyMap().AddPropertyMapping(OLESTR("UIName"), VT_BSTR, TrxVariant::FromString(OLESTR("Norvik Sales")),
+                                              VT_BSTR, TRXPROP_CONST, OLESTR("constant"));
   TrxVariant value;
-  ASSERT_EQ(m_root->GetProperty(Name(u"uiname"), &value), TRX_OK) << "keys match without regard to case";
+  ASSERT_EQ(m_root->GetProperty(Name(OLESTR("uiname")), &value), TRX_OK) << "keys match without regard to case";
   EXPECT_EQ(TrxNarrow(TrxBstrView(value.bstrVal)), "Norvik Sales");
 
-  m_root->AddPropertyMapping(u"Special", VT_BSTR, u"x", VT_BSTR, TRXPROP_OVERLOAD, u"overloaded");
+  m_root->AddPropertyMapping(OLESTR("Special"), VT_BSTR, OLESTR("x"), VT_BSTR, TRXPROP_OVERLOAD, OLESTR("overloaded"));
   const long assertions = TrxAssertCount();
-  EXPECT_EQ(m_root->GetProperty(Name(u"Special"), &value), TRX_NOT_OVERLOADED);
+  EXPECT_EQ(m_root->GetProperty(Name(OLESTR("Special")), &value), TRX_NOT_OVERLOADED);
   EXPECT_EQ(TrxAssertCount(), assertions + 1);
 
-  m_root->AddPropertyMapping(u"Odd", VT_BSTR, u"x", VT_BSTR, 9, u"bad kind");
-  EXPECT_EQ(m_root->GetProperty(Name(u"Odd"), &value), TRX_E_ARG_VALUE);
+  m_root->AddPropertyMapping(OLESTR("Odd"), VT_BSTR, OLESTR("x"), VT_BSTR, 9, OLESTR("bad kind"));
+  EXPECT_EQ(m_root->GetProperty(Name(OLESTR("Odd")), &value), TRX_E_ARG_VALUE);
   EXPECT_EQ(LastText(),
             "Invalid argument value for method name \"GetProperty\" for argument \"Property Type\". Input value: "
             "\"9\".");
@@ -94,22 +95,22 @@ TEST_F(Automation, ConstantsOverloadsAndBadKinds) {
 
 TEST_F(Automation, UnmappedFailingAndHostlessProperties) {
   TrxVariant value;
-  EXPECT_EQ(m_root->GetProperty(Name(u"Colour"), &value), TRX_E_ARG_VALUE);
+  EXPECT_EQ(m_root->GetProperty(Name(OLESTR("Colour")), &value), TRX_E_ARG_VALUE);
   EXPECT_EQ(LastCode(), TRX_E_ARG_VALUE);
   EXPECT_EQ(LastText(),
             "Invalid argument value for method name \"GetProperty\" for argument \"Property Name\". Input value: "
             "\"Colour\".");
 
-  m_app->FailProperty(u"Name", E_FAIL);
-  EXPECT_EQ(m_root->GetProperty(Name(u"Name"), &value), TRX_HOST_GETPROPERTY);
+  m_app->FailProperty(OLESTR("Name"), E_FAIL);
+  EXPECT_EQ(m_root->GetProperty(Name(OLESTR("Name")), &value), TRX_HOST_GETPROPERTY);
   EXPECT_EQ(LastCode(), TRX_HOST_GETPROPERTY);
   EXPECT_EQ(LastText(),
             "System Error. Debug info: Object \"Norvik\" of class \"NorvApplication\" failed on request "
             "\"GetProperty\" with parameter \"Name\".");
 
-  TestAutomation* synthesised = new TestAutomation(u"Tabs", m_root.get(), u"NorvPageTabs", nullptr);
+  TestAutomation* synthesised = new TestAutomation(OLESTR("Tabs"), m_root.get(), OLESTR("NorvPageTabs"), nullptr);
   value = TrxVariant::FromI4(42);
-  EXPECT_EQ(synthesised->GetProperty(Name(u"Name"), &value), TRX_HOST_GETPROPERTY);
+  EXPECT_EQ(synthesised->GetProperty(Name(OLESTR("Name")), &value), TRX_HOST_GETPROPERTY);
   EXPECT_EQ(LastText(),
             "System Error. Debug info: Object \"Norvik.Tabs\" of class \"NorvPageTabs\" failed on request "
             "\"GetProperty\" with parameter \"Name\".");
@@ -120,9 +121,9 @@ TEST_F(Automation, UnmappedFailingAndHostlessProperties) {
 }
 
 TEST_F(Automation, GetPropertiesLeavesTheRowOfAMissingPropertyEmpty) {
-  m_app->SetProperty(u"HtmlId", u"s_1");
+  m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));
   SAFEARRAY* names = SafeArrayCreateVector(VT_VARIANT, 0, 3);
-  const char16_t* wanted[] = {u"Name", u"Missing", u"HtmlId"};
+  const OLECHAR* wanted[] = {OLESTR("Name"), OLESTR("Missing"), OLESTR("HtmlId")};
   for (LONG i = 0; i < 3; ++i) {
     TrxVariant v = TrxVariant::FromString(wanted[i]);
     SafeArrayPutElement(names, &i, &v);
@@ -140,12 +141,14 @@ TEST_F(Automation, GetPropertiesLeavesTheRowOfAMissingPropertyEmpty) {
 }
 
 TEST_F(Automation, MethodKindsSendTheirRequestSequences) {
-  FakeHostObject* field = m_app->AddChild(OBJTYPE_CONTROL, u"Last Name");
+  FakeHostObject* field = m_app->AddChild(OBJTYPE_CONTROL, OLESTR("Last Name"));
   CNVTRXAutomation* object = Build(m_root.get(), field);
   ASSERT_NE(object, nullptr);
 
   TrxVariant result;
-  ASSERT_EQ(object->HandleAutomationRequest(u"settext", TrxVariant::FromString(u"Smith"), &result), TRX_OK) << LastText();
+  ASSERT_EQ(object->HandleAutomationRequest(OLESTR("settext"), TrxVariant::FromString(OLESTR("Smith")), &result),
+            TRX_OK)
+      << LastText();
   auto journal = field->Journal();
   ASSERT_EQ(journal.size(), 3u);
   EXPECT_EQ(journal[0].id, REQID_SETFOCUS);
@@ -160,7 +163,7 @@ TEST_F(Automation, MethodKindsSendTheirRequestSequences) {
   // Kind 3 on a fresh object: focus, then the request.
   m_root->ReleaseChildren();
   object = Build(m_root.get(), field);
-  ASSERT_EQ(object->HandleAutomationRequest(u"Select", TrxVariant::FromString(u"Open"), &result), TRX_OK);
+  ASSERT_EQ(object->HandleAutomationRequest(OLESTR("Select"), TrxVariant::FromString(OLESTR("Open")), &result), TRX_OK);
   journal = field->Journal();
   ASSERT_EQ(journal.size(), 5u);
   EXPECT_EQ(journal[3].id, REQID_SETFOCUS);
@@ -169,43 +172,45 @@ TEST_F(Automation, MethodKindsSendTheirRequestSequences) {
   EXPECT_EQ(m_state->GetLastOperationTime(), 25);
 
   // Kind 0 on the root: the root never drops its host object.
-  ASSERT_EQ(m_root->HandleAutomationRequest(u"Click", TrxVariant(), &result), TRX_OK);
+  ASSERT_EQ(m_root->HandleAutomationRequest(OLESTR("Click"), TrxVariant(), &result), TRX_OK);
   EXPECT_EQ(m_app->Journal().back().id, REQID_BUTTONCLICK);
   EXPECT_NE(m_root->GetNWEAuto(), nullptr);
 
-  EXPECT_EQ(m_root->HandleAutomationRequest(u"Fly", TrxVariant(), &result), TRX_E_INVALID_METHOD);
+  EXPECT_EQ(m_root->HandleAutomationRequest(OLESTR("Fly"), TrxVariant(), &result), TRX_E_INVALID_METHOD);
   EXPECT_EQ(LastText(), "MethodName: Fly is invalid. This method is not supported by this class NorvApplication.");
 }
 
 TEST_F(Automation, PropertyMethodsReadTheHostWithTheArgumentsAsAuxiliaryParameters) {
-  m_root->GetMethodMap().AddPropertyMapping(u"GetClassCount", VT_BSTR, u"ClassCount", VT_I4, TRXMETHOD_PROPERTY,
-                                            u"count");
-  m_app->SetProperty(u"ClassCount", 4);
+  m_root->GetMethodMap().AddPropertyMapping(OLESTR("GetClassCount"), VT_BSTR, OLESTR("ClassCount"), VT_I4,
+                                            TRXMETHOD_PROPERTY, OLESTR("count"));
+  m_app->SetProperty(OLESTR("ClassCount"), 4);
   TrxVariant result;
-  ASSERT_EQ(m_root->HandleAutomationRequest(u"GetClassCount", TrxVariant::FromString(u"NorvView"), &result), TRX_OK);
+  ASSERT_EQ(
+      m_root->HandleAutomationRequest(OLESTR("GetClassCount"), TrxVariant::FromString(OLESTR("NorvView")), &result),
+      TRX_OK);
   EXPECT_EQ(result.lVal, 4);
   EXPECT_TRUE(m_app->Journal().empty()) << "no request goes to the executor";
 
-  m_app->SetLastError(3, u"no such class");
-  EXPECT_EQ(m_root->HandleAutomationRequest(u"GetClassCount", TrxVariant::FromString(u"X"), &result),
+  m_app->SetLastError(3, OLESTR("no such class"));
+  EXPECT_EQ(m_root->HandleAutomationRequest(OLESTR("GetClassCount"), TrxVariant::FromString(OLESTR("X")), &result),
             TRX_HOST_GETPROPERTY);
   EXPECT_EQ(LastCode(), TRX_HOST_GETPROPERTY);
 
-  TestAutomation hostless(u"Tabs", nullptr, u"NorvPageTabs", nullptr);
-  hostless.GetMethodMap().AddPropertyMapping(u"GetClassCount", VT_BSTR, u"ClassCount", VT_I4, TRXMETHOD_PROPERTY,
-                                             u"count");
-  EXPECT_EQ(hostless.HandleAutomationRequest(u"GetClassCount", TrxVariant(), &result), TRX_HOST_GETPROPERTY);
-  EXPECT_EQ(hostless.HandleAutomationRequest(u"Click", TrxVariant(), &result), TRX_E_EXECUTE_METHOD);
+  TestAutomation hostless(OLESTR("Tabs"), nullptr, OLESTR("NorvPageTabs"), nullptr);
+  hostless.GetMethodMap().AddPropertyMapping(OLESTR("GetClassCount"), VT_BSTR, OLESTR("ClassCount"), VT_I4,
+                                             TRXMETHOD_PROPERTY, OLESTR("count"));
+  EXPECT_EQ(hostless.HandleAutomationRequest(OLESTR("GetClassCount"), TrxVariant(), &result), TRX_HOST_GETPROPERTY);
+  EXPECT_EQ(hostless.HandleAutomationRequest(OLESTR("Click"), TrxVariant(), &result), TRX_E_EXECUTE_METHOD);
   EXPECT_EQ(LastText(), "System error. Debug info: Failed to execute method id 8 with args (()). Reason: "
                         "HandleAutoRequest.");
 }
 
 TEST_F(Automation, ConvertNWEMethodFindsTheMethodOfARequest) {
   CNVTRXArray hostArgs;
-  hostArgs.SetAt(u"Value", 0, 0);
-  hostArgs.SetAt(u"Smith", 0, 1);
-  hostArgs.SetAt(u"Extra", 1, 0);
-  hostArgs.SetAt(u"More", 1, 1);
+  hostArgs.SetAt(OLESTR("Value"), 0, 0);
+  hostArgs.SetAt(OLESTR("Smith"), 0, 1);
+  hostArgs.SetAt(OLESTR("Extra"), 1, 0);
+  hostArgs.SetAt(OLESTR("More"), 1, 1);
   TrxString method;
   CNVTRXArray args;
   ASSERT_EQ(m_root->ConvertNWEMethod(TrxVariant(), REQID_SETVALUE, hostArgs, method, args), TRX_OK);
@@ -216,25 +221,25 @@ TEST_F(Automation, ConvertNWEMethodFindsTheMethodOfARequest) {
   EXPECT_EQ(LastText(), "Invalid argument value for method name \"ConvertNWEMethod\" for argument \"Method ID\". "
                         "Input value: \"125\".");
 
-  TestAutomation bare(u"Bare", nullptr, u"NorvButton", nullptr);
+  TestAutomation bare(OLESTR("Bare"), nullptr, OLESTR("NorvButton"), nullptr);
   bare.GetMethodMap() = CNVTRXArray();
   EXPECT_EQ(bare.ConvertNWEMethod(TrxVariant(), 8, hostArgs, method, args), TRX_E_INVALID_METHOD);
   EXPECT_EQ(LastText(), "MethodName: 8 is invalid. This method is not supported by this class NorvButton.");
 }
 
 TEST_F(Automation, FindChildIsExactAndNamesAreDotted) {
-  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, u"Account List View");
+  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("Account List View"));
   CNVTRXAutomation* child = Build(m_root.get(), view);
-  EXPECT_EQ(m_root->FindChild(u"NorvView", u"Account List View"), child);
-  EXPECT_EQ(m_root->FindChild(u"NorvView", u"account list view"), nullptr);
-  EXPECT_EQ(m_root->FindChild(u"norvview", u"Account List View"), nullptr);
+  EXPECT_EQ(m_root->FindChild(OLESTR("NorvView"), OLESTR("Account List View")), child);
+  EXPECT_EQ(m_root->FindChild(OLESTR("NorvView"), OLESTR("account list view")), nullptr);
+  EXPECT_EQ(m_root->FindChild(OLESTR("norvview"), OLESTR("Account List View")), nullptr);
   EXPECT_EQ(TrxNarrow(child->GetFullName()), "Norvik.Account List View");
 }
 
 TEST_F(Automation, TheTreeOwnsItsObjectsAndTheLastOneStopsTheWorker) {
   const LONG before = CNVTRXAutomation::GetLiveObjectCount();
-  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, u"V");
-  view->AddChild(OBJTYPE_APPLET, u"A");
+  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("V"));
+  view->AddChild(OBJTYPE_APPLET, OLESTR("A"));
   ASSERT_EQ(m_root->BuildTRXObjectHierarchy(), TRX_OK);
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), before + 2);
   m_root->ReleaseChildren();

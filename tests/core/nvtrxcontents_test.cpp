@@ -11,23 +11,23 @@ class Contents : public TrxHostTest {
  protected:
   void SetUp() override {
     TrxHostTest::SetUp();
-    m_app->SetProperty(u"HtmlId", u"s_0");
-    m_view = m_app->AddChild(OBJTYPE_VIEW, u"Accounts & <Co>");
+    m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_0"));
+    m_view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("Accounts & <Co>"));
     SAFEARRAY* ids = SafeArrayCreateVector(VT_BSTR, 0, 2);
-    for (LONG i = 0; i < 2; ++i) SafeArrayPutElement(ids, &i, TrxBstr(i ? u"s_2" : u"s_1").Get());
-    m_view->SetProperty(u"HtmlId", TrxVariant::FromArray(ids, VT_BSTR));
-    FakeHostObject* applet = m_view->AddChild(OBJTYPE_APPLET, u"Form");
-    applet->FailProperty(u"HtmlId", E_FAIL);
+    for (LONG i = 0; i < 2; ++i) SafeArrayPutElement(ids, &i, TrxBstr(i ? OLESTR("s_2") : OLESTR("s_1")).Get());
+    m_view->SetProperty(OLESTR("HtmlId"), TrxVariant::FromArray(ids, VT_BSTR));
+    FakeHostObject* applet = m_view->AddChild(OBJTYPE_APPLET, OLESTR("Form"));
+    applet->FailProperty(OLESTR("HtmlId"), E_FAIL);
   }
 
   // What the facade does around the objects' own output: mode 0 outputs
   // the view's subtree, modes 1 and 5 the whole tree from the root.
-  std::string Document(LONG mode, const char16_t* activeElement) {
+  std::string Document(LONG mode, const OLECHAR* activeElement) {
     TrxString text;
     CNVTRXXmlWriter writer(text);
     writer.WriteHeader();
-    writer.StartElement(u"NorvikObjTree");
-    writer.WriteAttribute(u"Version", u"1.0");
+    writer.StartElement(OLESTR("NorvikObjTree"));
+    writer.WriteAttribute(OLESTR("Version"), OLESTR("1.0"));
     CNVTRXAutomation* start = m_root.get();
     if (mode == 0) start = Build(m_root.get(), m_view);
     EXPECT_EQ(start->BuildTRXObjectHierarchy(), TRX_OK);
@@ -40,7 +40,7 @@ class Contents : public TrxHostTest {
 };
 
 TEST_F(Contents, WholeTreeWithPropertiesAndTheActiveElement) {
-  EXPECT_EQ(Document(1, u"Norvik|Accounts & <Co>"),
+  EXPECT_EQ(Document(1, OLESTR("Norvik|Accounts & <Co>")),
             "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
             "<NorvikObjTree Version=\"1.0\">\n"
             "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\">\n"
@@ -65,7 +65,7 @@ TEST_F(Contents, WholeTreeWithPropertiesAndTheActiveElement) {
 }
 
 TEST_F(Contents, ModeFiveLeavesOutProperties) {
-  EXPECT_EQ(Document(5, u"|Norvik"),
+  EXPECT_EQ(Document(5, OLESTR("|Norvik")),
             "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
             "<NorvikObjTree Version=\"1.0\">\n"
             "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\" ActiveElement=\"true\">\n"
@@ -77,7 +77,7 @@ TEST_F(Contents, ModeFiveLeavesOutProperties) {
 }
 
 TEST_F(Contents, ModeZeroStartsAtTheNamedObject) {
-  EXPECT_EQ(Document(0, u"norvik|accounts & <co>"),
+  EXPECT_EQ(Document(0, OLESTR("norvik|accounts & <co>")),
             "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
             "<NorvikObjTree Version=\"1.0\">\n"
             "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\">\n"
@@ -97,18 +97,19 @@ TEST_F(Contents, ModeZeroStartsAtTheNamedObject) {
 }
 
 TEST_F(Contents, ListLikeClassesDoNotReadCountOrActiveItem) {
-  FakeHostObject* host = new FakeHostObject(OBJTYPE_CONTROL, u"Status");
-  host->SetProperty(u"NumItems", 12);
-  host->SetProperty(u"Current", u"Open");
-  for (const char16_t* className : {u"NorvPicklist", u"NorvText"}) {
-    TestAutomation object(u"Status", nullptr, className, host);
-    object.AddPropertyMapping(u"Count", VT_I4, u"NumItems", VT_I4, TRXPROP_HOST, u"count");
-    object.AddPropertyMapping(u"ActiveItem", VT_BSTR, u"Current", VT_BSTR, TRXPROP_HOST, u"active");
+  FakeHostObject* host = new FakeHostObject(OBJTYPE_CONTROL, OLESTR("Status"));
+  host->SetProperty(OLESTR("NumItems"), 12);
+  host->SetProperty(OLESTR("Current"), OLESTR("Open"));
+  for (const OLECHAR* className : {OLESTR("NorvPicklist"), OLESTR("NorvText")}) {
+    TestAutomation object(OLESTR("Status"), nullptr, className, host);
+    object.AddPropertyMapping(OLESTR("Count"), VT_I4, OLESTR("NumItems"), VT_I4, TRXPROP_HOST, OLESTR("count"));
+    object.AddPropertyMapping(OLESTR("ActiveItem"), VT_BSTR, OLESTR("Current"), VT_BSTR, TRXPROP_HOST,
+                              OLESTR("active"));
     TrxString text;
     CNVTRXXmlWriter writer(text);
-    object.OutputActiveScreenXMLContents(1, u"", writer, true);
+    object.OutputActiveScreenXMLContents(1, OLESTR(""), writer, true);
     const std::string xml = TrxNarrow(text);
-    if (TrxString(className) == u"NorvPicklist") {
+    if (TrxString(className) == OLESTR("NorvPicklist")) {
       EXPECT_NE(xml.find("<Property Type=\"3\" Name=\"Count\" Value=\"0\"/>"), std::string::npos) << xml;
       EXPECT_NE(xml.find("<Property Type=\"8\" Name=\"ActiveItem\" Value=\"\"/>"), std::string::npos) << xml;
     } else {
@@ -125,12 +126,12 @@ TEST(CNVTRXXmlWriter, FilesStartWithTheByteOrderMarkAndEscapeEverySpecialCharact
     CNVTRXXmlWriter writer(file.Wide().c_str());
     ASSERT_TRUE(writer.IsOpen());
     writer.WriteHeader();
-    writer.StartElement(u"a");
-    writer.WriteAttribute(u"v", u"<&>\"'");
-    writer.StartElement(u"b");
-    writer.WriteText(u"x<y");
+    writer.StartElement(OLESTR("a"));
+    writer.WriteAttribute(OLESTR("v"), OLESTR("<&>\"'"));
+    writer.StartElement(OLESTR("b"));
+    writer.WriteText(OLESTR("x<y"));
     writer.EndElement();
-    writer.StartElement(u"c");
+    writer.StartElement(OLESTR("c"));
     writer.EndElement();
   }  // unclosed elements are ended by the writer
   const auto bytes = file.Bytes();

@@ -18,20 +18,20 @@ std::vector<std::string> ChildNames(const CNVTRXAutomation& object) {
 TEST_F(Hierarchy, ApplicationChildrenComeInTheTableOrder) {
   // Added in an order of their own; listed menu, toolbar, control,
   // navigation control, view, threadbar, external object.
-  m_app->AddChild(OBJTYPE_EXTOBJECT, u"ext");
-  m_app->AddChild(OBJTYPE_VIEW, u"view");
-  m_app->AddChild(OBJTYPE_THREADBAR, u"threadbar");
-  m_app->AddChild(OBJTYPE_NAVCONTROL, u"nav");
-  m_app->AddChild(OBJTYPE_CONTROL, u"control");
-  m_app->AddChild(OBJTYPE_TOOLBAR, u"toolbar");
-  m_app->AddChild(OBJTYPE_MENU, u"menu");
-  m_app->AddChild(OBJTYPE_APPLET, u"not an application child");
+  m_app->AddChild(OBJTYPE_EXTOBJECT, OLESTR("ext"));
+  m_app->AddChild(OBJTYPE_VIEW, OLESTR("view"));
+  m_app->AddChild(OBJTYPE_THREADBAR, OLESTR("threadbar"));
+  m_app->AddChild(OBJTYPE_NAVCONTROL, OLESTR("nav"));
+  m_app->AddChild(OBJTYPE_CONTROL, OLESTR("control"));
+  m_app->AddChild(OBJTYPE_TOOLBAR, OLESTR("toolbar"));
+  m_app->AddChild(OBJTYPE_MENU, OLESTR("menu"));
+  m_app->AddChild(OBJTYPE_APPLET, OLESTR("not an application child"));
   TrxHostObjects children;
   ASSERT_EQ(m_root->GetNWEChildren(children), TRX_OK);
   std::vector<std::string> names;
   for (auto& child : children) {
     TrxVariant aux, name;
-    TrxBstr property(u"Name");
+    TrxBstr property(OLESTR("Name"));
     child->GetProperty(property.Get(), &aux, 0, &name);
     names.push_back(TrxNarrow(TrxBstrView(name.bstrVal)));
   }
@@ -41,11 +41,11 @@ TEST_F(Hierarchy, ApplicationChildrenComeInTheTableOrder) {
 TEST_F(Hierarchy, NameListsOfEveryShapeAreFollowed) {
   for (auto shape : {FakeHostObject::NameShape::VariantArray, FakeHostObject::NameShape::StringArray,
                      FakeHostObject::NameShape::SingleString}) {
-    FakeHostObject* view = new FakeHostObject(OBJTYPE_VIEW, u"V");
-    view->AddChild(OBJTYPE_APPLET, u"A1");
-    view->AddChild(OBJTYPE_APPLET, u"A2");
+    FakeHostObject* view = new FakeHostObject(OBJTYPE_VIEW, OLESTR("V"));
+    view->AddChild(OBJTYPE_APPLET, OLESTR("A1"));
+    view->AddChild(OBJTYPE_APPLET, OLESTR("A2"));
     view->SetNameShape(shape);
-    TestAutomation object(u"V", nullptr, u"NorvView", view);
+    TestAutomation object(OLESTR("V"), nullptr, OLESTR("NorvView"), view);
     TrxHostObjects children;
     ASSERT_EQ(object.GetNWEChildren(children), TRX_OK);
     EXPECT_EQ(children.size(), shape == FakeHostObject::NameShape::SingleString ? 1u : 2u);
@@ -54,8 +54,8 @@ TEST_F(Hierarchy, NameListsOfEveryShapeAreFollowed) {
 }
 
 TEST_F(Hierarchy, UnsupportedAndUntypedHostObjects) {
-  FakeHostObject* menu = new FakeHostObject(OBJTYPE_MENU, u"File");
-  TestAutomation object(u"File", nullptr, u"NorvMenu", menu);
+  FakeHostObject* menu = new FakeHostObject(OBJTYPE_MENU, OLESTR("File"));
+  TestAutomation object(OLESTR("File"), nullptr, OLESTR("NorvMenu"), menu);
   TrxHostObjects children;
   EXPECT_EQ(object.GetNWEChildren(children), TRX_E_SYSTEM) << "a menu has no child types";
   menu->SetObjTypeText();
@@ -63,7 +63,7 @@ TEST_F(Hierarchy, UnsupportedAndUntypedHostObjects) {
   EXPECT_TRUE(children.empty());
   menu->Release();
 
-  TestAutomation synthesised(u"Tabs", nullptr, u"NorvPageTabs", nullptr);
+  TestAutomation synthesised(OLESTR("Tabs"), nullptr, OLESTR("NorvPageTabs"), nullptr);
   EXPECT_EQ(synthesised.GetNWEChildren(children), TRX_E_SYSTEM);
   EXPECT_EQ(LastText(), "System error. Debug info: Possible specialized TRX object \"NorvPageTabs\" with NULL NWE "
                         "Automation Interface Pointer - Returning");
@@ -73,8 +73,8 @@ TEST_F(Hierarchy, UnsupportedAndUntypedHostObjects) {
 }
 
 TEST_F(Hierarchy, GetChildrenListsTheDescriptorsOfAllChildren) {
-  m_app->AddChild(OBJTYPE_VIEW, u"Account \"Main\" <View>");
-  m_app->AddChild(OBJTYPE_MENU, u"File");
+  m_app->AddChild(OBJTYPE_VIEW, OLESTR("Account \"Main\" <View>"));
+  m_app->AddChild(OBJTYPE_MENU, OLESTR("File"));
   TrxVariant value;
   ASSERT_EQ(m_root->GetChildren(TrxVariant(), &value), TRX_OK);
   CNVTRXArray list(&value);
@@ -88,66 +88,68 @@ TEST_F(Hierarchy, GetChildrenListsTheDescriptorsOfAllChildren) {
 }
 
 TEST_F(Hierarchy, ADescriptorIsWalkedOneLevelAtATime) {
-  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, u"Contacts");
-  view->AddChild(OBJTYPE_APPLET, u"Contact Form");
-  auto resolve = [&](const char16_t* ods, CNVTRXAutomation** object) {
+  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("Contacts"));
+  view->AddChild(OBJTYPE_APPLET, OLESTR("Contact Form"));
+  auto resolve = [&](const OLECHAR* ods, CNVTRXAutomation** object) {
     CNVTRXXmlNode top;
     EXPECT_EQ(ParseODS(ods, &top), 0);
     CNVTRXXmlNode below = top.GetFirstChild();
     return m_root->CreateObjectFromODSNode(below.IsNull() ? nullptr : &below, object);
   };
   CNVTRXAutomation* object = nullptr;
-  ASSERT_EQ(resolve(u"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" "
-                    u"RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Contact Form\"/>"
-                    u"</Obj></Obj>",
-                    &object),
-            TRX_OK);
+  ASSERT_EQ(
+      resolve(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" ")
+                  OLESTR("RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Contact Form\"/>")
+                      OLESTR("</Obj></Obj>"),
+              &object),
+      TRX_OK);
   ASSERT_NE(object, nullptr);
   EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.Contacts.Contact Form");
 
-  ASSERT_EQ(resolve(u"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Anything\"/>", &object), TRX_OK);
+  ASSERT_EQ(resolve(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Anything\"/>"), &object), TRX_OK);
   EXPECT_EQ(object, m_root.get()) << "the outermost level is the root, its names are not compared";
 
-  EXPECT_EQ(resolve(u"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" "
-                    u"RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Missing\"/>"
-                    u"</Obj></Obj>",
+  EXPECT_EQ(resolve(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" ")
+                        OLESTR("RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Missing\"/>")
+                            OLESTR("</Obj></Obj>"),
                     &object),
             TRX_E_SYSTEM);
   EXPECT_EQ(object, nullptr);
 }
 
 TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
-  FakeHostObject* view1 = m_app->AddChild(OBJTYPE_VIEW, u"View1");
-  FakeHostObject* applet = view1->AddChild(OBJTYPE_APPLET, u"Applet1");
-  applet->SetProperty(u"HtmlId", u"s_1");
-  FakeHostObject* view2 = m_app->AddChild(OBJTYPE_VIEW, u"View2");
-  view2->SetProperty(u"HtmlId", u"s_1");  // a later sibling with the same id
+  FakeHostObject* view1 = m_app->AddChild(OBJTYPE_VIEW, OLESTR("View1"));
+  FakeHostObject* applet = view1->AddChild(OBJTYPE_APPLET, OLESTR("Applet1"));
+  applet->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));
+  FakeHostObject* view2 = m_app->AddChild(OBJTYPE_VIEW, OLESTR("View2"));
+  view2->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));  // a later sibling with the same id
   SAFEARRAY* ids = SafeArrayCreateVector(VT_VARIANT, 0, 2);
   for (LONG i = 0; i < 2; ++i) {
-    TrxVariant v = TrxVariant::FromString(i == 0 ? u"s_7" : u"s_8");
+    TrxVariant v = TrxVariant::FromString(i == 0 ? OLESTR("s_7") : OLESTR("s_8"));
     SafeArrayPutElement(ids, &i, &v);
   }
-  view2->AddChild(OBJTYPE_APPLET, u"Applet2")->SetProperty(u"HtmlId", TrxVariant::FromArray(ids, VT_VARIANT));
+  view2->AddChild(OBJTYPE_APPLET, OLESTR("Applet2"))
+      ->SetProperty(OLESTR("HtmlId"), TrxVariant::FromArray(ids, VT_VARIANT));
 
   bool found = false;
   CNVTRXAutomation* object = nullptr;
-  ASSERT_EQ(m_root->GetObjectFromId(u"s_1", found, object), TRX_OK);
+  ASSERT_EQ(m_root->GetObjectFromId(OLESTR("s_1"), found, object), TRX_OK);
   ASSERT_TRUE(found);
   EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.View1.Applet1");
   EXPECT_EQ(ChildNames(*m_root), std::vector<std::string>{"View1"}) << "a later sibling is not built";
 
   m_root->ReleaseChildren();
-  ASSERT_EQ(m_root->GetObjectFromId(u"s_8", found, object), TRX_OK);
+  ASSERT_EQ(m_root->GetObjectFromId(OLESTR("s_8"), found, object), TRX_OK);
   ASSERT_TRUE(found);
   EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.View2.Applet2") << "an element of an array of ids";
 
   m_root->ReleaseChildren();
-  ASSERT_EQ(m_root->GetObjectFromId(u"S_1", found, object), TRX_OK);
+  ASSERT_EQ(m_root->GetObjectFromId(OLESTR("S_1"), found, object), TRX_OK);
   EXPECT_FALSE(found) << "ids are compared exactly";
 
   m_root->ReleaseChildren();
-  m_app->SetProperty(u"HtmlId", u"s_app");
-  ASSERT_EQ(m_root->GetObjectFromId(u"s_app", found, object), TRX_OK);
+  m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_app"));
+  ASSERT_EQ(m_root->GetObjectFromId(OLESTR("s_app"), found, object), TRX_OK);
   EXPECT_TRUE(found);
   EXPECT_EQ(object, m_root.get());
 }
@@ -164,13 +166,13 @@ class PickyAutomation : public TestAutomation {
 };
 
 TEST_F(Hierarchy, ChildrenThatCannotBeBuiltAreSkippedBySearchAndStopTheBuild) {
-  FakeHostObject* app = new FakeHostObject(OBJTYPE_APPLICATION, u"App");
-  app->AddChild(OBJTYPE_MENU, u"File");
-  app->AddChild(OBJTYPE_VIEW, u"Home")->SetProperty(u"HtmlId", u"s_home");
-  PickyAutomation root(u"Norvik", nullptr, u"NorvApplication", app);
+  FakeHostObject* app = new FakeHostObject(OBJTYPE_APPLICATION, OLESTR("App"));
+  app->AddChild(OBJTYPE_MENU, OLESTR("File"));
+  app->AddChild(OBJTYPE_VIEW, OLESTR("Home"))->SetProperty(OLESTR("HtmlId"), OLESTR("s_home"));
+  PickyAutomation root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"), app);
   bool found = false;
   CNVTRXAutomation* object = nullptr;
-  ASSERT_EQ(root.GetObjectFromId(u"s_home", found, object), TRX_OK);
+  ASSERT_EQ(root.GetObjectFromId(OLESTR("s_home"), found, object), TRX_OK);
   ASSERT_TRUE(found);
   EXPECT_EQ(TrxNarrow(object->GetRepositoryName()), "Home");
 
@@ -181,11 +183,11 @@ TEST_F(Hierarchy, ChildrenThatCannotBeBuiltAreSkippedBySearchAndStopTheBuild) {
 }
 
 TEST_F(Hierarchy, TheWholeSubtreeIsBuiltDepthFirst) {
-  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, u"V");
-  FakeHostObject* applet = view->AddChild(OBJTYPE_APPLET, u"A");
-  applet->AddChild(OBJTYPE_LISTCONTROL, u"L");
-  applet->AddChild(OBJTYPE_CONTROL, u"C");
-  m_app->AddChild(OBJTYPE_MENU, u"M");
+  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("V"));
+  FakeHostObject* applet = view->AddChild(OBJTYPE_APPLET, OLESTR("A"));
+  applet->AddChild(OBJTYPE_LISTCONTROL, OLESTR("L"));
+  applet->AddChild(OBJTYPE_CONTROL, OLESTR("C"));
+  m_app->AddChild(OBJTYPE_MENU, OLESTR("M"));
   ASSERT_EQ(m_root->BuildTRXObjectHierarchy(), TRX_OK);
   EXPECT_EQ(ChildNames(*m_root), (std::vector<std::string>{"M", "V"}));
   const CNVTRXAutomation* builtApplet = m_root->GetChildObjects()[1]->GetChildObjects()[0];

@@ -32,15 +32,15 @@ class LogFile : public TrxLogTest {
 
 TEST_F(LogFile, LevelOffKeepsErrorsUserRecordsAndTheFacadeOnly) {
   auto lines = Capture([] {
-    CNVTRXLogRecord(kClassFile, 1, TRXLOG_TRXTRACE).ReportTrace(u"class trace");
-    CNVTRXLogRecord(kClassFile, 2, TRXLOG_NWETRACE).ReportTrace(u"host trace");
-    CNVTRXLogRecord(kClassFile, 3, TRXLOG_TRXERR).ReportTrace(u"service error");
-    CNVTRXLogRecord(kClassFile, 4, TRXLOG_NWEERR).ReportTrace(u"host error");
-    CNVTRXLogRecord(kClassFile, 5, TRXLOG_USERTRACE).ReportTrace(u"user trace");
+    CNVTRXLogRecord(kClassFile, 1, TRXLOG_TRXTRACE).ReportTrace(OLESTR("class trace"));
+    CNVTRXLogRecord(kClassFile, 2, TRXLOG_NWETRACE).ReportTrace(OLESTR("host trace"));
+    CNVTRXLogRecord(kClassFile, 3, TRXLOG_TRXERR).ReportTrace(OLESTR("service error"));
+    CNVTRXLogRecord(kClassFile, 4, TRXLOG_NWEERR).ReportTrace(OLESTR("host error"));
+    CNVTRXLogRecord(kClassFile, 5, TRXLOG_USERTRACE).ReportTrace(OLESTR("user trace"));
     CNVTRXLogRecord(kClassFile, 6, TRXLOG_USERERR).ReportUserError(-1019);
     { CNVTRXLogFunction scope(kClassFile, 7, "HandleAutomationRequest"); }
     { CNVTRXLogFunction scope(kFacadeFile, 8, "Submit"); }
-    CNVTRXLogRecord(kFacadeFile, 9, TRXLOG_TRXTRACE).ReportTrace(u"facade trace");
+    CNVTRXLogRecord(kFacadeFile, 9, TRXLOG_TRXTRACE).ReportTrace(OLESTR("facade trace"));
   });
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0].rfind("***trxerr***\t service error\t", 0), 0u);
@@ -54,22 +54,23 @@ TEST_F(LogFile, LevelOffKeepsErrorsUserRecordsAndTheFacadeOnly) {
 
 TEST_F(LogFile, TrxLogLevelFromTheEnvironment) {
   struct Case {
-    const char16_t* value;  // nullptr: unset
+    const OLECHAR* value;  // nullptr: unset
     bool verbose;
   };
-  const Case cases[] = {{nullptr, false}, {u"0", false}, {u"2", true}, {u"abc", false}, {u"-1", true}};
+  const Case cases[] = {
+      {nullptr, false}, {OLESTR("0"), false}, {OLESTR("2"), true}, {OLESTR("abc"), false}, {OLESTR("-1"), true}};
   for (const Case& c : cases) {
-    SetEnvironmentVariableW(u"TRXLOGLEVEL", c.value);
+    SetEnvironmentVariableW(OLESTR("TRXLOGLEVEL"), c.value);
     CNVTRXLog::ReadLevelFromEnvironment();
     EXPECT_EQ(CNVTRXLog::IsVerbose(), c.verbose) << (c.value ? TrxNarrow(c.value) : "unset");
   }
-  SetEnvironmentVariableW(u"TRXLOGLEVEL", nullptr);
+  SetEnvironmentVariableW(OLESTR("TRXLOGLEVEL"), nullptr);
 
-  SetEnvironmentVariableW(u"TRXLOGLEVEL", u"2");
+  SetEnvironmentVariableW(OLESTR("TRXLOGLEVEL"), OLESTR("2"));
   CNVTRXLog::ReadLevelFromEnvironment();
-  SetEnvironmentVariableW(u"TRXLOGLEVEL", nullptr);
+  SetEnvironmentVariableW(OLESTR("TRXLOGLEVEL"), nullptr);
   auto lines = Capture([] {
-    CNVTRXLogRecord(kClassFile, 1, TRXLOG_TRXTRACE).ReportTrace(u"class trace");
+    CNVTRXLogRecord(kClassFile, 1, TRXLOG_TRXTRACE).ReportTrace(OLESTR("class trace"));
     { CNVTRXLogFunction scope(kClassFile, 2, "GetProperty"); }
   });
   ASSERT_EQ(lines.size(), 3u);
@@ -83,7 +84,7 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
     CNVTRXLogFunction outer(kFacadeFile, 120, "Submit");
     {
       CNVTRXLogFunction inner(kClassFile, 33, "GetProperty");
-      CNVTRXLogRecord(kClassFile, 40, TRXLOG_USERERR).ReportTrace(u"tab\there\nand line feed");
+      CNVTRXLogRecord(kClassFile, 40, TRXLOG_USERERR).ReportTrace(OLESTR("tab\there\nand line feed"));
     }
   });
   ASSERT_EQ(lines.size(), 5u);
@@ -119,7 +120,7 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
 TEST_F(LogFile, DateIsTheLocalTimeOfTheRecord) {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  auto lines = Capture([] { CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(u"x"); });
+  auto lines = Capture([] { CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(OLESTR("x")); });
   ASSERT_EQ(lines.size(), 1u);
   const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -129,9 +130,9 @@ TEST_F(LogFile, DateIsTheLocalTimeOfTheRecord) {
 }
 
 TEST_F(LogFile, RecordsQueuedBeforeTheFirstStartComeFirst) {
-  CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(u"early one");
-  CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(u"early two");
-  auto lines = Capture([] { CNVTRXLogRecord(kClassFile, 3, TRXLOG_USERERR).ReportTrace(u"late"); });
+  CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(OLESTR("early one"));
+  CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(OLESTR("early two"));
+  auto lines = Capture([] { CNVTRXLogRecord(kClassFile, 3, TRXLOG_USERERR).ReportTrace(OLESTR("late")); });
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[0].find("early one"), std::string::npos);
   EXPECT_NE(lines[1].find("early two"), std::string::npos);
@@ -139,7 +140,7 @@ TEST_F(LogFile, RecordsQueuedBeforeTheFirstStartComeFirst) {
 }
 
 TEST_F(LogFile, WithoutWriterTheQueueKeepsTheNewest2500) {
-  for (int i = 0; i < 2600; ++i) CNVTRXLogRecord(kClassFile, i, TRXLOG_USERERR).ReportTrace(u"n%d", i);
+  for (int i = 0; i < 2600; ++i) CNVTRXLogRecord(kClassFile, i, TRXLOG_USERERR).ReportTrace(OLESTR("n%d"), i);
   // 2500 reached at the 2501st record: the 126 oldest went, then 99 more came.
   EXPECT_EQ(CNVTRXLog::GetQueueLength(), 2474u);
   auto lines = Capture([] {});
@@ -155,13 +156,13 @@ TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFile) {
   EXPECT_FALSE(file.IsRunning());
   EXPECT_FALSE(std::filesystem::exists(missing.Path()));
 
-  CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(u"first");
+  CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(OLESTR("first"));
   ASSERT_EQ(file.Start(m_file.Wide().c_str(), false), 0);
   ASSERT_TRUE(file.WaitUntilWritten(10000));
   file.Stop();
   ASSERT_TRUE(file.WaitUntilStopped(10000));
 
-  CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(u"second");
+  CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(OLESTR("second"));
   ASSERT_EQ(file.Start(m_file.Wide().c_str(), true), 0);
   ASSERT_TRUE(file.WaitUntilWritten(10000));
   auto lines = m_file.Lines();
@@ -171,7 +172,7 @@ TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFile) {
 
   file.Stop();
   ASSERT_TRUE(file.WaitUntilStopped(10000));
-  CNVTRXLogRecord(kClassFile, 3, TRXLOG_USERERR).ReportTrace(u"third");
+  CNVTRXLogRecord(kClassFile, 3, TRXLOG_USERERR).ReportTrace(OLESTR("third"));
   ASSERT_EQ(file.Start(m_file.Wide().c_str(), false), 0);
   ASSERT_TRUE(file.WaitUntilWritten(10000));
   lines = m_file.Lines();
@@ -186,7 +187,7 @@ TEST_F(LogFile, AStartWhileRunningMovesToTheNewFileWithoutLosingOrDoublingRecord
   CNVTRXLogFile file;
   ASSERT_EQ(file.Start(m_file.Wide().c_str(), false), 0);
   std::thread producer([] {
-    for (int i = 0; i < 3000; ++i) CNVTRXLogRecord(kClassFile, i, TRXLOG_USERERR).ReportTrace(u"r%d", i);
+    for (int i = 0; i < 3000; ++i) CNVTRXLogRecord(kClassFile, i, TRXLOG_USERERR).ReportTrace(OLESTR("r%d"), i);
   });
   for (int i = 0; i < 5; ++i) {
     ASSERT_EQ(file.Start((i % 2 ? m_file : second).Wide().c_str(), true), 0);
@@ -214,7 +215,7 @@ TEST_F(LogFile, TwoProducersWithAWriterLoseNothing) {
     auto produce = [](int base) {
       for (int i = 0; i < 5000; ++i) {
         CNVTRXLogFunction scope(kClassFile, base + i, "Produce");
-        CNVTRXLogRecord(kClassFile, base + i, TRXLOG_TRXTRACE).ReportTrace(u"p%d", base + i);
+        CNVTRXLogRecord(kClassFile, base + i, TRXLOG_TRXTRACE).ReportTrace(OLESTR("p%d"), base + i);
       }
     };
     std::thread a(produce, 0), b(produce, 100000);

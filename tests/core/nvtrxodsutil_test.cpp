@@ -39,7 +39,7 @@ Chain ReadChain(CNVTRXXmlNode node) {
 class Descriptor : public TrxLogTest {
  protected:
   // A last error that every traced call must clear on entry.
-  void Stale() { m_lastError.Set(-1019, u"stale"); }
+  void Stale() { m_lastError.Set(-1019, OLESTR("stale")); }
 };
 
 // ---- ParseODS ----------------------------------------------------------------------
@@ -72,7 +72,7 @@ TEST_F(Descriptor, ParseOutcomes) {
   };
   for (const Case& c : cases) {
     Stale();
-    CNVTRXXmlNode node = CNVTRXXmlDocument().CreateElement(u"previous");
+    CNVTRXXmlNode node = CNVTRXXmlDocument().CreateElement(OLESTR("previous"));
     EXPECT_EQ(ParseODS(W(c.text), &node), c.code) << c.text;
     EXPECT_EQ(LastCode(), std::string(c.lastText).empty() ? 0 : c.code) << c.text;
     EXPECT_EQ(LastText(), c.lastText) << c.text;
@@ -216,7 +216,7 @@ TEST_F(Descriptor, LeafGivesTheCodeOfTheStepThatFailed) {
   };
   for (const Case& c : cases) {
     Stale();
-    CNVTRXXmlNode leaf = CNVTRXXmlDocument().CreateElement(u"previous");
+    CNVTRXXmlNode leaf = CNVTRXXmlDocument().CreateElement(OLESTR("previous"));
     EXPECT_EQ(GetLeafNode(W(c.text), &leaf), c.code) << c.text;
     EXPECT_TRUE(leaf.IsNull()) << c.text;
     EXPECT_EQ(LastText(), c.lastText) << c.text;
@@ -227,33 +227,34 @@ TEST_F(Descriptor, LeafGivesTheCodeOfTheStepThatFailed) {
 
 TEST_F(Descriptor, NamesAreReadByPositionWhateverTheAttributesAreCalled) {
   CNVTRXXmlDocument document;
-  ASSERT_TRUE(document.LoadXml(u"<Obj RepositoryName=\"first\" ClassName=\"second\"/>"));
+  ASSERT_TRUE(document.LoadXml(OLESTR("<Obj RepositoryName=\"first\" ClassName=\"second\"/>")));
   TrxString className, repositoryName;
   EXPECT_EQ(GetODSClassName(document.GetDocumentElement(), className), TRX_OK);
   EXPECT_EQ(GetODSRepositoryName(document.GetDocumentElement(), repositoryName), TRX_OK);
-  EXPECT_EQ(className, u"first");
-  EXPECT_EQ(repositoryName, u"second");
+  EXPECT_EQ(className, OLESTR("first"));
+  EXPECT_EQ(repositoryName, OLESTR("second"));
 
-  ASSERT_TRUE(document.LoadXml(u"<Obj only=\"one\"/>"));
-  repositoryName = u"previous";
+  ASSERT_TRUE(document.LoadXml(OLESTR("<Obj only=\"one\"/>")));
+  repositoryName = OLESTR("previous");
   EXPECT_EQ(GetODSRepositoryName(document.GetDocumentElement(), repositoryName), TRX_OK);
-  EXPECT_EQ(repositoryName, u"");
+  EXPECT_EQ(repositoryName, OLESTR(""));
   EXPECT_EQ(GetODSClassName(CNVTRXXmlNode(), className), TRX_OK);
-  EXPECT_EQ(className, u"");
+  EXPECT_EQ(className, OLESTR(""));
 }
 
 // ---- composing ---------------------------------------------------------------------
 
 TEST_F(Descriptor, ComposedDescriptorsHaveTheDomsForm) {
   Stale();
-  EXPECT_EQ(TrxComposeODS({}), u"");
-  EXPECT_EQ(N(TrxComposeODS({{u"NorvApplication", u"Norvik"}})), kApp);
-  EXPECT_EQ(N(TrxComposeODS({{u"NorvApplication", u"Norvik"},
-                             {u"NorvScreen", u"S"},
-                             {u"NorvView", u"V"},
-                             {u"NorvApplet", u"A"}})),
+  EXPECT_EQ(TrxComposeODS({}), OLESTR(""));
+  EXPECT_EQ(N(TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")}})), kApp);
+  EXPECT_EQ(N(TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")},
+                             {OLESTR("NorvScreen"), OLESTR("S")},
+                             {OLESTR("NorvView"), OLESTR("V")},
+                             {OLESTR("NorvApplet"), OLESTR("A")}})),
             kFourLevels);
-  EXPECT_EQ(N(TrxComposeODS({{u"NorvApplication", u"Norvik"}, {u"NorvText", u"a\"b<c>&d'e\tf\ng"}})),
+  EXPECT_EQ(N(TrxComposeODS(
+                {{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvText"), OLESTR("a\"b<c>&d'e\tf\ng")}})),
             "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvText\" "
             "RepositoryName=\"a&quot;b&lt;c&gt;&amp;d'e&#9;f&#10;g\"/></Obj>");
   EXPECT_EQ(LastCode(), -1019) << "composing leaves the last error of the call alone";
@@ -261,31 +262,33 @@ TEST_F(Descriptor, ComposedDescriptorsHaveTheDomsForm) {
 
 TEST_F(Descriptor, ComposedDescriptorsWithAwkwardNamesLoadBackUnchanged) {
   TrxString controls;
-  for (char16_t c = 1; c < 0x20; ++c) controls.push_back(c);
+  for (OLECHAR c = 1; c < 0x20; ++c) controls.push_back(c);
   const std::vector<TrxString> names = {
-      u"",
-      u"Account List Applet",
-      u"\"quoted\"",
-      u"it's",
-      u"'",
-      u"<Obj ClassName=\"x\"/>",
-      u"a>b",
-      u"R&D",
-      u"&amp;",
-      u"tab\there",
-      u"line\nbreak",
-      u"cr\rlf\r\n",
-      u"  padded  ",
-      u" ",
-      u"Caf\u00e9 \u00dcbersicht \u4e2d\u6587 \u0416",
-      u"\U0001F600\U00010348",
-      u"]]>",
-      u"%s %d",
+      OLESTR(""),
+      OLESTR("Account List Applet"),
+      OLESTR("\"quoted\""),
+      OLESTR("it's"),
+      OLESTR("'"),
+      OLESTR("<Obj ClassName=\"x\"/>"),
+      OLESTR("a>b"),
+      OLESTR("R&D"),
+      OLESTR("&amp;"),
+      OLESTR("tab\there"),
+      OLESTR("line\nbreak"),
+      OLESTR("cr\rlf\r\n"),
+      OLESTR("  padded  "),
+      OLESTR(" "),
+      OLESTR("Caf\u00e9 \u00dcbersicht \u4e2d\u6587 \u0416"),
+      OLESTR("\U0001F600\U00010348"),
+      OLESTR("]]>"),
+      OLESTR("%s %d"),
       controls,
   };
   for (const TrxString& name : names) {
-    const Chain chain = {{u"NorvApplication", u"Norvik"}, {name, name}, {u"NorvList", name + u"!"},
-                         {u"NorvText", u"x" + name}};
+    const Chain chain = {{OLESTR("NorvApplication"), OLESTR("Norvik")},
+                         {name, name},
+                         {OLESTR("NorvList"), name + OLESTR("!")},
+                         {OLESTR("NorvText"), OLESTR("x") + name}};
     const TrxString text = TrxComposeODS(chain);
     CNVTRXXmlNode top;
     ASSERT_EQ(ParseODS(text, &top), TRX_OK) << N(text);
@@ -297,7 +300,7 @@ TEST_F(Descriptor, ComposedDescriptorsWithAwkwardNamesLoadBackUnchanged) {
     ASSERT_EQ(GetLeafNode(text, &leaf), TRX_OK);
     TrxString repositoryName;
     GetODSRepositoryName(leaf, repositoryName);
-    EXPECT_EQ(repositoryName, u"x" + name);
+    EXPECT_EQ(repositoryName, OLESTR("x") + name);
     EXPECT_EQ(TrxComposeODS(ReadChain(top)), text) << "composing what was read gives the same text";
   }
 }

@@ -11,7 +11,7 @@ namespace {
 
 class NamedObject : public CNVTRXAutomation {
  public:
-  NamedObject(const char16_t* name, CNVTRXAutomation* parent, const char16_t* className)
+  NamedObject(const OLECHAR* name, CNVTRXAutomation* parent, const OLECHAR* className)
       : CNVTRXAutomation(name, parent) {
     m_strClassName = className;
   }
@@ -26,37 +26,44 @@ TEST_F(Report, EveryUserErrorCodeHasItsTextWithAndWithoutArguments) {
     const char* text;
   };
   const Case cases[] = {
-      {-1000, {u"5"}, "Value cannot be less than 10. TimeOut value : 5."},
+      {-1000, {OLESTR("5")}, "Value cannot be less than 10. TimeOut value : 5."},
       {-1001, {}, "Directory structure $path does not exist. TRX does not create directories."},
-      {-1002, {u"/x/y.log"}, "Could not create the file /x/y.log."},
+      {-1002, {OLESTR("/x/y.log")}, "Could not create the file /x/y.log."},
       {-1003, {}, "File path parameter cannot be empty."},
       {-1004, {}, "Htmlid is empty."},
-      {-1005, {u"x_1"}, "Htmlid value is x_1, it does not start with \"s_\"."},
-      {-1006, {u"s_1"}, "Htmlid value is s_1, could not find a corresponding Norvik Automation object."},
+      {-1005, {OLESTR("x_1")}, "Htmlid value is x_1, it does not start with \"s_\"."},
+      {-1006, {OLESTR("s_1")}, "Htmlid value is s_1, could not find a corresponding Norvik Automation object."},
       {-1007, {9}, "Invalid mode : 9  for GetObjectContents."},
       {-1008, {}, "TRXODS cannot be empty."},
-      {-1009, {u"<x>"}, "Invalid TRXODS : <x>."},
+      {-1009, {OLESTR("<x>")}, "Invalid TRXODS : <x>."},
       {-1010, {}, "MethodName cannot be empty."},
-      {-1011, {u"Foo", u"NorvList"}, "MethodName: Foo is invalid. This method is not supported by this class NorvList."},
-      {-1012, {3, u"Goto", 1}, "Invalid argument count 3 for MethodName:Goto. Expected ArgCount : 1."},
-      {-1013, {u"SetText", u"Text", u"String"},
+      {-1011,
+       {OLESTR("Foo"), OLESTR("NorvList")},
+       "MethodName: Foo is invalid. This method is not supported by this class NorvList."},
+      {-1012, {3, OLESTR("Goto"), 1}, "Invalid argument count 3 for MethodName:Goto. Expected ArgCount : 1."},
+      {-1013,
+       {OLESTR("SetText"), OLESTR("Text"), OLESTR("String")},
        "Invalid argument type for method name:SetText for argument: Text. Expected type: String."},
-      {-1014, {u"GetProperty", u"Property Name", u"Colour"},
+      {-1014,
+       {OLESTR("GetProperty"), OLESTR("Property Name"), OLESTR("Colour")},
        "Invalid argument value for method name \"GetProperty\" for argument \"Property Name\". Input value: "
        "\"Colour\"."},
-      {-1015, {u"a", u"b"}, "TRXODS : a is not unique. Duplicate object: b found."},
-      {-1016, {u"Norvik.X", u"NorvView"}, "Failed to create object \"Norvik.X\" of class \"NorvView\"."},
-      {-1017, {u"o", u"c", u"r", u"p"},
+      {-1015, {OLESTR("a"), OLESTR("b")}, "TRXODS : a is not unique. Duplicate object: b found."},
+      {-1016, {OLESTR("Norvik.X"), OLESTR("NorvView")}, "Failed to create object \"Norvik.X\" of class \"NorvView\"."},
+      {-1017,
+       {OLESTR("o"), OLESTR("c"), OLESTR("r"), OLESTR("p")},
        "System Error. Debug info: Object \"o\" of class \"c\" failed on request \"r\" with parameter \"p\"."},
       {-1018, {}, "Could not find Norvik application object."},
       {-1019, {}, "Norvik application is busy."},
       {-1020, {125, 7}, "Norvik Event Processing Engine failed: Invalid event 125 from object with Id 7."},
-      {-1021, {12, u"A", u"B", u"C", u"D"},
+      {-1021,
+       {12, OLESTR("A"), OLESTR("B"), OLESTR("C"), OLESTR("D")},
        "Norvik Event Engine processing event 12 from object d%. Object A of class B failed on request C with "
        "parameter D."},
-      {-1022, {16, u"(abc)", u"Blocked"},
+      {-1022,
+       {16, OLESTR("(abc)"), OLESTR("Blocked")},
        "System error. Debug info: Failed to execute method id 16 with args ((abc)). Reason: Blocked."},
-      {-1023, {u"CreateEvent Win32 error 5"}, "System error. Debug info: CreateEvent Win32 error 5"},
+      {-1023, {OLESTR("CreateEvent Win32 error 5")}, "System error. Debug info: CreateEvent Win32 error 5"},
   };
   for (const Case& c : cases) {
     TRX_LOG(TRXLOG_USERERR).UserError(c.code, c.args);
@@ -66,12 +73,12 @@ TEST_F(Report, EveryUserErrorCodeHasItsTextWithAndWithoutArguments) {
 }
 
 TEST_F(Report, HostOperationCodesNameTheFailedRequestAndKeepTheirCode) {
-  NamedObject root(u"Norvik", nullptr, u"NorvApplication");
-  NamedObject* screen = new NamedObject(u"Accounts", &root, u"NorvScreen");
+  NamedObject root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"));
+  NamedObject* screen = new NamedObject(OLESTR("Accounts"), &root, OLESTR("NorvScreen"));
   const char* requests[] = {"GetProperty",   "GetProperties", "GetParent",          "GetChild",
                             "GetChildNames", "GetObjType",    "HandleAutomationRequst"};
   for (LONG code = -103; code >= -109; --code) {
-    TRX_LOG_OBJ(TRXLOG_USERERR, screen).ReportUserError(code, u"Name");
+    TRX_LOG_OBJ(TRXLOG_USERERR, screen).ReportUserError(code, OLESTR("Name"));
     EXPECT_EQ(LastCode(), code);
     EXPECT_EQ(LastText(), std::string("System Error. Debug info: Object \"Norvik.Accounts\" of class \"NorvScreen\" "
                                       "failed on request \"") +
@@ -80,36 +87,36 @@ TEST_F(Report, HostOperationCodesNameTheFailedRequestAndKeepTheirCode) {
 }
 
 TEST_F(Report, UserTraceLevelRecordsThePositiveCounterpart) {
-  NamedObject root(u"Norvik", nullptr, u"NorvApplication");
-  TRX_LOG_OBJ(TRXLOG_USERTRACE, &root).ReportUserError(-103, u"Name");
+  NamedObject root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"));
+  TRX_LOG_OBJ(TRXLOG_USERTRACE, &root).ReportUserError(-103, OLESTR("Name"));
   EXPECT_EQ(LastCode(), 103);
   EXPECT_EQ(LastText(),
             "System Error. Debug info: Object \"Norvik\" of class \"NorvApplication\" failed on request "
             "\"GetProperty\" with parameter \"Name\".");
-  TRX_LOG(TRXLOG_USERTRACE).ReportUserError(-1014, u"SetTimeOut", u"NewTimeOutInSecs", u"0");
+  TRX_LOG(TRXLOG_USERTRACE).ReportUserError(-1014, OLESTR("SetTimeOut"), OLESTR("NewTimeOutInSecs"), OLESTR("0"));
   EXPECT_EQ(LastCode(), 1014);
 }
 
 TEST_F(Report, ObjectNamedFormsTakeTheirArgumentsFromTheObject) {
-  NamedObject root(u"Norvik", nullptr, u"NorvApplication");
-  NamedObject* screen = new NamedObject(u"Accounts", &root, u"NorvScreen");
-  NamedObject* view = new NamedObject(u"Account List View", screen, u"NorvView");
+  NamedObject root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"));
+  NamedObject* screen = new NamedObject(OLESTR("Accounts"), &root, OLESTR("NorvScreen"));
+  NamedObject* view = new NamedObject(OLESTR("Account List View"), screen, OLESTR("NorvView"));
 
   // -1017 passed directly: empty request name, the caller's first argument.
-  TRX_LOG_OBJ(TRXLOG_USERERR, view).ReportUserError(-1017, u"ActiveApplet", u"ignored");
+  TRX_LOG_OBJ(TRXLOG_USERERR, view).ReportUserError(-1017, OLESTR("ActiveApplet"), OLESTR("ignored"));
   EXPECT_EQ(LastText(),
             "System Error. Debug info: Object \"Norvik.Accounts.Account List View\" of class \"NorvView\" failed on "
             "request \"\" with parameter \"ActiveApplet\".");
 
   // -1016 names the parent that failed to create a child, not the caller's words.
-  TRX_LOG_OBJ(TRXLOG_USERERR, screen).ReportUserError(-1016, u"Child", u"NorvApplet");
+  TRX_LOG_OBJ(TRXLOG_USERERR, screen).ReportUserError(-1016, OLESTR("Child"), OLESTR("NorvApplet"));
   EXPECT_EQ(LastText(), "Failed to create object \"Norvik.Accounts\" of class \"NorvScreen\".");
-  TRX_LOG(TRXLOG_USERERR).ReportUserError(-1016, u"Child", u"NorvApplet");
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(-1016, OLESTR("Child"), OLESTR("NorvApplet"));
   EXPECT_EQ(LastText(), "Failed to create object \"Child\" of class \"NorvApplet\".");
 }
 
 TEST_F(Report, HostOperationCodeWithoutObjectStillNamesRequestAndParameter) {
-  TRX_LOG(TRXLOG_USERERR).ReportUserError(-106, u"Accounts");
+  TRX_LOG(TRXLOG_USERERR).ReportUserError(-106, OLESTR("Accounts"));
   EXPECT_EQ(LastCode(), -106);
   EXPECT_EQ(LastText(),
             "System Error. Debug info: Object \"\" of class \"\" failed on request \"GetChild\" with parameter "
@@ -117,11 +124,11 @@ TEST_F(Report, HostOperationCodeWithoutObjectStillNamesRequestAndParameter) {
 }
 
 TEST_F(Report, CodesOutsideTheTableAreAssertionsThatChangeNothing) {
-  m_lastError.Set(-1019, u"Norvik application is busy.");
+  m_lastError.Set(-1019, OLESTR("Norvik application is busy."));
   for (LONG code : {-1024, -999, -110, 0, 2}) {
     const long before = TrxAssertCount();
     const size_t queued = CNVTRXLog::GetQueueLength();
-    TRX_LOG(TRXLOG_USERERR).ReportUserError(code, u"x");
+    TRX_LOG(TRXLOG_USERERR).ReportUserError(code, OLESTR("x"));
     EXPECT_EQ(TrxAssertCount(), before + 1) << code;
     EXPECT_EQ(LastCode(), -1019);
     // Only the assertion's own trace reaches the queue, not a user error.
@@ -130,20 +137,21 @@ TEST_F(Report, CodesOutsideTheTableAreAssertionsThatChangeNothing) {
 }
 
 TEST_F(Report, ReportErrorAppendsTheCodeAndRecordsUnlessTrxTrace) {
-  TRX_LOG(TRXLOG_TRXERR).ReportError(-11, u"Wrong ODS");
+  TRX_LOG(TRXLOG_TRXERR).ReportError(-11, OLESTR("Wrong ODS"));
   EXPECT_EQ(LastCode(), -11);
   EXPECT_EQ(LastText(), "Wrong ODS ErrorCode: -11");
 
-  TRX_LOG(TRXLOG_TRXERR).ReportError(-12, u"Invalid method %s in class %s", u"settext", u"NorvText");
+  TRX_LOG(TRXLOG_TRXERR)
+      .ReportError(-12, OLESTR("Invalid method %s in class %s"), OLESTR("settext"), OLESTR("NorvText"));
   EXPECT_EQ(LastText(), "Invalid method settext in class NorvText ErrorCode: -12");
 
-  TRX_LOG(TRXLOG_TRXTRACE).ReportError(-3, u"Current NWE operation is blocking - returning TRX_BLOCKING");
+  TRX_LOG(TRXLOG_TRXTRACE).ReportError(-3, OLESTR("Current NWE operation is blocking - returning TRX_BLOCKING"));
   EXPECT_EQ(LastCode(), -12) << "a trxtrace report leaves the last error alone";
 }
 
 TEST_F(Report, TracesNeverTouchTheLastError) {
-  m_lastError.Set(-1018, u"Could not find Norvik application object.");
-  TRX_LOG(TRXLOG_USERERR).ReportTrace(u"ClassName: %s", u"NorvList");
+  m_lastError.Set(-1018, OLESTR("Could not find Norvik application object."));
+  TRX_LOG(TRXLOG_USERERR).ReportTrace(OLESTR("ClassName: %s"), OLESTR("NorvList"));
   EXPECT_EQ(LastCode(), -1018);
 }
 

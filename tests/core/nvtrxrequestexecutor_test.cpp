@@ -15,13 +15,13 @@ using RequestExecutor = TrxHostTest;
 std::thread SignalIdleLater(DWORD delay) {
   return std::thread([delay] {
     Sleep(delay);
-    TrxHandle idle(OpenEventW(EVENT_MODIFY_STATE, FALSE, u"NWEAutoSynchroEvt"));
+    TrxHandle idle(OpenEventW(EVENT_MODIFY_STATE, FALSE, OLESTR("NWEAutoSynchroEvt")));
     SetEvent(idle.Get());
   });
 }
 
 TEST_F(RequestExecutor, ARequestRunsOnTheWorkerAndTimingModesKeepTheOperationTime) {
-  TrxVariant args = TrxVariant::FromString(u"F2");
+  TrxVariant args = TrxVariant::FromString(OLESTR("F2"));
   ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_SET), TRX_OK);
   auto journal = m_app->Journal();
   ASSERT_EQ(journal.size(), 1u);
@@ -34,7 +34,7 @@ TEST_F(RequestExecutor, ARequestRunsOnTheWorkerAndTimingModesKeepTheOperationTim
   EXPECT_EQ(m_state->GetLastOperationTime(), 50);
   ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_NONE), TRX_OK);
   EXPECT_EQ(m_state->GetLastOperationTime(), 50);
-  m_app->SetProperty(u"LastOperationTime", 7);
+  m_app->SetProperty(OLESTR("LastOperationTime"), 7);
   ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_DOUBLE_CLICK), TRX_OK);
   EXPECT_EQ(m_state->GetLastOperationTime(), 7);
   EXPECT_EQ(LastCode(), 0);
@@ -92,15 +92,16 @@ TEST_F(RequestExecutor, CallsPostedToTheWaitingThreadRunWhileItWaits) {
   windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (message == WM_APP) {
       ranOn = GetCurrentThreadId();
-      TrxHandle idle(OpenEventW(EVENT_MODIFY_STATE, FALSE, u"NWEAutoSynchroEvt"));
+      TrxHandle idle(OpenEventW(EVENT_MODIFY_STATE, FALSE, OLESTR("NWEAutoSynchroEvt")));
       SetEvent(idle.Get());
       return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
   };
-  windowClass.lpszClassName = u"TrxApartmentTest";
+  windowClass.lpszClassName = OLESTR("TrxApartmentTest");
   RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, u"TrxApartmentTest", u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExW(0, OLESTR("TrxApartmentTest"), OLESTR(""), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
   ASSERT_NE(window, nullptr);
 
   m_app->SetSignalsIdle(false);
@@ -113,7 +114,7 @@ TEST_F(RequestExecutor, CallsPostedToTheWaitingThreadRunWhileItWaits) {
   poster.join();
   EXPECT_EQ(ranOn, GetCurrentThreadId());
   DestroyWindow(window);
-  UnregisterClassW(u"TrxApartmentTest", nullptr);
+  UnregisterClassW(OLESTR("TrxApartmentTest"), nullptr);
 }
 
 TEST_F(RequestExecutor, RetriesEndAtOnceOnTheHostsOwnStatuses) {
@@ -130,11 +131,11 @@ TEST_F(RequestExecutor, RetriesEndAtOnceOnTheHostsOwnStatuses) {
 }
 
 TEST_F(RequestExecutor, HostErrorsAreReportedWhileTheRequestSucceeds) {
-  FakeHostObject* field = m_app->AddChild(OBJTYPE_CONTROL, u"Account");
+  FakeHostObject* field = m_app->AddChild(OBJTYPE_CONTROL, OLESTR("Account"));
   CNVTRXAutomation* object = Build(m_root.get(), field);
-  m_app->SetLastError(42, u"Field is read-only");
-  field->SetLastError(42, u"Field is read-only");
-  TrxVariant args = TrxVariant::FromString(u"x");
+  m_app->SetLastError(42, OLESTR("Field is read-only"));
+  field->SetLastError(42, OLESTR("Field is read-only"));
+  TrxVariant args = TrxVariant::FromString(OLESTR("x"));
   EXPECT_EQ(object->NWEInvoke(field, REQID_SETVALUE, &args, true, TRXTIMING_NONE), TRX_OK);
   EXPECT_EQ(object->GetNWEAuto(), nullptr) << "a child drops its host reference when asked";
   EXPECT_EQ(LastCode(), TRX_E_SYSTEM);
@@ -163,7 +164,7 @@ class UnmarshallableHost : public FakeHostObject {
 };
 
 TEST_F(RequestExecutor, AHostObjectThatCannotBeMarshalledIsNotRun) {
-  UnmarshallableHost* host = new UnmarshallableHost(OBJTYPE_CONTROL, u"Odd");
+  UnmarshallableHost* host = new UnmarshallableHost(OBJTYPE_CONTROL, OLESTR("Odd"));
   TrxVariant args;
   EXPECT_EQ(m_root->NWEInvoke(host, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
   EXPECT_EQ(LastText(), "System error. Debug info: Failed to execute method id 8 with args (()). Reason: Marshaling.");
@@ -173,19 +174,20 @@ TEST_F(RequestExecutor, AHostObjectThatCannotBeMarshalledIsNotRun) {
 
 TEST(RequestExecutorSetUp, TheCushionDelayComesFromTheEnvironment) {
   struct Case {
-    const char16_t* value;
+    const OLECHAR* value;
     DWORD delay;
   };
-  const Case cases[] = {{nullptr, 0}, {u"250", 250}, {u"  40ms", 40}, {u"abc", 0}, {u"-5", 0}};
+  const Case cases[] = {
+      {nullptr, 0}, {OLESTR("250"), 250}, {OLESTR("  40ms"), 40}, {OLESTR("abc"), 0}, {OLESTR("-5"), 0}};
   for (const Case& c : cases) {
-    SetEnvironmentVariableW(u"TRXCUSHIONDELAY", c.value);
+    SetEnvironmentVariableW(OLESTR("TRXCUSHIONDELAY"), c.value);
     {
       CNVTRXServiceState state;
-      TestAutomation root(u"Norvik", nullptr, u"NorvApplication", nullptr);
+      TestAutomation root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"), nullptr);
       EXPECT_EQ(CNVTRXRequestExecutor::GetCushionDelay(), c.delay) << (c.value ? TrxNarrow(c.value) : "unset");
     }
   }
-  SetEnvironmentVariableW(u"TRXCUSHIONDELAY", nullptr);
+  SetEnvironmentVariableW(OLESTR("TRXCUSHIONDELAY"), nullptr);
 }
 
 }  // namespace

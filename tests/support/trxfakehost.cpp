@@ -2,19 +2,19 @@
 
 #include "model/nvtrxarray.h"
 
-FakeHostObject::FakeHostObject(AUTO_OBJECTTYPE type, std::u16string name)
+FakeHostObject::FakeHostObject(AUTO_OBJECTTYPE type, TrxString name)
     : m_hangRelease(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      m_idle(CreateEventW(nullptr, TRUE, FALSE, u"NWEAutoSynchroEvt")) {
-  m_properties[u"ObjType"] = TrxVariant::FromI4(type);
-  m_properties[u"Name"] = TrxVariant::FromString(name);
-  m_properties[u"LastOperationTime"] = TrxVariant::FromI4(25);
+      m_idle(CreateEventW(nullptr, TRUE, FALSE, OLESTR("NWEAutoSynchroEvt"))) {
+  m_properties[OLESTR("ObjType")] = TrxVariant::FromI4(type);
+  m_properties[OLESTR("Name")] = TrxVariant::FromString(name);
+  m_properties[OLESTR("LastOperationTime")] = TrxVariant::FromI4(25);
 }
 
 FakeHostObject::~FakeHostObject() {
   for (FakeHostObject* child : m_children) child->Release();
 }
 
-FakeHostObject* FakeHostObject::AddChild(AUTO_OBJECTTYPE type, std::u16string name) {
+FakeHostObject* FakeHostObject::AddChild(AUTO_OBJECTTYPE type, TrxString name) {
   FakeHostObject* child = new FakeHostObject(type, std::move(name));
   child->m_parent = this;
   std::lock_guard<std::mutex> lock(m_lock);
@@ -22,17 +22,17 @@ FakeHostObject* FakeHostObject::AddChild(AUTO_OBJECTTYPE type, std::u16string na
   return child;
 }
 
-void FakeHostObject::SetProperty(const std::u16string& name, const VARIANT& value) {
+void FakeHostObject::SetProperty(const TrxString& name, const VARIANT& value) {
   std::lock_guard<std::mutex> lock(m_lock);
   m_properties[name] = value;
 }
-void FakeHostObject::SetProperty(const std::u16string& name, const char16_t* text) {
+void FakeHostObject::SetProperty(const TrxString& name, const OLECHAR* text) {
   SetProperty(name, TrxVariant::FromString(text));
 }
-void FakeHostObject::SetProperty(const std::u16string& name, LONG value) {
+void FakeHostObject::SetProperty(const TrxString& name, LONG value) {
   SetProperty(name, TrxVariant::FromI4(value));
 }
-void FakeHostObject::FailProperty(const std::u16string& name, HRESULT status) {
+void FakeHostObject::FailProperty(const TrxString& name, HRESULT status) {
   std::lock_guard<std::mutex> lock(m_lock);
   m_failingProperties[name] = status;
 }
@@ -40,7 +40,7 @@ void FakeHostObject::FailRequests(HRESULT status) {
   std::lock_guard<std::mutex> lock(m_lock);
   m_requestStatus = status;
 }
-void FakeHostObject::SetLastError(SHORT code, const std::u16string& text) {
+void FakeHostObject::SetLastError(SHORT code, const TrxString& text) {
   std::lock_guard<std::mutex> lock(m_lock);
   m_errorCode = code;
   m_errorText = text;
@@ -64,7 +64,7 @@ void FakeHostObject::SetRequestDuration(DWORD milliseconds) {
   m_duration = milliseconds;
 }
 void FakeHostObject::ReleaseHang() { SetEvent(m_hangRelease.Get()); }
-void FakeHostObject::SetObjTypeText() { SetProperty(u"ObjType", u"application"); }
+void FakeHostObject::SetObjTypeText() { SetProperty(OLESTR("ObjType"), OLESTR("application")); }
 
 std::vector<FakeHostObject::Request> FakeHostObject::Journal() const {
   std::lock_guard<std::mutex> lock(m_lock);
@@ -103,8 +103,8 @@ HRESULT FakeHostObject::GetChild(AUTO_OBJECTTYPE eType, BSTR name, INVAutomation
   *ppChild = nullptr;
   const TrxStringView wanted = TrxBstrView(name);
   for (FakeHostObject* child : m_children) {
-    if (child->m_properties[u"ObjType"].lVal != eType) continue;
-    if (TrxBstrView(child->m_properties[u"Name"].bstrVal) != wanted) continue;
+    if (child->m_properties[OLESTR("ObjType")].lVal != eType) continue;
+    if (TrxBstrView(child->m_properties[OLESTR("Name")].bstrVal) != wanted) continue;
     child->AddRef();
     *ppChild = child;
     return S_OK;
@@ -116,8 +116,8 @@ HRESULT FakeHostObject::GetChildNames(AUTO_OBJECTTYPE type, VARIANT* pNames) {
   std::lock_guard<std::mutex> lock(m_lock);
   std::vector<TrxString> names;
   for (FakeHostObject* child : m_children)
-    if (child->m_properties[u"ObjType"].lVal == type)
-      names.emplace_back(TrxBstrView(child->m_properties[u"Name"].bstrVal));
+    if (child->m_properties[OLESTR("ObjType")].lVal == type)
+      names.emplace_back(TrxBstrView(child->m_properties[OLESTR("Name")].bstrVal));
   VariantInit(pNames);
   if (names.empty()) return S_OK;
   if (m_nameShape == NameShape::SingleString) {
@@ -139,7 +139,7 @@ HRESULT FakeHostObject::GetChildNames(AUTO_OBJECTTYPE type, VARIANT* pNames) {
 HRESULT FakeHostObject::GetProperty(BSTR name, VARIANT* pAuxParams, SHORT, VARIANT* pValue) {
   (void)pAuxParams;
   std::lock_guard<std::mutex> lock(m_lock);
-  const std::u16string key(TrxBstrView(name));
+  const TrxString key(TrxBstrView(name));
   auto failing = m_failingProperties.find(key);
   if (failing != m_failingProperties.end()) return failing->second;
   auto it = m_properties.find(key);
@@ -193,38 +193,38 @@ TestAutomation::TestAutomation(TrxStringView name, CNVTRXAutomation* parent, Trx
     : CNVTRXAutomation(name, parent) {
   m_strClassName = TrxString(className);
   m_spNWEAuto = host;
-  AddPropertyMapping(u"Name", VT_BSTR, u"Name", VT_BSTR, TRXPROP_HOST, u"name");
-  AddPropertyMapping(u"HtmlId", VT_BSTR, u"HtmlId", VT_BSTR, TRXPROP_HOST, u"element id");
-  AddMethodMapping(u"Click", VT_EMPTY, REQID_BUTTONCLICK, VT_EMPTY, TRXMETHOD_REQUEST, u"click");
-  AddMethodMapping(u"SetText", VT_BSTR, REQID_SETVALUE, VT_EMPTY, TRXMETHOD_FOCUS_WRAPPED, u"set text");
-  AddMethodMapping(u"Select", VT_BSTR, REQID_SELECTITEM, VT_EMPTY, TRXMETHOD_FOCUS_FIRST, u"select");
+  AddPropertyMapping(OLESTR("Name"), VT_BSTR, OLESTR("Name"), VT_BSTR, TRXPROP_HOST, OLESTR("name"));
+  AddPropertyMapping(OLESTR("HtmlId"), VT_BSTR, OLESTR("HtmlId"), VT_BSTR, TRXPROP_HOST, OLESTR("element id"));
+  AddMethodMapping(OLESTR("Click"), VT_EMPTY, REQID_BUTTONCLICK, VT_EMPTY, TRXMETHOD_REQUEST, OLESTR("click"));
+  AddMethodMapping(OLESTR("SetText"), VT_BSTR, REQID_SETVALUE, VT_EMPTY, TRXMETHOD_FOCUS_WRAPPED, OLESTR("set text"));
+  AddMethodMapping(OLESTR("Select"), VT_BSTR, REQID_SELECTITEM, VT_EMPTY, TRXMETHOD_FOCUS_FIRST, OLESTR("select"));
 }
 
 TrxString TestAutomation::ClassFor(LONG objectType) {
   switch (objectType) {
     case OBJTYPE_APPLICATION:
-      return u"NorvApplication";
+      return OLESTR("NorvApplication");
     case OBJTYPE_MENU:
-      return u"NorvMenu";
+      return OLESTR("NorvMenu");
     case OBJTYPE_TOOLBAR:
-      return u"NorvToolbar";
+      return OLESTR("NorvToolbar");
     case OBJTYPE_VIEW:
-      return u"NorvView";
+      return OLESTR("NorvView");
     case OBJTYPE_APPLET:
-      return u"NorvApplet";
+      return OLESTR("NorvApplet");
     case OBJTYPE_CONTROL:
-      return u"NorvText";
+      return OLESTR("NorvText");
     case OBJTYPE_LISTCONTROL:
-      return u"NorvList";
+      return OLESTR("NorvList");
     default:
-      return u"NorvUnknown";
+      return OLESTR("NorvUnknown");
   }
 }
 
 TRXRESULT TestAutomation::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG, LONG objectType, INVPropertySet*,
                                            CNVTRXAutomation** ppChild) {
   TrxVariant aux, name;
-  TrxBstr property(u"Name");
+  TrxBstr property(OLESTR("Name"));
   pNWEAuto->GetProperty(property.Get(), &aux, 0, &name);
   if (name.vt != VT_BSTR) return TRX_E_CREATE_OBJECT;
   *ppChild = new TestAutomation(TrxBstrView(name.bstrVal), this, ClassFor(objectType), pNWEAuto);
@@ -256,9 +256,9 @@ void TrxHostTest::SetUp() {
   CNVTRXLog::SetVerbose(false);
   CNVTRXLog::DiscardQueue();
   m_state = std::make_unique<CNVTRXServiceState>();
-  m_app = new FakeHostObject(OBJTYPE_APPLICATION, u"Norvik CRM");
+  m_app = new FakeHostObject(OBJTYPE_APPLICATION, OLESTR("Norvik CRM"));
   m_app->SetSignalsIdle(true);
-  m_root = std::make_unique<TestAutomation>(u"Norvik", nullptr, u"NorvApplication", m_app);
+  m_root = std::make_unique<TestAutomation>(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"), m_app);
 }
 
 void TrxHostTest::TearDown() {

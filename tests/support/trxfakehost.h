@@ -16,20 +16,20 @@
 
 class FakeHostObject : public INVAutomation {
  public:
-  FakeHostObject(AUTO_OBJECTTYPE type, std::u16string name);
+  FakeHostObject(AUTO_OBJECTTYPE type, TrxString name);
   virtual ~FakeHostObject();
 
   // ---- set-up ----
-  FakeHostObject* AddChild(AUTO_OBJECTTYPE type, std::u16string name);
-  void SetProperty(const std::u16string& name, const VARIANT& value);
-  void SetProperty(const std::u16string& name, const char16_t* text);
-  void SetProperty(const std::u16string& name, LONG value);
+  FakeHostObject* AddChild(AUTO_OBJECTTYPE type, TrxString name);
+  void SetProperty(const TrxString& name, const VARIANT& value);
+  void SetProperty(const TrxString& name, const OLECHAR* text);
+  void SetProperty(const TrxString& name, LONG value);
   // GetProperty of that name fails with `status`.
-  void FailProperty(const std::u16string& name, HRESULT status);
+  void FailProperty(const TrxString& name, HRESULT status);
   // The next HandleAutoRequest calls fail with `status` (0 = succeed).
   void FailRequests(HRESULT status);
   // The host's last error code and text (what GetLastErrorCode/Text return).
-  void SetLastError(SHORT code, const std::u16string& text);
+  void SetLastError(SHORT code, const TrxString& text);
   // Whether a finished request signals the idle event (default: yes).
   void SetSignalsIdle(bool signals);
   // Requests hang until Release is called.
@@ -72,11 +72,11 @@ class FakeHostObject : public INVAutomation {
   std::atomic<ULONG> m_refs{1};
   FakeHostObject* m_parent = nullptr;
   std::vector<FakeHostObject*> m_children;  // owned (one reference each)
-  std::map<std::u16string, TrxVariant> m_properties;
-  std::map<std::u16string, HRESULT> m_failingProperties;
+  std::map<TrxString, TrxVariant> m_properties;
+  std::map<TrxString, HRESULT> m_failingProperties;
   HRESULT m_requestStatus = S_OK;
   SHORT m_errorCode = 0;
-  std::u16string m_errorText;
+  TrxString m_errorText;
   bool m_signalsIdle = true;
   bool m_hang = false;
   DWORD m_duration = 0;
