@@ -8,6 +8,9 @@ FakeHostObject::FakeHostObject(AUTO_OBJECTTYPE type, TrxString name)
   m_properties[OLESTR("ObjType")] = TrxVariant::FromI4(type);
   m_properties[OLESTR("Name")] = TrxVariant::FromString(name);
   m_properties[OLESTR("LastOperationTime")] = TrxVariant::FromI4(25);
+#ifdef _WIN32
+  CoCreateFreeThreadedMarshaler(static_cast<INVAutomation*>(this), m_freeThreadedMarshaler.Put());
+#endif
 }
 
 FakeHostObject::~FakeHostObject() {
@@ -82,6 +85,10 @@ HRESULT FakeHostObject::QueryInterface(REFIID riid, void** ppv) {
     AddRef();
     return S_OK;
   }
+#ifdef _WIN32
+  if (IsEqualIID(riid, IID_IMarshal) && m_freeThreadedMarshaler)
+    return m_freeThreadedMarshaler->QueryInterface(riid, ppv);
+#endif
   *ppv = nullptr;
   return E_NOINTERFACE;
 }

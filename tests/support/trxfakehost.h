@@ -2,7 +2,8 @@
 // and automation classes that build children from it.
 //
 // Host objects are thread-safe (requests arrive on the executor's worker
-// thread). Every request is journalled; a request can be made to fail, to
+// thread) and free-threaded: marshalled to another thread they are the
+// object itself, there as on Linux. Every request is journalled; a request can be made to fail, to
 // hang until released, or to leave the host busy (idle event not signalled).
 #pragma once
 
@@ -85,6 +86,11 @@ class FakeHostObject : public INVAutomation {
   std::vector<Request> m_journal;
   int m_attempts = 0;
   NameShape m_nameShape = NameShape::VariantArray;
+#ifdef _WIN32
+  // The free-threaded marshaler, aggregated: without it COM would give the
+  // worker a proxy that calls back into the test thread's apartment.
+  TrxComPtr<IUnknown> m_freeThreadedMarshaler;
+#endif
 };
 
 // An automation class for tests: its class name comes from the host type
