@@ -1,7 +1,7 @@
 # Unit tests built for Windows (run under Wine on Linux by
 # scripts/wine-unit-tests.sh): the test sources that exercise what the
-# Windows build puts behind a seam, with GoogleTest compiled from source by
-# the same cross compiler.
+# Windows build puts behind a seam, and the core's own unit tests, with
+# GoogleTest compiled from source by the same cross compiler.
 option(TRX_BUILD_WINDOWS_TESTS "Build the Windows unit test programs (*_tests.exe)" ON)
 set(TRX_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source tree, for the Windows tests")
 
@@ -29,4 +29,18 @@ elseif(TRX_BUILD_WINDOWS_TESTS)
   target_link_libraries(xml_tests PRIVATE trxcore trxplatform trx_warnings gtest gtest_main)
   # One file that runs without the MinGW runtime DLLs beside it.
   target_link_options(xml_tests PRIVATE -static)
+
+  # The core's unit tests on the real Win32, COM and OLE Automation: every
+  # test source of tests/core but the XML seam's (already in xml_tests), with
+  # the support files they share with the Linux build.
+  file(GLOB TRX_CORE_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/core/*.cpp)
+  list(FILTER TRX_CORE_TEST_SOURCES EXCLUDE REGEX "/nvtrxxml_test\\.cpp$")
+  add_executable(core_tests
+    ${TRX_CORE_TEST_SOURCES}
+    ${PROJECT_SOURCE_DIR}/tests/support/trxfakehost.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/trxtestlog.cpp
+    ${PROJECT_SOURCE_DIR}/tests/windows/trxcomtestenvironment.cpp)
+  target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(core_tests PRIVATE trxcore trxplatform trx_warnings gtest gtest_main)
+  target_link_options(core_tests PRIVATE -static)
 endif()

@@ -14,8 +14,9 @@
 #      fourth tool, a user action played on the client, both listeners
 #      receive the Record), and the benchmark with a client.
 #   4. The GoogleTest programs built for Windows (build/windows/*_tests.exe):
-#      the XML seam against MSXML, and the bridge's acceptance tests against
-#      trx.exe serve (tool, service and client as three processes).
+#      the XML seam against MSXML, the core's unit tests, and the bridge's
+#      acceptance tests against trx.exe serve (tool, service and client as
+#      three processes).
 #   5. Unregistration, and the server process ending after its quiet period.
 #
 # The steps with a client need build/windows/trx.exe with its "client"
@@ -254,10 +255,11 @@ fi
 # ---- the test programs ----------------------------------------------------------------
 
 # build/windows/*_tests.exe: GoogleTest programs built for Windows. The XML
-# seam's contract against MSXML, and the bridge's acceptance tests, each of
-# which runs trx.exe serve against the registered server with the client as
-# a third process. A program that dies half-way prints no summary: the exit
-# status and the summary line must both say it passed.
+# seam's contract against MSXML, the core's unit tests, and the bridge's
+# acceptance tests, each of which runs trx.exe serve against the registered
+# server with the client as a third process. A program that dies half-way
+# prints no summary: the exit status and the summary line must both say it
+# passed.
 export TRX_SOURCE_DIR
 TRX_SOURCE_DIR=$(winepath -w "$root" 2>/dev/null)
 shopt -s nullglob
