@@ -113,15 +113,14 @@ bool IsFacadeFile(const char* file) {
 
 bool Wanted(LONG kind, LONG category, const char* file) {
   if (g_verbose.load(std::memory_order_relaxed)) return true;
-  if (kind == TRXLOG_KIND_MESSAGE &&
-      (category == TRXLOG_TRXERR || category == TRXLOG_NWEERR || category == TRXLOG_USERTRACE ||
-       category == TRXLOG_USERERR))
+  if (kind == TRXLOG_KIND_MESSAGE && (category == TRXLOG_TRXERR || category == TRXLOG_NWEERR ||
+                                      category == TRXLOG_USERTRACE || category == TRXLOG_USERERR))
     return true;
   return IsFacadeFile(file);
 }
 
-void Queue(LONG kind, TrxString&& message, const char* file, const char* function, int line, LONG category,
-           LONG depth, DWORD tick, DWORD elapsed) {
+void Queue(LONG kind, TrxString&& message, const char* file, const char* function, int line, LONG category, LONG depth,
+           DWORD tick, DWORD elapsed) {
   LogEntry entry{kind, {}, std::move(message), file, function, line, category, depth, tick, elapsed};
   GetLocalTime(&entry.time);
   LogQueue::Instance().Push(std::move(entry));
@@ -225,11 +224,26 @@ void AppendLine(TrxString& out, const LogEntry& e) {
   out += OLESTR("\r\n");
 }
 
+// Opens the log file for reading and writing, shared for reading only.
+// Another opener in this process may hold it for a moment (the pass of a
+// writer that is ending, or the check of a new start): a sharing violation
+// is waited out for up to 2 s rather than failing, which would lose a pass
+// or refuse a start only by chance of timing.
+HANDLE OpenLogFile(const TrxString& file, DWORD disposition) {
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount64() - start >= 2000)
+      return handle;
+    Sleep(10);
+  }
+}
+
 // Appends UTF-16 little-endian text to an existing file; false when the
 // file cannot be opened (the text is then lost).
 bool AppendToFile(const TrxString& file, const TrxString& text) {
-  TrxHandle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  TrxHandle handle(OpenLogFile(file, OPEN_EXISTING));
   if (!handle) return false;
   if (SetFilePointer(handle.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
     return false;
@@ -344,13 +358,11 @@ CNVTRXLogFile::~CNVTRXLogFile() {
 LONG CNVTRXLogFile::Start(const OLECHAR* fileName, bool append) {
   const TrxString name(TrxView(fileName));
   if (append) {
-    TrxHandle file(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    TrxHandle file(OpenLogFile(name, OPEN_EXISTING));
     if (!file) return -1;
     SetFilePointer(file.Get(), 0, nullptr, FILE_END);
   } else {
-    TrxHandle file(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    TrxHandle file(OpenLogFile(name, CREATE_ALWAYS));
     if (!file) return -1;
     static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
     DWORD written = 0;

@@ -89,11 +89,11 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
   });
   ASSERT_EQ(lines.size(), 5u);
   const std::string d0 = std::to_string(depth), d1 = std::to_string(depth + 1);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex("Submit\t\\*\\*\\*Entry\\*\\*\\* " + d0 +
-                                                    "\t\\d+\tnvtrx\\.cpp\\(120\\)\t" + kDate)))
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex("Submit\t\\*\\*\\*Entry\\*\\*\\* " + d0 + "\t\\d+\tnvtrx\\.cpp\\(120\\)\t" + kDate)))
       << lines[0];
-  EXPECT_TRUE(std::regex_match(lines[1], std::regex("GetProperty\t\\*\\*\\*Entry\\*\\*\\* " + d1 +
-                                                    "\t\\d+\tnvtrxlist\\.cpp\\(33\\)\t" + kDate)))
+  EXPECT_TRUE(std::regex_match(
+      lines[1], std::regex("GetProperty\t\\*\\*\\*Entry\\*\\*\\* " + d1 + "\t\\d+\tnvtrxlist\\.cpp\\(33\\)\t" + kDate)))
       << lines[1];
   EXPECT_TRUE(std::regex_match(lines[2], std::regex("\\*\\*\\*usererr\\*\\*\\*\t tab here and line feed\t\\d+\t"
                                                     "nvtrxlist\\.cpp\\(40\\)\t" +
@@ -178,6 +178,40 @@ TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFile) {
   lines = m_file.Lines();
   ASSERT_EQ(lines.size(), 1u) << "creating again replaces the file";
   EXPECT_NE(lines[0].find("third"), std::string::npos);
+}
+
+TEST_F(LogFile, AStartWaitsForAFileHeldForAMomentElsewhereInTheProcess) {
+  // A writer that was just stopped may still be writing its last pass when
+  // a tool starts logging to the same file again.
+  CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(OLESTR("first"));
+  CNVTRXLogFile file;
+  ASSERT_EQ(file.Start(m_file.Wide().c_str(), false), 0);
+  ASSERT_TRUE(file.WaitUntilWritten(10000));
+  file.Stop();
+  ASSERT_TRUE(file.WaitUntilStopped(10000));
+
+  HANDLE held = CreateFileW(m_file.Wide().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE release = CreateThread(
+      nullptr, 0,
+      [](LPVOID handle) -> DWORD {
+        Sleep(200);
+        CloseHandle(static_cast<HANDLE>(handle));
+        return 0;
+      },
+      held, 0, nullptr);
+  ASSERT_NE(release, nullptr);
+  CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(OLESTR("second"));
+  EXPECT_EQ(file.Start(m_file.Wide().c_str(), true), 0);
+  WaitForSingleObject(release, INFINITE);
+  CloseHandle(release);
+  ASSERT_TRUE(file.WaitUntilWritten(10000));
+  const auto lines = m_file.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("second"), std::string::npos);
+  file.Stop();
+  ASSERT_TRUE(file.WaitUntilStopped(10000));
 }
 
 TEST_F(LogFile, AStartWhileRunningMovesToTheNewFileWithoutLosingOrDoublingRecords) {
