@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cli/trxbridge.h"
+#include "host/nvsimcallwindow.h"
 
 namespace {
 
@@ -30,11 +31,7 @@ bool TrxPumpedWait(HANDLE event, DWORD timeout, const std::function<void()>& idl
     const DWORD woken = MsgWaitForMultipleObjects(1, &event, FALSE, left, QS_ALLINPUT);
     if (woken == WAIT_OBJECT_0) return true;
     if (woken == WAIT_OBJECT_0 + 1) {
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
+      CNVSimCallWindow::PumpMessages();
       if (idle) idle();
       continue;
     }

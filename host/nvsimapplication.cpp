@@ -837,11 +837,7 @@ HRESULT CNVSimApplication::ObjectRequest(CNVSimObject& object, LONG request, con
     while (
         !m_hangChanged.wait_for(lock, std::chrono::milliseconds(10), [&] { return m_hangGeneration != generation; })) {
       lock.unlock();
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
+      CNVSimCallWindow::PumpMessages();
       lock.lock();
     }
     --m_hanging;
