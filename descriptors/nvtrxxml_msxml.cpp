@@ -983,55 +983,43 @@ void AppendCharacterReference(TrxString& out, OLECHAR c) {
   out.push_back(';');
 }
 
-void AppendAttributeText(TrxString& out, TrxStringView text) {
+// Writes text with & < > as references, and " too in an attribute value.
+// Characters below U+0020 become references, except tab and line feed in
+// text; text made only of white space is written entirely as references:
+// raw, it would be white space between elements, which is not a node.
+void AppendEscapedText(TrxString& out, TrxStringView text, bool attribute) {
+  const bool allAsReferences = !attribute && std::all_of(text.begin(), text.end(), IsXmlWhiteSpace);
   for (const OLECHAR c : text) {
     switch (c) {
       case '&':
         out += OLESTR("&amp;");
-        break;
+        continue;
       case '<':
         out += OLESTR("&lt;");
-        break;
+        continue;
       case '>':
         out += OLESTR("&gt;");
-        break;
+        continue;
       case '"':
-        out += OLESTR("&quot;");
+        if (attribute) {
+          out += OLESTR("&quot;");
+          continue;
+        }
         break;
       default:
-        if (static_cast<uint16_t>(c) < 0x20) {
-          AppendCharacterReference(out, c);
-        } else {
-          out.push_back(c);
-        }
+        break;
+    }
+    const bool control = static_cast<uint16_t>(c) < 0x20 && (attribute || (c != '\t' && c != '\n'));
+    if (allAsReferences || control) {
+      AppendCharacterReference(out, c);
+    } else {
+      out.push_back(c);
     }
   }
 }
 
-// Text made only of white space is written entirely as references: raw,
-// it would be white space between elements, which is not a node.
-void AppendContentText(TrxString& out, TrxStringView text) {
-  const bool onlyWhiteSpace = std::all_of(text.begin(), text.end(), IsXmlWhiteSpace);
-  for (const OLECHAR c : text) {
-    switch (c) {
-      case '&':
-        out += OLESTR("&amp;");
-        break;
-      case '<':
-        out += OLESTR("&lt;");
-        break;
-      case '>':
-        out += OLESTR("&gt;");
-        break;
-      default:
-        if (onlyWhiteSpace || (static_cast<uint16_t>(c) < 0x20 && c != '\t' && c != '\n')) {
-          AppendCharacterReference(out, c);
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-}
+void AppendAttributeText(TrxString& out, TrxStringView text) { AppendEscapedText(out, text, true); }
+void AppendContentText(TrxString& out, TrxStringView text) { AppendEscapedText(out, text, false); }
 
 void AppendAttributes(TrxString& out, const Record* record) {
   for (const AttributeRecord* a : record->attributes) {
