@@ -13,15 +13,22 @@ find_path(TRX_STDOLE2_DIR stdole2.tlb
   PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
   NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 
+# trx_widl(OUTPUT FLAG WHAT): runs widl on service/nvtrx.idl with FLAG (-t
+# for the type library, -h for C++ declarations) into OUTPUT.
+function(trx_widl output flag what)
+  get_filename_component(folder ${output} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${TRX_WIDL} --win64 -I ${TRX_WIDL_IDL_DIR} -L ${TRX_STDOLE2_DIR} ${flag} -o ${output}
+            ${PROJECT_SOURCE_DIR}/service/nvtrx.idl
+    DEPENDS ${PROJECT_SOURCE_DIR}/service/nvtrx.idl
+    COMMENT "widl: ${what} from service/nvtrx.idl"
+    VERBATIM)
+endfunction()
+
 set(TRX_TLB ${CMAKE_CURRENT_BINARY_DIR}/service/nvtrx.tlb)
-add_custom_command(
-  OUTPUT ${TRX_TLB}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/service
-  COMMAND ${TRX_WIDL} --win64 -I ${TRX_WIDL_IDL_DIR} -L ${TRX_STDOLE2_DIR} -t -o ${TRX_TLB}
-          ${CMAKE_CURRENT_SOURCE_DIR}/service/nvtrx.idl
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/service/nvtrx.idl
-  COMMENT "widl: type library from service/nvtrx.idl"
-  VERBATIM)
+trx_widl(${TRX_TLB} -t "type library")
 add_custom_target(trxcom_tlb DEPENDS ${TRX_TLB})
 
 add_executable(trxcom WIN32

@@ -18,29 +18,31 @@ elseif(TRX_BUILD_WINDOWS_TESTS)
   # builds its Notification: a Win32 one is put in its place.
   target_compile_options(gtest PUBLIC -include ${PROJECT_SOURCE_DIR}/tests/windows/trxgtestmingw.h)
 
+  # trx_windows_test(NAME SOURCES...): a GoogleTest program linked as one
+  # file that runs without the MinGW runtime DLLs beside it.
+  function(trx_windows_test name)
+    add_executable(${name} ${ARGN})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${name} PRIVATE trxcore trxplatform trx_warnings gtest gtest_main)
+    target_link_options(${name} PRIVATE -static)
+  endfunction()
+
   # The XML seam's contract test against the MSXML backend, and the
   # backend's own tests of COM's threads and of the compiled-in catalogue.
   # trxcomtestenvironment.cpp initialises COM on the test thread.
-  add_executable(xml_tests
+  trx_windows_test(xml_tests
     ${PROJECT_SOURCE_DIR}/tests/core/nvtrxxml_test.cpp
     ${PROJECT_SOURCE_DIR}/tests/windows/nvtrxxml_com_test.cpp
     ${PROJECT_SOURCE_DIR}/tests/windows/trxcomtestenvironment.cpp)
-  target_include_directories(xml_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(xml_tests PRIVATE trxcore trxplatform trx_warnings gtest gtest_main)
-  # One file that runs without the MinGW runtime DLLs beside it.
-  target_link_options(xml_tests PRIVATE -static)
 
   # The core's unit tests on the real Win32, COM and OLE Automation: every
   # test source of tests/core but the XML seam's (already in xml_tests), with
   # the support files they share with the Linux build.
   file(GLOB TRX_CORE_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/core/*.cpp)
   list(FILTER TRX_CORE_TEST_SOURCES EXCLUDE REGEX "/nvtrxxml_test\\.cpp$")
-  add_executable(core_tests
+  trx_windows_test(core_tests
     ${TRX_CORE_TEST_SOURCES}
     ${PROJECT_SOURCE_DIR}/tests/support/trxfakehost.cpp
     ${PROJECT_SOURCE_DIR}/tests/support/trxtestlog.cpp
     ${PROJECT_SOURCE_DIR}/tests/windows/trxcomtestenvironment.cpp)
-  target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(core_tests PRIVATE trxcore trxplatform trx_warnings gtest gtest_main)
-  target_link_options(core_tests PRIVATE -static)
 endif()
