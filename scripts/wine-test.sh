@@ -29,10 +29,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-export WINEDEBUG=-all
-export WINEPREFIX=$root/build/windows/wineprefix
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
-wineserver=/usr/lib/wine/wineserver
+# shellcheck source=scripts/wine-common.sh
+source scripts/wine-common.sh
 clsid='{3A90E90B-4F6B-48CC-88C9-254009044AAE}'
 client_mode=${TRX_WINE_CLIENT:-auto}
 out=$root/build/windows/wine-test
@@ -51,8 +49,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-seconds() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f s", b - a }'; }
 fail() { echo "wine-test: FAILED: $*" >&2; exit 1; }
 failed_steps=()
 step_failed() { echo "  FAILED: $*"; failed_steps+=("$*"); }
@@ -257,27 +253,9 @@ fi
 # build/windows/*_tests.exe: GoogleTest programs built for Windows. The XML
 # seam's contract against MSXML, the core's unit tests, and the bridge's
 # acceptance tests, each of which runs trx.exe serve against the registered
-# server with the client as a third process. A program that dies half-way
-# prints no summary: the exit status and the summary line must both say it
-# passed.
-export TRX_SOURCE_DIR
-TRX_SOURCE_DIR=$(winepath -w "$root" 2>/dev/null)
-shopt -s nullglob
-for program in "$root"/build/windows/*_tests.exe; do
-  name=$(basename "$program")
-  echo "==> $name"
-  log=$out/${name%.exe}.log
-  t=$(seconds)
-  status=0
-  timeout 900 wine "$program" --gtest_color=no >"$log" 2>&1 || status=$?
-  tr -d '\r' <"$log" | grep -E '^\[ *(FAILED|PASSED|SKIPPED) *\]|^\[=+\]|Failure$' | sed 's/^/  /' || true
-  echo "  $name: exit $status, $(elapsed "$t"), log $log"
-  if [[ $status -ne 0 ]] || ! tr -d '\r' <"$log" | grep -q '^\[  PASSED  \]' ||
-    tr -d '\r' <"$log" | grep -q '^\[  FAILED  \]'; then
-    step_failed "$name (output in ${log#"$root"/})"
-  fi
-done
-shopt -u nullglob
+# server with the client as a third process.
+run_test_programs "$out"
+for program in "${failed_programs[@]}"; do step_failed "$program"; done
 
 # COM starts the server with the Windows path of our trxcom.exe on its
 # command line.

@@ -10,16 +10,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-export WINEDEBUG=-all
-export WINEPREFIX=$root/build/windows/wineprefix
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
-wineserver=/usr/lib/wine/wineserver
+# shellcheck source=scripts/wine-common.sh
+source scripts/wine-common.sh
 
 stop_wineserver() { "$wineserver" -k 2>/dev/null || true; }
 trap stop_wineserver EXIT
 
-seconds() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f s", b - a }'; }
 fail() { echo "wine-unit-tests: FAILED: $*" >&2; exit 1; }
 
 scripts/install-deps.sh windows
@@ -42,28 +38,8 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
 fi
 
 # The acceptance tests reach the server through COM: it must be registered
-# in this prefix. TRX_SOURCE_DIR tells the tests where the repository is.
+# in this prefix.
 wine "$root/build/windows/trxcom.exe" /RegServer || fail "trxcom.exe /RegServer failed"
-export TRX_SOURCE_DIR
-TRX_SOURCE_DIR=$(winepath -w "$root" 2>/dev/null)
-
-failed=()
-for exe in "${programs[@]}"; do
-  name=$(basename "$exe")
-  echo "==> $name"
-  log=$root/build/windows/${name%.exe}.log
-  t=$(seconds)
-  status=0
-  wine "$exe" --gtest_color=no "$@" >"$log" 2>&1 || status=$?
-  tr -d '\r' <"$log" | grep -E '^\[ *(OK|FAILED|PASSED|SKIPPED) *\]|^\[=+\]|Failure$' || true
-  echo "$name: exit $status, $(elapsed "$t")"
-  # A test program that dies half-way prints no summary: the exit status
-  # and the summary line must both say it passed.
-  if [[ $status -ne 0 ]] || ! tr -d '\r' <"$log" | grep -q '^\[  PASSED  \]' ||
-    tr -d '\r' <"$log" | grep -q '^\[  FAILED  \]'; then
-    failed+=("$name (output in ${log#"$root"/})")
-  fi
-done
-
-((${#failed[@]} == 0)) || fail "${failed[*]}"
+run_test_programs "$root/build/windows" "$@"
+((${#failed_programs[@]} == 0)) || fail "${failed_programs[*]}"
 echo "wine-unit-tests: OK"
