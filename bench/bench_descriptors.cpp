@@ -9,7 +9,7 @@
 
 #include "descriptors/nvtrxdefinitions.h"
 #include "descriptors/nvtrxodsutil.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 
 namespace {
 

@@ -68,7 +68,7 @@ void BM_NWEInvokeRoundTrip(benchmark::State& state) {
     Root root(&host);
     TrxVariant args = TrxVariant::FromString(OLESTR("Ctrl+S"));
     for (auto _ : state) {
-      const TRXRESULT code = root.NWEInvoke(&host, REQID_PROCESSACCELERATOR, &args, false, state.range(0));
+      const TRXRESULT code = root.NWEInvoke(&host, REQID_PROCESSACCELERATOR, &args, TRXHOSTREF_KEEP, state.range(0));
       if (code != TRX_OK) state.SkipWithError("NWEInvoke failed");
     }
   }

@@ -35,7 +35,7 @@ void RunSubmit(benchmark::State& state, const OLECHAR* method, const VARIANT& ar
     CNVTRXLog::SetVerbose(true);
     TrxBstr file(TrxWiden(logPath.string()));
     service.facade->StartLogging(file.Get(), VARIANT_FALSE, message.Put(), &code);
-    log = CNVCoTRX::Instance()->GetApplication()->GetLogFile();
+    log = CNVCoTRX::Instance()->GetApplication()->State().GetLogFile();
   }
   if (recording) service.facade->StartRecording(message.Put(), &code);
   const uint64_t droppedBefore = CNVTRXLog::GetDroppedCount();

@@ -8,7 +8,7 @@
 
 #include "log/nvtrxlog.h"
 #include "model/nvtrxarray.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 
 // The catalogue's bytes (UTF-8), generated from nvtrxobjectdefinitions.xml
 // by Catalogue.cmake.

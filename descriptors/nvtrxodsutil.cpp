@@ -1,7 +1,7 @@
 #include "descriptors/nvtrxodsutil.h"
 
 #include "log/nvtrxlog.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 
 #include "descriptors/nvtrxodsutil.h"
 #include "log/nvtrxlog.h"
-#include "service/nvtrxlasterror.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxlasterror.h"
+#include "log/nvtrxresult.h"
 
 namespace {
 

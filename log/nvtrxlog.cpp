@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "log/nvtrxassert.h"
-#include "model/nvtrxautomation.h"
-#include "service/nvtrxlasterror.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxlasterror.h"
+#include "log/nvtrxresult.h"
 
 namespace {
 
@@ -282,11 +281,11 @@ TrxString CNVTRXLogRecord::UserErrorMessage(LONG code, TrxFormatArgs args) const
   const TrxString firstArg = args.size() > 0 ? args.begin()->ToText() : TrxString();
   if (m_object && messageCode == TRX_E_SYSTEM_OBJECT) {
     const TrxString fullName = m_object->GetFullName();
-    return TrxFormatText(format, fullName, m_object->GetTRXClassName(), requestName ? requestName : OLESTR(""),
+    return TrxFormatText(format, fullName, m_object->GetLogClassName(), requestName ? requestName : OLESTR(""),
                          firstArg);
   }
   if (m_object && messageCode == TRX_E_CREATE_OBJECT)
-    return TrxFormatText(format, m_object->GetFullName(), m_object->GetTRXClassName());
+    return TrxFormatText(format, m_object->GetFullName(), m_object->GetLogClassName());
   if (requestName) {
     // A host operation code without an object: no object names to show, but
     // still the failed request and its parameter.

@@ -12,11 +12,22 @@
 
 #include <atomic>
 #include <cstdint>
+#include <source_location>
 
 #include "log/nvtrxformat.h"
 #include "platform/trxplatform.h"
 
-class CNVTRXAutomation;
+// What a record says of the object it concerns: the repository names from
+// the root down, joined by ".", and the catalogue class name. Automation
+// objects are log subjects; the log knows nothing else of them.
+class CNVTRXLogSubject {
+ public:
+  virtual TrxString GetFullName() const = 0;
+  virtual TrxString GetLogClassName() const = 0;
+
+ protected:
+  ~CNVTRXLogSubject() = default;
+};
 
 // Record categories; the word written in the log line is in brackets.
 enum TRXLOGCATEGORY : LONG {
@@ -39,7 +50,7 @@ enum TRXLOGKIND : LONG {
 // `file` must be a string with static storage (__FILE__).
 class CNVTRXLogRecord {
  public:
-  CNVTRXLogRecord(const char* file, int line, LONG category, const CNVTRXAutomation* object = nullptr) noexcept
+  CNVTRXLogRecord(const char* file, int line, LONG category, const CNVTRXLogSubject* object = nullptr) noexcept
       : m_file(file), m_line(line), m_category(category), m_object(object) {}
 
   // Writes the filled format; the last error is not touched.
@@ -72,13 +83,12 @@ class CNVTRXLogRecord {
   TrxString UserErrorMessage(LONG code, TrxFormatArgs args) const;
 
   LONG GetCategory() const noexcept { return m_category; }
-  const CNVTRXAutomation* GetObject() const noexcept { return m_object; }
 
  private:
   const char* m_file;
   int m_line;
   LONG m_category;
-  const CNVTRXAutomation* m_object;
+  const CNVTRXLogSubject* m_object;
 };
 
 // Function entry and exit records for one call. `file` and `function` must
@@ -105,6 +115,42 @@ class CNVTRXLogFunction {
 // A record at this source position, e.g. TRX_LOG(TRXLOG_USERERR).ReportUserError(...).
 #define TRX_LOG(category) CNVTRXLogRecord(__FILE__, __LINE__, (category))
 #define TRX_LOG_OBJ(category, object) CNVTRXLogRecord(__FILE__, __LINE__, (category), (object))
+
+// A result code and the source position that reports it. Converting a code
+// to TrxHere captures the position of the expression that converts it, so
+// that `return TrxFail(TRX_E_BUSY);` logs the caller's file and line.
+struct TrxHere {
+  TrxHere(LONG resultCode, std::source_location where = std::source_location::current()) noexcept
+      : code(resultCode), file(where.file_name()), line(static_cast<int>(where.line())) {}
+  LONG code;
+  const char* file;
+  int line;
+};
+
+// Report and return in one statement. TrxFail reports a user error (usererr)
+// and returns its code; TrxWarn reports the caller's mistake as a user trace,
+// which records +N as the last error, and returns +N. With a subject, the
+// messages that name an object (-1016, -1017) name it.
+template <class... Args>
+LONG TrxFail(TrxHere code, const Args&... args) {
+  CNVTRXLogRecord(code.file, code.line, TRXLOG_USERERR).ReportUserError(code.code, args...);
+  return code.code;
+}
+template <class... Args>
+LONG TrxWarn(TrxHere code, const Args&... args) {
+  CNVTRXLogRecord(code.file, code.line, TRXLOG_USERTRACE).ReportUserError(code.code, args...);
+  return -code.code;
+}
+template <class... Args>
+LONG TrxFailOn(const CNVTRXLogSubject* subject, TrxHere code, const Args&... args) {
+  CNVTRXLogRecord(code.file, code.line, TRXLOG_USERERR, subject).ReportUserError(code.code, args...);
+  return code.code;
+}
+template <class... Args>
+LONG TrxWarnOn(const CNVTRXLogSubject* subject, TrxHere code, const Args&... args) {
+  CNVTRXLogRecord(code.file, code.line, TRXLOG_USERTRACE, subject).ReportUserError(code.code, args...);
+  return -code.code;
+}
 
 // Process-wide state of the log: the level switch, the call depth and the
 // queue.

@@ -79,11 +79,6 @@ TrxString ValueText(const VARIANT& value) {
   return TrxString(TrxBstrView(asText.bstrVal));
 }
 
-bool IsListLikeClass(const TrxString& className) {
-  return className == OLESTR("NorvPicklist") || className == OLESTR("NorvPDQ") || className == OLESTR("NorvMenu") ||
-         className == OLESTR("NorvRadioGroup");
-}
-
 }  // namespace
 
 // ---- construction and destruction --------------------------------------------------
@@ -187,8 +182,7 @@ TRXRESULT CNVTRXAutomation::CreateChild(TrxStringView, TrxStringView, CNVTRXAuto
   TrxString text = OLESTR("Class ");
   text += m_strClassName;
   text += OLESTR(" does not support having children - Child:");
-  TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_SYSTEM, text);
-  return TRX_E_SYSTEM;
+  return Fail(TRX_E_SYSTEM, text);
 }
 
 TRXRESULT CNVTRXAutomation::OnBuildHierarchy(INVAutomation*, LONG, LONG, INVPropertySet*, CNVTRXAutomation**) {
@@ -204,6 +198,20 @@ bool CNVTRXAutomation::GetSpecializedObjectFromId(TrxString, CNVTRXAutomation*&)
 TRXRESULT CNVTRXAutomation::GetData(VARIANT*) { return TRX_OK; }
 
 TRXRESULT CNVTRXAutomation::GetTextData(const VARIANT&, VARIANT*) { return TRX_OK; }
+
+bool CNVTRXAutomation::RecordsArguments(TrxStringView) const { return true; }
+
+bool CNVTRXAutomation::OmitsItemStateFromContents() const { return false; }
+
+void CNVTRXAutomation::AddPropertyRows(std::span<const TrxPropertyRow> rows) {
+  for (const TrxPropertyRow& row : rows)
+    m_propertyMap.AddPropertyMapping(row.name, row.type, row.mapped, row.hostType, row.kind, row.description);
+}
+
+void CNVTRXAutomation::AddMethodRows(std::span<const TrxMethodRow> rows) {
+  for (const TrxMethodRow& row : rows)
+    m_methodMap.AddMethodMapping(row.name, row.type, row.requestId, row.hostType, row.kind, row.description);
+}
 
 CNVTRXAutomation* CNVTRXAutomation::FindChild(TrxStringView className, TrxStringView repositoryName) {
   for (CNVTRXAutomation* child : m_arrChildren)
@@ -224,17 +232,14 @@ TRXRESULT CNVTRXAutomation::GetProperty(const VARIANT& name, VARIANT* value) {
 
   if (!m_spNWEAuto) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("object has no valid Norvik Client object"));
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, propertyName);
-    return TRX_HOST_GETPROPERTY;
+    return Fail(TRX_HOST_GETPROPERTY, propertyName);
   }
 
   TrxVariant mapped;
   const LONG row = m_propertyMap.LookupKey(propertyName, &mapped);
   if (row < 0) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("The property \"%s\" could not be mapped"), propertyName);
-    TRX_LOG_OBJ(TRXLOG_USERERR, this)
-        .ReportUserError(TRX_E_ARG_VALUE, OLESTR("GetProperty"), OLESTR("Property Name"), propertyName);
-    return TRX_E_ARG_VALUE;
+    return Fail(TRX_E_ARG_VALUE, OLESTR("GetProperty"), OLESTR("Property Name"), propertyName);
   }
   const VARIANT* kindCell = m_propertyMap.GetCell(row, 2);
   TRX_ASSERT(kindCell && kindCell->vt == VT_I4, "TRX_PROP in the property mapping is not an integer");
@@ -249,9 +254,7 @@ TRXRESULT CNVTRXAutomation::GetProperty(const VARIANT& name, VARIANT* value) {
     TRX_ASSERT(false, "TRX_PROP in the property mapping is not supported");
     TRX_LOG(TRXLOG_TRXTRACE)
         .ReportTrace(OLESTR("Invalid TRXPROP value \"%d\" on class \"%s\""), kind, m_strClassName);
-    TRX_LOG_OBJ(TRXLOG_USERERR, this)
-        .ReportUserError(TRX_E_ARG_VALUE, OLESTR("GetProperty"), OLESTR("Property Type"), TrxDecimal(kind));
-    return TRX_E_ARG_VALUE;
+    return Fail(TRX_E_ARG_VALUE, OLESTR("GetProperty"), OLESTR("Property Type"), TrxDecimal(kind));
   }
 
   const TrxString hostProperty = mapped.vt == VT_BSTR ? TrxString(TrxBstrView(mapped.bstrVal)) : TrxString();
@@ -260,8 +263,7 @@ TRXRESULT CNVTRXAutomation::GetProperty(const VARIANT& name, VARIANT* value) {
   TrxVariant result;
   const HRESULT hr = m_spNWEAuto->GetProperty(hostName.Get(), &aux, 0, &result);
   if (FAILED(hr)) {
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, hostProperty);
-    return TRX_HOST_GETPROPERTY;
+    return Fail(TRX_HOST_GETPROPERTY, hostProperty);
   }
 
   switch (kind) {
@@ -299,10 +301,7 @@ TRXRESULT CNVTRXAutomation::GetProperties(const VARIANT& names, VARIANT* value) 
   if (!value) return TRX_E_SYSTEM;
   const VARTYPE type = names.vt == (VT_BYREF | VT_VARIANT) && names.pvarVal ? names.pvarVal->vt : names.vt;
   if (type != (VT_ARRAY | VT_VARIANT) && type != VT_BSTR && type != VT_I4) {
-    TRX_LOG(TRXLOG_USERERR)
-        .ReportUserError(TRX_E_ARG_TYPE, OLESTR("GetProperties"), OLESTR("Properties"),
-                         OLESTR("Array of String or Integer"));
-    return TRX_E_ARG_TYPE;
+    return TrxFail(TRX_E_ARG_TYPE, OLESTR("GetProperties"), OLESTR("Properties"), OLESTR("Array of String or Integer"));
   }
   CNVTRXArray requested(&names);
   const LONG count = requested.GetCount();
@@ -328,6 +327,32 @@ HRESULT CNVTRXAutomation::ReadHostProperty(INVAutomation* host, TrxStringView na
   return host->GetProperty(property.Get(), &aux, 0, &value);
 }
 
+TRXRESULT CNVTRXAutomation::ReadHost(INVAutomation* host, TrxStringView property, TrxVariant& value,
+                                     std::source_location where) const {
+  if (SUCCEEDED(ReadHostProperty(host, property, value))) return TRX_OK;
+  CNVTRXLogRecord(where.file_name(), static_cast<int>(where.line()), TRXLOG_USERERR, this)
+      .ReportUserError(TRX_HOST_GETPROPERTY, property);
+  return TRX_HOST_GETPROPERTY;
+}
+
+HRESULT CNVTRXAutomation::HostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name,
+                                    TrxComPtr<INVAutomation>& child) {
+  child.Reset();
+  if (!host) return E_POINTER;
+  TrxBstr childName(name);
+  const HRESULT hr = host->GetChild(type, childName.Get(), child.Put());
+  return SUCCEEDED(hr) && !child ? E_FAIL : hr;
+}
+
+TRXRESULT CNVTRXAutomation::GetHostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name,
+                                         TrxComPtr<INVAutomation>& child, TrxStringView what,
+                                         std::source_location where) const {
+  if (SUCCEEDED(HostChild(host, type, name, child))) return TRX_OK;
+  CNVTRXLogRecord(where.file_name(), static_cast<int>(where.line()), TRXLOG_USERERR, this)
+      .ReportUserError(TRX_HOST_GETCHILD, what);
+  return TRX_HOST_GETCHILD;
+}
+
 HRESULT CNVTRXAutomation::GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value) {
   TRX_ASSERT(m_spNWEAuto, "GetNWEProperty called without a host object");
   if (!m_spNWEAuto) return E_POINTER;
@@ -350,8 +375,7 @@ TRXRESULT CNVTRXAutomation::HandleAutomationRequest(TrxStringView methodName, co
   TrxVariant mapped;
   const LONG row = m_methodMap.LookupKey(methodName, &mapped);
   if (row < 0) {
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_INVALID_METHOD, methodName, m_strClassName);
-    return TRX_E_INVALID_METHOD;
+    return Fail(TRX_E_INVALID_METHOD, methodName, m_strClassName);
   }
   const VARIANT* kindCell = m_methodMap.GetCell(row, 2);
   TRX_ASSERT(kindCell && kindCell->vt == VT_I4, "Method kind in the method mapping is not an integer");
@@ -363,8 +387,7 @@ TRXRESULT CNVTRXAutomation::HandleAutomationRequest(TrxStringView methodName, co
     const TrxString hostProperty = mapped.vt == VT_BSTR ? TrxString(TrxBstrView(mapped.bstrVal)) : TrxString();
     if (!m_spNWEAuto) {
       TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("object has no valid Norvik Client object"));
-      TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, hostProperty);
-      return TRX_HOST_GETPROPERTY;
+      return Fail(TRX_HOST_GETPROPERTY, hostProperty);
     }
     const SHORT count =
         (arguments.vt & VT_ARRAY) ? static_cast<SHORT>(TrxSafeArrayExtent(arguments.parray)) : SHORT{1};
@@ -373,45 +396,41 @@ TRXRESULT CNVTRXAutomation::HandleAutomationRequest(TrxStringView methodName, co
         m_spNWEAuto->GetProperty(hostName.Get(), const_cast<VARIANT*>(&arguments), count, result);
     SHORT errorCode = 0;
     if (FAILED(hr) || FAILED(m_spNWEAuto->GetLastErrorCode(&errorCode)) || errorCode != 0) {
-      TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_HOST_GETPROPERTY, hostProperty);
-      return TRX_HOST_GETPROPERTY;
+      return Fail(TRX_HOST_GETPROPERTY, hostProperty);
     }
     return TRX_OK;
   }
 
   const LONG requestId = mapped.vt == VT_I4 ? mapped.lVal : 0;
   if (kind == TRXMETHOD_FOCUS_WRAPPED || kind == TRXMETHOD_FOCUS_FIRST) {
-    TRXRESULT code = NWEInvoke(m_spNWEAuto.Get(), REQID_SETFOCUS, &empty, false, TRXTIMING_NONE);
+    TRXRESULT code = NWEInvoke(m_spNWEAuto.Get(), REQID_SETFOCUS, &empty, TRXHOSTREF_KEEP, TRXTIMING_NONE);
     if (code != TRX_OK) {
       TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Call to NWEInvoke for SetFocus on the Ctrl Failed"));
       return code;
     }
     if (kind == TRXMETHOD_FOCUS_FIRST)
-      return NWEInvoke(m_spNWEAuto.Get(), requestId, &arguments, true, TRXTIMING_SET);
-    code = NWEInvoke(m_spNWEAuto.Get(), requestId, &arguments, false, TRXTIMING_SET);
+      return NWEInvoke(m_spNWEAuto.Get(), requestId, &arguments, TRXHOSTREF_DROP, TRXTIMING_SET);
+    code = NWEInvoke(m_spNWEAuto.Get(), requestId, &arguments, TRXHOSTREF_KEEP, TRXTIMING_SET);
     if (code != TRX_OK) return code;
-    code = NWEInvoke(m_spNWEAuto.Get(), REQID_CLEARFOCUS, &empty, true, TRXTIMING_ADD);
+    code = NWEInvoke(m_spNWEAuto.Get(), REQID_CLEARFOCUS, &empty, TRXHOSTREF_DROP, TRXTIMING_ADD);
     if (code != TRX_OK) {
       TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Call to NWEInvoke for ClearFocus on the Ctrl Failed"));
       return code;
     }
     return TRX_OK;
   }
-  return NWEInvoke(m_spNWEAuto.Get(), requestId, &arguments, true, TRXTIMING_SET);
+  return NWEInvoke(m_spNWEAuto.Get(), requestId, &arguments, TRXHOSTREF_DROP, TRXTIMING_SET);
 }
 
 TRXRESULT CNVTRXAutomation::ConvertNWEMethod(const VARIANT&, LONG requestId, CNVTRXArray& hostArguments,
                                              TrxString& methodName, CNVTRXArray& arguments) {
   TRX_FUNCTION();
   if (m_methodMap.GetKeyCount() == 0) {
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_INVALID_METHOD, TrxDecimal(requestId), m_strClassName);
-    return TRX_E_INVALID_METHOD;
+    return Fail(TRX_E_INVALID_METHOD, TrxDecimal(requestId), m_strClassName);
   }
   TrxString key;
   if (m_methodMap.LookupValue(TrxVariant::FromI4(requestId), &key) < 0) {
-    TRX_LOG_OBJ(TRXLOG_USERERR, this)
-        .ReportUserError(TRX_E_ARG_VALUE, OLESTR("ConvertNWEMethod"), OLESTR("Method ID"), TrxDecimal(requestId));
-    return TRX_E_ARG_VALUE;
+    return Fail(TRX_E_ARG_VALUE, OLESTR("ConvertNWEMethod"), OLESTR("Method ID"), TrxDecimal(requestId));
   }
   methodName = key;
   const LONG count = hostArguments.GetCount();
@@ -482,7 +501,7 @@ void CNVTRXAutomation::ReportHostError() {
 }
 
 TRXRESULT CNVTRXAutomation::NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, const VARIANT* arguments,
-                                      bool dropHostReference, LONG timingMode) {
+                                      TRXHOSTREF hostReference, LONG timingMode) {
   TRX_FUNCTION();
   TRX_ASSERT(arguments != nullptr, "NWEInvoke called without arguments");
   TrxVariant noArguments;
@@ -493,9 +512,7 @@ TRXRESULT CNVTRXAutomation::NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, c
   CNVTRXRequestExecutor* executor = CNVTRXRequestExecutor::Instance();
   if (!pNWEAuto || !executor || !executor->HasWorker()) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("object has no valid Norvik Client object"));
-    TRX_LOG_OBJ(TRXLOG_USERERR, this)
-        .ReportUserError(TRX_E_EXECUTE_METHOD, requestId, argumentText, OLESTR("HandleAutoRequest"));
-    return TRX_E_EXECUTE_METHOD;
+    return Fail(TRX_E_EXECUTE_METHOD, requestId, argumentText, OLESTR("HandleAutoRequest"));
   }
 
   // Blocking guard: a request abandoned earlier may still be in the host.
@@ -503,31 +520,27 @@ TRXRESULT CNVTRXAutomation::NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, c
     TRX_LOG(TRXLOG_TRXTRACE)
         .ReportTrace(OLESTR("Previously abondoned NWE operation is still blocking - returning TRX_BLOCKING - Not "
                             "processed"));
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_EXECUTE_METHOD, requestId, argumentText, OLESTR("Blocked"));
-    return TRX_E_EXECUTE_METHOD;
+    return Fail(TRX_E_EXECUTE_METHOD, requestId, argumentText, OLESTR("Blocked"));
   }
 
   TrxComPtr<INVAutomation> host(pNWEAuto);
   IStream* stream = nullptr;
   if (FAILED(CoMarshalInterThreadInterfaceInStream(IID_INVAutomation, host.Get(), &stream)) || !stream) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("NWE INVAutomation pointer failed to marshal to NWE invoke thread"));
-    TRX_LOG_OBJ(TRXLOG_USERERR, this)
-        .ReportUserError(TRX_E_EXECUTE_METHOD, requestId, argumentText, OLESTR("Marshaling"));
-    return TRX_E_EXECUTE_METHOD;
+    return Fail(TRX_E_EXECUTE_METHOD, requestId, argumentText, OLESTR("Marshaling"));
   }
 
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Starting to Submit Request to NWEInvoke thread"));
   const bool finished = executor->Submit(requestId, *arguments, stream, CNVTRXRequestExecutor::kHandOverWait);
 
-  if (dropHostReference && m_pParent && m_spNWEAuto) m_spNWEAuto.Reset();
+  if (hostReference == TRXHOSTREF_DROP && m_pParent && m_spNWEAuto) m_spNWEAuto.Reset();
   if (timingMode == TRXTIMING_DOUBLE_CLICK) Sleep(GetDoubleClickTime() + 30);
 
   if (WaitOnTRXEvent(executor->GetSyncEvent(), SubmitTimeout()) != 0) {
     TRX_LOG(TRXLOG_TRXTRACE)
         .ReportTrace(OLESTR("TRX Timeout has occurred waiting on NWE sync event on ClassName: %s, RepositoryName: %s"),
                      m_strClassName, m_strRepositoryName);
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_BUSY);
-    return TRX_E_BUSY;
+    return Fail(TRX_E_BUSY);
   }
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("NWE sync event signaled IDLE"));
   ApplyTiming(timingMode);
@@ -539,11 +552,7 @@ TRXRESULT CNVTRXAutomation::NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, c
   }
   const LONG threadStatus = executor->GetThreadStatus();
   if (threadStatus != CNVTRXRequestExecutor::kDone) {
-    TRX_LOG_OBJ(TRXLOG_USERERR, this)
-        .ReportUserError(TRX_E_EXECUTE_METHOD, requestId, argumentText,
-                         threadStatus == CNVTRXRequestExecutor::kUnmarshalFailed ? OLESTR("Marshaling")
-                                                                                 : OLESTR("HandleAutoRequest"));
-    return TRX_E_EXECUTE_METHOD;
+    return Fail(TRX_E_EXECUTE_METHOD, requestId, argumentText, threadStatus == CNVTRXRequestExecutor::kUnmarshalFailed ? OLESTR("Marshaling") : OLESTR("HandleAutoRequest"));
   }
   const HRESULT hostStatus = executor->GetHostStatus();
   if (FAILED(hostStatus))
@@ -563,8 +572,7 @@ TRXRESULT CNVTRXAutomation::GetNWEChildren(TrxHostObjects& children) {
     TrxString text = OLESTR("Possible specialized TRX object \"");
     text += m_strClassName;
     text += OLESTR("\" with NULL NWE Automation Interface Pointer - Returning");
-    TRX_LOG_OBJ(TRXLOG_USERERR, this).ReportUserError(TRX_E_SYSTEM, text);
-    return TRX_E_SYSTEM;
+    return Fail(TRX_E_SYSTEM, text);
   }
   TrxVariant objType;
   ReadHostProperty(m_spNWEAuto.Get(), OLESTR("ObjType"), objType);
@@ -766,7 +774,7 @@ TRXRESULT CNVTRXAutomation::OutputActiveScreenXMLContents(LONG mode, TrxStringVi
 
   if (mode != 5) {
     writer.StartElement(OLESTR("Properties"));
-    const bool listLike = IsListLikeClass(m_strClassName);
+    const bool listLike = OmitsItemStateFromContents();
     for (LONG row = 0; row < m_propertyMap.GetKeyCount(); ++row) {
       const TrxString key = m_propertyMap.GetKeyAt(row);
       writer.StartElement(OLESTR("Property"));

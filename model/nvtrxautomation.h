@@ -10,13 +10,16 @@
 // fills in; the base versions are the table-driven defaults.
 #pragma once
 
-#include <atomic>
+#include <span>
 #include <vector>
 
+#include "log/nvtrxlog.h"
+#include "log/nvtrxresult.h"
 #include "model/nvtrxarray.h"
 #include "model/nvtrxhost.h"
+#include "model/nvtrxrequestargs.h"
+#include "model/nvtrxvalues.h"
 #include "platform/trxplatform.h"
-#include "service/nvtrxresult.h"
 
 class CNVTRXXmlWriter;
 class CNVTRXXmlNode;
@@ -46,9 +49,55 @@ enum TRXTIMING : LONG {
   TRXTIMING_DOUBLE_CLICK = 3,  // as SET, after sleeping the double-click time + 30 ms
 };
 
+// What NWEInvoke does with the calling object's host reference once the
+// request is handed over.
+enum TRXHOSTREF : LONG {
+  TRXHOSTREF_KEEP = 0,
+  TRXHOSTREF_DROP = 1,  // release it (never the root's): the request may replace the host object
+};
+
+// How a class's own method table compares names.
+enum TRXMATCH : LONG {
+  TRXMATCH_EXACT = 0,
+  TRXMATCH_NOCASE = 1,
+};
+
+// One row of a property table, as a class's constructor adds it, in order:
+// test tool's name, its value type, the host property (the constant itself
+// for TRXPROP_CONST), the host's value type, the kind, the description.
+struct TrxPropertyRow {
+  const OLECHAR* name;
+  LONG type;
+  const OLECHAR* mapped;
+  LONG hostType;
+  LONG kind;
+  const OLECHAR* description;
+};
+
+// One row of a method table: method name, argument type, host request id,
+// the host's argument type, the kind, the description.
+struct TrxMethodRow {
+  const OLECHAR* name;
+  LONG type;
+  LONG requestId;
+  LONG hostType;
+  LONG kind;
+  const OLECHAR* description;
+};
+
+// The row of a class's own table (any row type with `name` and `match`)
+// whose name matches, or nullptr. Classes search their own tables before
+// passing a name on to the class above.
+template <class Row>
+const Row* TrxFindRow(std::span<const Row> rows, TrxStringView name) {
+  for (const Row& row : rows)
+    if (row.match == TRXMATCH_NOCASE ? TrxEqualsNoCase(name, row.name) : name == TrxStringView(row.name)) return &row;
+  return nullptr;
+}
+
 using TrxHostObjects = std::vector<TrxComPtr<INVAutomation>>;
 
-class CNVTRXAutomation {
+class CNVTRXAutomation : public CNVTRXLogSubject {
  public:
   // Creates the object as the last child of `parent` (which owns it from
   // then on), or as a root when `parent` is null.
@@ -93,6 +142,14 @@ class CNVTRXAutomation {
   // First child with exactly this class and repository name, or nullptr.
   virtual CNVTRXAutomation* FindChild(TrxStringView className, TrxStringView repositoryName);
 
+  // ---- class quirks ----
+  // Whether a recorded call of `method` carries the converted arguments;
+  // base: always.
+  virtual bool RecordsArguments(TrxStringView method) const;
+  // Whether the contents document shows "Count" as 0 and "ActiveItem" empty
+  // without asking the host (item lists that are costly to read); base: no.
+  virtual bool OmitsItemStateFromContents() const;
+
   // ---- non-virtual operations ----
   TRXRESULT InsertChild(CNVTRXAutomation* child);
   // Several properties at once: a two-column table of name and value.
@@ -103,7 +160,8 @@ class CNVTRXAutomation {
   void GetODS(TrxString& text, bool flag = false);
   const TrxString& GetStoredODS() const noexcept { return m_strODS; }
   // Repository names from the root down to this object, joined by ".".
-  TrxString GetFullName() const;
+  TrxString GetFullName() const override;
+  TrxString GetLogClassName() const override { return m_strClassName; }
   // Builds the automation object for a host object as a child of this one.
   TRXRESULT CreateChildFromNWE(INVAutomation* pNWEAuto, CNVTRXAutomation** ppChild);
   // Walks a descriptor level by level from this object; a null node yields
@@ -114,9 +172,9 @@ class CNVTRXAutomation {
   // A host GetProperty that is retried up to 10 times, 200 ms apart.
   HRESULT GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value);
   // Runs a host request on the request executor and waits for the host to
-  // be idle. `dropHostReference` releases this object's host reference after
-  // the hand-over (never for the root). Returns TRX_OK, -1019 or -1022.
-  TRXRESULT NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, const VARIANT* arguments, bool dropHostReference,
+  // be idle. TRXHOSTREF_DROP releases this object's host reference after
+  // the hand-over (never the root's). Returns TRX_OK, -1019 or -1022.
+  TRXRESULT NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, const VARIANT* arguments, TRXHOSTREF hostReference,
                       LONG timingMode);
   // Waits for `event` while dispatching the calling thread's messages:
   // 0 when signalled, 258 (WAIT_TIMEOUT) when `timeout` ms passed;
@@ -128,6 +186,10 @@ class CNVTRXAutomation {
   // of the other children do not move; null slots are skipped everywhere.
   void DestroyChild(CNVTRXAutomation* child);
 
+  // A class's table rows, added in order (a later row with an equal key
+  // replaces the earlier one).
+  void AddPropertyRows(std::span<const TrxPropertyRow> rows);
+  void AddMethodRows(std::span<const TrxMethodRow> rows);
   void AddPropertyMapping(TrxStringView key, LONG type0, TrxStringView hostProperty, LONG type1, LONG kind,
                           TrxStringView description) {
     m_propertyMap.AddPropertyMapping(key, type0, hostProperty, type1, kind, description);
@@ -151,6 +213,31 @@ class CNVTRXAutomation {
   static LONG GetLiveObjectCount() noexcept;
 
  protected:
+  // Report and return in one statement, naming this object:
+  // `return Fail(TRX_E_ARG_VALUE, ...)` reports a user error and returns its
+  // code; `return Warn(TRX_E_ARG_VALUE, ...)` reports the caller's mistake as
+  // a user trace and returns +N.
+  template <class... Args>
+  TRXRESULT Fail(TrxHere code, const Args&... args) const {
+    return TrxFailOn(this, code, args...);
+  }
+  template <class... Args>
+  TRXRESULT Warn(TrxHere code, const Args&... args) const {
+    return TrxWarnOn(this, code, args...);
+  }
+  // A host read that reports: the property of `host` (no auxiliary
+  // parameters) into `value`, or -103 naming the property.
+  TRXRESULT ReadHost(INVAutomation* host, TrxStringView property, TrxVariant& value,
+                     std::source_location where = std::source_location::current()) const;
+  // The host child of `host` with that type and name. HostChild answers the
+  // host's status (E_FAIL for a success without a child); GetHostChild
+  // reports -106 with `what` on failure and returns it.
+  static HRESULT HostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name,
+                           TrxComPtr<INVAutomation>& child);
+  TRXRESULT GetHostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name,
+                         TrxComPtr<INVAutomation>& child, TrxStringView what,
+                         std::source_location where = std::source_location::current()) const;
+
   TrxComPtr<INVAutomation> m_spNWEAuto;
   CNVTRXAutomation* m_pParent = nullptr;
   TrxString m_strClassName;

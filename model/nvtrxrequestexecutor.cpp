@@ -2,7 +2,7 @@
 
 #include "log/nvtrxassert.h"
 #include "log/nvtrxlog.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 
 namespace {
 std::atomic<CNVTRXRequestExecutor*> g_executor{nullptr};

@@ -269,13 +269,13 @@ HRESULT CNVCoTRX::SetSubmitTimeout(LONG timeOut, BSTR*, LONG*) {
 HRESULT CNVCoTRX::StartLogging(BSTR filename, VARIANT_BOOL bAppend, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("StartLogging");
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("FileName: %s"), filename);
-  if (m_pApplication) m_pApplication->EnableLogging(true, filename ? filename : OLESTR(""), bAppend != 0);
+  if (m_pApplication) m_pApplication->State().EnableLogging(true, filename ? filename : OLESTR(""), bAppend != 0);
   return CopyLastError(errMsg, errCode);
 }
 
 HRESULT CNVCoTRX::StopLogging(BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("StopLogging");
-  if (m_pApplication) m_pApplication->EnableLogging(false, nullptr, false);
+  if (m_pApplication) m_pApplication->State().EnableLogging(false, nullptr, false);
   return CopyLastError(errMsg, errCode);
 }
 
@@ -292,19 +292,19 @@ HRESULT CNVCoTRX::GetLastError(BSTR* errMsg, LONG* errCode) {
 
 HRESULT CNVCoTRX::StartRecording(BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("StartRecording");
-  if (m_pApplication) m_pApplication->EnableRecording(true);
+  if (m_pApplication) m_pApplication->State().EnableRecording(true);
   return CopyLastError(errMsg, errCode);
 }
 
 HRESULT CNVCoTRX::StopRecording(BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("StopRecording");
-  if (m_pApplication) m_pApplication->EnableRecording(false);
+  if (m_pApplication) m_pApplication->State().EnableRecording(false);
   return CopyLastError(errMsg, errCode);
 }
 
 HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("GetObjectFromId");
-  if (!m_pApplication || m_pApplication->WaitForHostIdle() != TRX_OK) {
+  if (!m_pApplication || m_pApplication->State().WaitForHostIdle() != TRX_OK) {
     TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
     CopyLastError(errMsg, nullptr);
     if (errCode) *errCode = TRX_E_BUSY;
@@ -314,7 +314,7 @@ HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG*
   const TrxString id(TrxBstrView(htmlId));
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("HTMLID: %s"), id);
   ToolCall call(this);
-  CNVTRXApplication::SuspendRecording guard(m_pApplication);
+  CNVTRXServiceState::SuspendRecording guard(&m_pApplication->State());
   bool found = false;
   CNVTRXAutomation* object = nullptr;
   m_pApplication->GetObjectFromId(id, found, object);
@@ -339,7 +339,7 @@ HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG*
 
 HRESULT CNVCoTRX::GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("GetRootObject");
-  if (m_pApplication && m_pApplication->WaitForHostIdle() != TRX_OK) {
+  if (m_pApplication && m_pApplication->State().WaitForHostIdle() != TRX_OK) {
     TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
     CopyLastError(errMsg, nullptr);
     if (errCode) *errCode = TRX_E_BUSY;
@@ -361,7 +361,7 @@ HRESULT CNVCoTRX::GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
 
 HRESULT CNVCoTRX::GetObjectContents(LONG nMode, BSTR trxODS, BSTR* trxContentXML, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("GetObjectContents");
-  if (!m_pApplication || m_pApplication->WaitForHostIdle() != TRX_OK) {
+  if (!m_pApplication || m_pApplication->State().WaitForHostIdle() != TRX_OK) {
     TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
     CopyLastError(errMsg, nullptr);
     if (errCode) *errCode = TRX_E_BUSY;
@@ -385,7 +385,7 @@ HRESULT CNVCoTRX::GetObjectContents(LONG nMode, BSTR trxODS, BSTR* trxContentXML
   const TrxString ods(TrxBstrView(trxODS));
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Mode : %d, TRXODS : %s"), nMode, ods);
   ToolCall call(this);
-  CNVTRXApplication::SuspendRecording guard(m_pApplication);
+  CNVTRXServiceState::SuspendRecording guard(&m_pApplication->State());
 
   TrxString target;
   CNVTRXXmlNode leaf;
@@ -466,6 +466,91 @@ HRESULT CNVCoTRX::GetObjectDefinitions(BSTR ver, BSTR* trxDefnXML, BSTR* errMsg,
   return S_OK;
 }
 
+// clang-format off
+const CNVCoTRX::ServiceMethod CNVCoTRX::kServiceMethods[] = {
+    {OLESTR("GetLastOpId"),            TRXMATCH_NOCASE, &CNVCoTRX::GetLastOpId},
+    {OLESTR("GetSessionId"),           TRXMATCH_NOCASE, &CNVCoTRX::GetSessionId},
+    {OLESTR("GetLastOpTime"),          TRXMATCH_NOCASE, &CNVCoTRX::GetLastOpTime},
+    {OLESTR("GetBusyTime"),            TRXMATCH_NOCASE, &CNVCoTRX::GetBusyTime},
+    {OLESTR("GetSupportedComponents"), TRXMATCH_NOCASE, &CNVCoTRX::GetSupportedComponents},
+    {OLESTR("SetOpId"),                TRXMATCH_NOCASE, &CNVCoTRX::SetOpId},
+};
+
+const CNVCoTRX::ObjectMethod CNVCoTRX::kObjectMethods[] = {
+    {OLESTR("GetProperties"),        TRXMATCH_EXACT, &CNVCoTRX::GetProperties},
+    {OLESTR("GetProperty"),          TRXMATCH_EXACT, &CNVCoTRX::GetProperty},
+    {OLESTR("GetData"),              TRXMATCH_EXACT, &CNVCoTRX::GetData},
+    {OLESTR("GetTextData"),          TRXMATCH_EXACT, &CNVCoTRX::GetTextData},
+    {OLESTR("GetChildren"),          TRXMATCH_EXACT, &CNVCoTRX::GetChildren},
+    {OLESTR("EnableLoopbackTests"),  TRXMATCH_EXACT, &CNVCoTRX::EnableLoopbackTests},
+    {OLESTR("DisableLoopbackTests"), TRXMATCH_EXACT, &CNVCoTRX::DisableLoopbackTests},
+};
+// clang-format on
+
+void CNVCoTRX::GetLastOpId(VARIANT* retVal, BSTR*, LONG*) {
+  TrxVariant::FromString(m_pApplication->State().GetOperationId()).Detach(retVal);
+}
+
+void CNVCoTRX::GetSessionId(VARIANT* retVal, BSTR*, LONG*) {
+  TrxVariant::FromString(m_pApplication->State().GetSessionId()).Detach(retVal);
+}
+
+void CNVCoTRX::GetLastOpTime(VARIANT* retVal, BSTR*, LONG*) {
+  const LONG time = m_pApplication->State().GetLastOperationTime();
+  TrxVariant::FromI4(time).Detach(retVal);
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Reporting LastOpTime = %ld"), time);
+}
+
+void CNVCoTRX::GetBusyTime(VARIANT* retVal, BSTR* errMsg, LONG* errCode) {
+  const DWORD start = GetTickCount();
+  const TRXRESULT idle = m_pApplication->State().WaitForHostIdle();
+  const LONG busy = static_cast<LONG>(GetTickCount() - start) - 100;
+  if (idle == TRX_E_BUSY) {
+    TrxFail(TRX_E_BUSY);
+    CopyLastError(errMsg, errCode);
+  }
+  TrxVariant::FromI4(busy).Detach(retVal);
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Reporting BusyTime = %ld"), busy);
+}
+
+void CNVCoTRX::GetSupportedComponents(VARIANT* retVal, BSTR* errMsg, LONG*) {
+  TrxVariant::FromString(kSupportedComponents).Detach(retVal);
+  *errMsg = Allocate(OLESTR(""));
+}
+
+void CNVCoTRX::SetOpId(VARIANT* retVal, BSTR*, LONG* errCode) {
+  TrxVariant::FromI4(m_pApplication->State().SetOpId()).Detach(retVal);
+  *errCode = 0;
+}
+
+TRXRESULT CNVCoTRX::GetProperties(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal) {
+  return object->GetProperties(args, retVal);
+}
+
+TRXRESULT CNVCoTRX::GetProperty(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal) {
+  return object->GetProperty(args, retVal);
+}
+
+TRXRESULT CNVCoTRX::GetData(CNVTRXAutomation* object, VARIANT&, VARIANT* retVal) { return object->GetData(retVal); }
+
+TRXRESULT CNVCoTRX::GetTextData(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal) {
+  return object->GetTextData(args, retVal);
+}
+
+TRXRESULT CNVCoTRX::GetChildren(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal) {
+  return object->GetChildren(args, retVal);
+}
+
+TRXRESULT CNVCoTRX::EnableLoopbackTests(CNVTRXAutomation*, VARIANT&, VARIANT*) {
+  m_pApplication->State().SetLoopbackTests(true);
+  return TRX_OK;
+}
+
+TRXRESULT CNVCoTRX::DisableLoopbackTests(CNVTRXAutomation*, VARIANT&, VARIANT*) {
+  m_pApplication->State().SetLoopbackTests(false);
+  return TRX_OK;
+}
+
 HRESULT CNVCoTRX::Submit(BSTR trxODS, BSTR methodName, VARIANT Args, VARIANT* retVal, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("Submit");
   TRX_ASSERT(trxODS != nullptr, "Submit called with a null TRXODS");
@@ -502,74 +587,27 @@ HRESULT CNVCoTRX::Submit(BSTR trxODS, BSTR methodName, VARIANT Args, VARIANT* re
     *errCode = TRX_E_NO_APPLICATION;
     return S_OK;
   }
-  *errCode = m_pApplication->CheckReady();
+  *errCode = m_pApplication->State().CheckReady();
   if (*errCode != TRX_OK) {
     CopyLastError(errMsg, nullptr);
     return S_OK;
   }
 
-  // Service-level methods: answered at once, no tree.
-  if (TrxEqualsNoCase(method, OLESTR("GetLastOpId"))) {
-    TrxVariant::FromString(m_pApplication->GetOperationId()).Detach(retVal);
-    return S_OK;
-  }
-  if (TrxEqualsNoCase(method, OLESTR("GetSessionId"))) {
-    TrxVariant::FromString(m_pApplication->GetSessionId()).Detach(retVal);
-    return S_OK;
-  }
-  if (TrxEqualsNoCase(method, OLESTR("GetLastOpTime"))) {
-    const LONG time = m_pApplication->GetLastOperationTime();
-    TrxVariant::FromI4(time).Detach(retVal);
-    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Reporting LastOpTime = %ld"), time);
-    return S_OK;
-  }
-  if (TrxEqualsNoCase(method, OLESTR("GetBusyTime"))) {
-    const DWORD start = GetTickCount();
-    const TRXRESULT idle = m_pApplication->WaitForHostIdle();
-    const LONG busy = static_cast<LONG>(GetTickCount() - start) - 100;
-    if (idle == TRX_E_BUSY) {
-      TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
-      CopyLastError(errMsg, errCode);
-    }
-    TrxVariant::FromI4(busy).Detach(retVal);
-    TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Reporting BusyTime = %ld"), busy);
-    return S_OK;
-  }
-  if (TrxEqualsNoCase(method, OLESTR("GetSupportedComponents"))) {
-    TrxVariant::FromString(kSupportedComponents).Detach(retVal);
-    *errMsg = Allocate(OLESTR(""));
-    return S_OK;
-  }
-  if (TrxEqualsNoCase(method, OLESTR("SetOpId"))) {
-    TrxVariant::FromI4(m_pApplication->SetOpId()).Detach(retVal);
-    *errCode = 0;
+  if (const ServiceMethod* own = TrxFindRow<ServiceMethod>(kServiceMethods, method)) {
+    (this->*own->handler)(retVal, errMsg, errCode);
     return S_OK;
   }
 
   {
     ToolCall call(this);
-    CNVTRXApplication::SuspendRecording guard(m_pApplication);
-    m_pApplication->SetNarmId();
+    CNVTRXServiceState::SuspendRecording guard(&m_pApplication->State());
+    m_pApplication->State().SetNarmId();
     *errCode = -1;
     CNVTRXAutomation* object = nullptr;
     *errCode = m_pApplication->ResolveDescriptor(ods, &object);
     if (*errCode == TRX_OK && object) {
-      if (method == OLESTR("GetProperties")) {
-        *errCode = object->GetProperties(Args, retVal);
-      } else if (method == OLESTR("GetProperty")) {
-        *errCode = object->GetProperty(Args, retVal);
-      } else if (method == OLESTR("GetData")) {
-        *errCode = object->GetData(retVal);
-      } else if (method == OLESTR("GetTextData")) {
-        *errCode = object->GetTextData(Args, retVal);
-      } else if (method == OLESTR("GetChildren")) {
-        *errCode = object->GetChildren(Args, retVal);
-      } else if (method == OLESTR("EnableLoopbackTests")) {
-        m_pApplication->SetLoopbackTests(true);
-        *errCode = TRX_OK;
-      } else if (method == OLESTR("DisableLoopbackTests")) {
-        m_pApplication->SetLoopbackTests(false);
-        *errCode = TRX_OK;
+      if (const ObjectMethod* own = TrxFindRow<ObjectMethod>(kObjectMethods, method)) {
+        *errCode = (this->*own->handler)(object, Args, retVal);
       } else if (object->GetPropertyMap().LookupKey(method) >= 0) {
         *errCode = object->GetProperty(TrxVariant::FromString(method), retVal);
       } else {
@@ -585,7 +623,7 @@ HRESULT CNVCoTRX::Submit(BSTR trxODS, BSTR methodName, VARIANT Args, VARIANT* re
         }
       }
     }
-    m_pApplication->ClearOpId();
+    m_pApplication->State().ClearOpId();
     if (*errCode == TRX_OK) {
       TRX_ASSERT(m_pApplication->GetLastErrorCode() == 0, "Submit succeeded with a last error recorded");
     } else {
@@ -636,13 +674,13 @@ HRESULT CNVCoTRX::OnAppReady(IDispatch* pDisp) {
     return E_FAIL;
   }
   m_pApplication->SetNWEAuto(automation.Get());
-  m_pApplication->RefreshSessionId();
-  if (m_pApplication->IsRecording() || CNVTRXApplication::IsRecordingSuspended()) m_pApplication->EnableRecording(true);
+  m_pApplication->State().RefreshSessionId();
+  if (m_pApplication->State().IsRecording() || CNVTRXServiceState::IsRecordingSuspended()) m_pApplication->State().EnableRecording(true);
   const DWORD window = BrowserWindow();
   OLECHAR classId[CHARS_IN_GUID] = {};
   StringFromGUID2(CLSID_CNVCoTRX, classId, CHARS_IN_GUID);
   m_notifier.Start(window, classId);
-  m_pApplication->ClearHostUnloaded();
+  m_pApplication->State().SetHostUnloaded(false);
   return S_OK;
 }
 
@@ -650,7 +688,7 @@ HRESULT CNVCoTRX::OnUnload() {
   TRX_FACADE_SCOPE("OnUnload");
   if (m_pApplication) {
     m_pApplication->ClearLastError();
-    m_pApplication->MarkUnloaded();
+    m_pApplication->State().MarkUnloaded();
   }
   m_notifier.Stop();
   return S_OK;
@@ -741,13 +779,12 @@ HRESULT CNVCoTRX::FireRecorderEvent(LONG eventId, INVAutomation* pEventObj, LONG
   object->GetODS(ods);
   if (!method.empty()) {
     TrxVariant shaped;
-    if (!(object->GetTRXClassName() == OLESTR("NorvTaskLink") && method == OLESTR("Click")))
-      shaped = ShapeArguments(converted);
+    if (object->RecordsArguments(method)) shaped = ShapeArguments(converted);
     const TrxString argumentText = converted.ToText();
     if (eventId == REQID_ENTER_KEY) {
       TRX_LOG(TRXLOG_TRXTRACE)
           .ReportTrace(OLESTR("Composite event method: %s %s and ODS: %s"), method, argumentText, ods);
-      m_pApplication->SetPendingRecordEvent(ods, method, shaped);
+      m_pApplication->State().SetPendingRecordEvent(ods, method, shaped);
     } else {
       TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Fire_Record on method: %s %s and ODS: %s"), method, argumentText, ods);
       Fire_Record(ods, method, shaped);
@@ -819,20 +856,20 @@ void CNVCoTRX::Fire_Record(TrxStringView trxODS, TrxStringView eventName, const 
 }
 
 void CNVCoTRX::Fire_CompositeEventRecord() {
-  if (!m_pApplication || m_pApplication->GetPendingDescriptor().empty()) return;
+  if (!m_pApplication || m_pApplication->State().GetPendingDescriptor().empty()) return;
   // Taken before firing: a sink may cause the next composite event.
-  const TrxString ods = m_pApplication->GetPendingDescriptor();
-  const TrxString method = m_pApplication->GetPendingMethod();
+  const TrxString ods = m_pApplication->State().GetPendingDescriptor();
+  const TrxString method = m_pApplication->State().GetPendingMethod();
   TrxVariant args;
-  VariantCopy(&args, const_cast<TrxVariant*>(&m_pApplication->GetPendingArguments()));
-  m_pApplication->ClearPendingRecordEvent();
+  VariantCopy(&args, const_cast<TrxVariant*>(&m_pApplication->State().GetPendingArguments()));
+  m_pApplication->State().ClearPendingRecordEvent();
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Fire_CompositeEventRecord on method: %s and ODS: %s"), method, ods);
   Fire_Record(ods, method, args);
 }
 
 void CNVCoTRX::PruneAfterEvent(const std::vector<CNVTRXAutomation*>& before) {
   if (!m_pApplication) return;
-  if (!m_pApplication->IsLoopbackTests() && m_toolCalls.load() == 0) {
+  if (!m_pApplication->State().IsLoopbackTests() && m_toolCalls.load() == 0) {
     m_pApplication->ReleaseChildren();
     return;
   }

@@ -109,6 +109,35 @@ class CNVCoTRX final : public INVTRXAutomation,
   // The top-level browser's window through the site chain; 0 without one.
   DWORD BrowserWindow();
 
+  // ---- Submit's own methods ----
+  // Service-level methods (any letter case): answered at once, no tree.
+  struct ServiceMethod {
+    const OLECHAR* name;
+    LONG match;
+    void (CNVCoTRX::*handler)(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  };
+  // Object-level methods (exact names): operations of the addressed object.
+  struct ObjectMethod {
+    const OLECHAR* name;
+    LONG match;
+    TRXRESULT (CNVCoTRX::*handler)(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  };
+  static const ServiceMethod kServiceMethods[];
+  static const ObjectMethod kObjectMethods[];
+  void GetLastOpId(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  void GetSessionId(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  void GetLastOpTime(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  void GetBusyTime(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  void GetSupportedComponents(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  void SetOpId(VARIANT* retVal, BSTR* errMsg, LONG* errCode);
+  TRXRESULT GetProperties(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  TRXRESULT GetProperty(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  TRXRESULT GetData(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  TRXRESULT GetTextData(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  TRXRESULT GetChildren(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  TRXRESULT EnableLoopbackTests(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+  TRXRESULT DisableLoopbackTests(CNVTRXAutomation* object, VARIANT& args, VARIANT* retVal);
+
   // Marks a tool call that builds objects below the root, so that a
   // recorder event the client fires while the call waits for it leaves the
   // call's objects alone.

@@ -2,7 +2,7 @@
 
 #include "log/nvtrxassert.h"
 #include "log/nvtrxlog.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 
 struct CNVTRXLaunchNotifier::Block {
   TrxHandle stopEvent;  // manual-reset: the facade asks the thread to end

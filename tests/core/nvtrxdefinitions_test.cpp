@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "descriptors/nvtrxdefinitions.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 #include "support/trxtestlog.h"
 
 namespace {

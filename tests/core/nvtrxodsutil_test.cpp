@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "descriptors/nvtrxodsutil.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 #include "support/trxtestlog.h"
 
 namespace {

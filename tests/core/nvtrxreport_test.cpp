@@ -4,7 +4,7 @@
 
 #include "log/nvtrxassert.h"
 #include "model/nvtrxautomation.h"
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 #include "support/trxtestlog.h"
 
 namespace {

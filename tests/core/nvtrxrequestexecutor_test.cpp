@@ -22,7 +22,7 @@ std::thread SignalIdleLater(DWORD delay) {
 
 TEST_F(RequestExecutor, ARequestRunsOnTheWorkerAndTimingModesKeepTheOperationTime) {
   TrxVariant args = TrxVariant::FromString(OLESTR("F2"));
-  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_SET), TRX_OK);
+  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, TRXHOSTREF_KEEP, TRXTIMING_SET), TRX_OK);
   auto journal = m_app->Journal();
   ASSERT_EQ(journal.size(), 1u);
   EXPECT_EQ(journal[0].id, REQID_PROCESSACCELERATOR);
@@ -30,12 +30,12 @@ TEST_F(RequestExecutor, ARequestRunsOnTheWorkerAndTimingModesKeepTheOperationTim
   EXPECT_NE(journal[0].thread, GetCurrentThreadId());
   EXPECT_EQ(m_state->GetLastOperationTime(), 25);
 
-  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_ADD), TRX_OK);
+  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, TRXHOSTREF_KEEP, TRXTIMING_ADD), TRX_OK);
   EXPECT_EQ(m_state->GetLastOperationTime(), 50);
-  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_NONE), TRX_OK);
+  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_OK);
   EXPECT_EQ(m_state->GetLastOperationTime(), 50);
   m_app->SetProperty(OLESTR("LastOperationTime"), 7);
-  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, false, TRXTIMING_DOUBLE_CLICK), TRX_OK);
+  ASSERT_EQ(m_root->NWEInvoke(m_app, REQID_PROCESSACCELERATOR, &args, TRXHOSTREF_KEEP, TRXTIMING_DOUBLE_CLICK), TRX_OK);
   EXPECT_EQ(m_state->GetLastOperationTime(), 7);
   EXPECT_EQ(LastCode(), 0);
 }
@@ -45,19 +45,19 @@ TEST_F(RequestExecutor, AHungRequestBlocksTheNextOneUntilItReturns) {
   m_app->SetSignalsIdle(false);
   TrxVariant args;
   std::thread idle = SignalIdleLater(1500);
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_OK)
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_OK)
       << "the first request comes back after the idle wait";
   idle.join();
   EXPECT_EQ(LastCode(), 0) << "the blocking notice leaves the last error alone";
 
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
   EXPECT_EQ(LastText(), "System error. Debug info: Failed to execute method id 8 with args (()). Reason: Blocked.");
   EXPECT_EQ(m_app->Journal().size(), 1u) << "nothing was handed to the worker";
 
   m_app->HangRequests(false);
   m_app->ReleaseHang();
   m_app->SetSignalsIdle(true);
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_OK);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_OK);
   EXPECT_EQ(m_app->Journal().size(), 2u);
   EXPECT_EQ(LastCode(), 0);
 }
@@ -66,7 +66,7 @@ TEST_F(RequestExecutor, AHostThatNeverBecomesIdleTimesOut) {
   m_app->SetSignalsIdle(false);
   m_state->SetSubmitTimeout(300);
   TrxVariant args;
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_SET), TRX_E_BUSY);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_SET), TRX_E_BUSY);
   EXPECT_EQ(LastCode(), TRX_E_BUSY);
   EXPECT_EQ(LastText(), "Norvik application is busy.");
 }
@@ -80,7 +80,7 @@ TEST_F(RequestExecutor, TheTimeOutCountsFromTheStartOfTheIdleWait) {
   m_state->SetSubmitTimeout(600);
   TrxVariant args;
   std::thread idle = SignalIdleLater(1000);
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_OK);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_OK);
   idle.join();
 }
 
@@ -110,7 +110,7 @@ TEST_F(RequestExecutor, CallsPostedToTheWaitingThreadRunWhileItWaits) {
     PostMessageW(window, WM_APP, 0, 0);
   });
   TrxVariant args;
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_OK);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_OK);
   poster.join();
   EXPECT_EQ(ranOn, GetCurrentThreadId());
   DestroyWindow(window);
@@ -120,13 +120,13 @@ TEST_F(RequestExecutor, CallsPostedToTheWaitingThreadRunWhileItWaits) {
 TEST_F(RequestExecutor, RetriesEndAtOnceOnTheHostsOwnStatuses) {
   TrxVariant args;
   m_app->FailRequests(static_cast<HRESULT>(0x8004000Cu));
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
   EXPECT_EQ(m_app->Attempts(), 1);
   EXPECT_EQ(LastText(),
             "System error. Debug info: Failed to execute method id 8 with args (()). Reason: HandleAutoRequest.");
 
   m_app->FailRequests(E_FAIL);
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
   EXPECT_EQ(m_app->Attempts(), 1 + 5);
 }
 
@@ -136,7 +136,7 @@ TEST_F(RequestExecutor, HostErrorsAreReportedWhileTheRequestSucceeds) {
   m_app->SetLastError(42, OLESTR("Field is read-only"));
   field->SetLastError(42, OLESTR("Field is read-only"));
   TrxVariant args = TrxVariant::FromString(OLESTR("x"));
-  EXPECT_EQ(object->NWEInvoke(field, REQID_SETVALUE, &args, true, TRXTIMING_NONE), TRX_OK);
+  EXPECT_EQ(object->NWEInvoke(field, REQID_SETVALUE, &args, TRXHOSTREF_DROP, TRXTIMING_NONE), TRX_OK);
   EXPECT_EQ(object->GetNWEAuto(), nullptr) << "a child drops its host reference when asked";
   EXPECT_EQ(LastCode(), TRX_E_SYSTEM);
   EXPECT_EQ(LastText(), "System error. Debug info: Norvik Web Engine(NWE) returned the following error text: "
@@ -144,7 +144,7 @@ TEST_F(RequestExecutor, HostErrorsAreReportedWhileTheRequestSucceeds) {
 
   m_state->SetHostUnloaded(true);
   m_state->LastError().Clear();
-  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_SETVALUE, &args, true, TRXTIMING_NONE), TRX_OK);
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_SETVALUE, &args, TRXHOSTREF_DROP, TRXTIMING_NONE), TRX_OK);
   EXPECT_EQ(LastCode(), 0) << "an unloaded host is not asked for errors";
   EXPECT_NE(m_root->GetNWEAuto(), nullptr) << "the root never drops its host reference";
 }
@@ -166,7 +166,7 @@ class UnmarshallableHost : public FakeHostObject {
 TEST_F(RequestExecutor, AHostObjectThatCannotBeMarshalledIsNotRun) {
   UnmarshallableHost* host = new UnmarshallableHost(OBJTYPE_CONTROL, OLESTR("Odd"));
   TrxVariant args;
-  EXPECT_EQ(m_root->NWEInvoke(host, REQID_BUTTONCLICK, &args, false, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
+  EXPECT_EQ(m_root->NWEInvoke(host, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
   EXPECT_EQ(LastText(), "System error. Debug info: Failed to execute method id 8 with args (()). Reason: Marshaling.");
   EXPECT_TRUE(host->Journal().empty());
   host->Release();

@@ -34,7 +34,7 @@ class NVSimExecutor : public ::testing::Test {
   TRXRESULT Invoke(const char16_t* path, LONG request, TrxVariant arguments, TRXTIMING timing = TRXTIMING_SET) {
     CNVSimObject* object = m_app->FindObject(path);
     EXPECT_TRUE(object) << NVSimText(path);
-    return m_root->NWEInvoke(object, request, &arguments, false, timing);
+    return m_root->NWEInvoke(object, request, &arguments, TRXHOSTREF_KEEP, timing);
   }
   std::string LastText() const { return TrxNarrow(m_state->LastError().GetText()); }
 

@@ -183,7 +183,7 @@ TEST_F(Notifier, AFailingInitIsLoggedWithItsStatus) {
   // The thread logs right after the call returns; give the writer time.
   bool logged = false;
   for (int i = 0; i < 200 && !logged; ++i) {
-    CNVCoTRX::Instance()->GetApplication()->GetLogFile()->WaitUntilWritten(kWait);
+    CNVCoTRX::Instance()->GetApplication()->State().GetLogFile()->WaitUntilWritten(kWait);
     for (const std::string& line : log.Lines())
       logged = logged || line.find("TRXNotifier: Invoke Init(HWND, BSTR) failed with code 0x80004005") !=
                              std::string::npos;

@@ -8,6 +8,7 @@
 
 #include "host/nvsimapplication.h"
 #include "host/nvsimcallwindow.h"
+#include "objects/nvtrxclasses.h"
 #include "service/nvtrx.h"
 #include "tests/service/nvtrxservicetest.h"
 
@@ -94,6 +95,10 @@ class RecordedBar : public CNVTRXAutomation {
     parent->GetNWEAuto()->GetChild(type, hostName.Get(), m_spNWEAuto.Put());
     AddMethodMapping(method, VT_BSTR, request, VT_EMPTY, TRXMETHOD_REQUEST, u"recorded");
   }
+  // A task link's click carries no arguments.
+  bool RecordsArguments(TrxStringView method) const override {
+    return !(m_strClassName == u"NorvTaskLink" && method == u"Click");
+  }
 };
 
 // Registers a class for the test's lifetime.
@@ -103,11 +108,11 @@ class ScopedChildClass {
                    LONG request)
       : m_name(catalogueName) {
     const TrxString cls(className), name(method);
-    CNVTRXApplication::RegisterChildClass(m_name, [=](TrxStringView repositoryName, CNVTRXAutomation* parent) {
+    TrxSubstituteClass(m_name, [=](TrxStringView repositoryName, CNVTRXAutomation* parent) {
       return new RecordedBar(repositoryName, parent, type, cls, name, request);
     });
   }
-  ~ScopedChildClass() { CNVTRXApplication::RegisterChildClass(m_name, nullptr); }
+  ~ScopedChildClass() { TrxRestoreClasses(); }
 
  private:
   TrxString m_name;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "log/nvtrxlog.h"
-#include "service/nvtrxlasterror.h"
+#include "log/nvtrxlasterror.h"
 
 // Makes a last-error record current and starts every test with an empty
 // queue and the level switch off.

@@ -1,4 +1,4 @@
-#include "service/nvtrxresult.h"
+#include "log/nvtrxresult.h"
 
 namespace {
 

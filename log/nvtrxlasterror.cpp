@@ -1,4 +1,4 @@
-#include "service/nvtrxlasterror.h"
+#include "log/nvtrxlasterror.h"
 
 #include <atomic>
 
