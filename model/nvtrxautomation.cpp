@@ -53,25 +53,9 @@ bool ChildTypesOf(LONG objectType, std::vector<AUTO_OBJECTTYPE>& types) {
 // The text of a property value in the contents document.
 TrxString ValueText(const VARIANT& value) {
   if (value.vt & VT_ARRAY) {
-    const VARTYPE element = static_cast<VARTYPE>(value.vt & VT_TYPEMASK);
-    if ((element != VT_VARIANT && element != VT_BSTR) || !value.parray || SafeArrayGetDim(value.parray) < 1)
-      return TrxString();
-    LONG lower = 0, upper = -1;
-    SafeArrayGetLBound(value.parray, 1, &lower);
-    SafeArrayGetUBound(value.parray, 1, &upper);
+    const std::vector<TrxString> items = TrxStringList(value);
     TrxString text;
-    for (LONG i = lower; i <= upper; ++i) {
-      if (i > lower) text.push_back(',');
-      TrxVariant cell;
-      if (element == VT_VARIANT) {
-        SafeArrayGetElement(value.parray, &i, &cell);
-      } else {
-        cell.vt = VT_BSTR;
-        SafeArrayGetElement(value.parray, &i, &cell.bstrVal);
-      }
-      TrxVariant asText;
-      if (SUCCEEDED(asText.ChangeType(VT_BSTR, &cell))) text += TrxBstrView(asText.bstrVal);
-    }
+    for (size_t i = 0; i < items.size(); ++i) text += (i ? OLESTR(",") : OLESTR("")) + items[i];
     return text;
   }
   TrxVariant asText;

@@ -26,7 +26,7 @@ std::vector<TrxString> TrxStringList(const VARIANT& value) {
     return list;
   }
   const VARTYPE element = static_cast<VARTYPE>(v.vt & VT_TYPEMASK);
-  if (!(v.vt & VT_ARRAY) || !v.parray || SafeArrayGetDim(v.parray) != 1 ||
+  if (!(v.vt & VT_ARRAY) || !v.parray || SafeArrayGetDim(v.parray) < 1 ||
       (element != VT_VARIANT && element != VT_BSTR))
     return list;
   LONG lower = 0, upper = -1;

@@ -13,8 +13,9 @@ TrxString TrxText(const VARIANT& value);
 LONG TrxLong(const VARIANT& value, LONG fallback = 0);
 // The value as a boolean (VariantChangeType to VT_BOOL); false when it is not one.
 bool TrxBool(const VARIANT& value);
-// The texts of a host list: each element of a one-dimensional array (of
-// VARIANT or BSTR), one element for a single string, none for anything else.
+// The texts of a host list: each element of an array of VARIANT or BSTR
+// (along its first dimension), one element for a single string, none for
+// anything else.
 std::vector<TrxString> TrxStringList(const VARIANT& value);
 // Element `index` of a host list as text, or false when the list is shorter
 // (or the index negative): parallel host lists are read through this, so a
