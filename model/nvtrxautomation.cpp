@@ -466,12 +466,12 @@ void CNVTRXAutomation::ApplyTiming(LONG timingMode) {
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("NWE INVOKE time on this operation is %ld ms"), total);
 }
 
-void CNVTRXAutomation::ReportHostError() {
-  if (HostUnloaded()) return;
+bool CNVTRXAutomation::ReportHostError() {
+  if (HostUnloaded()) return false;
   CNVTRXAutomation* root = GetRoot();
-  if (!root->m_spNWEAuto) return;
+  if (!root->m_spNWEAuto) return false;
   SHORT code = 0;
-  if (FAILED(root->m_spNWEAuto->GetLastErrorCode(&code)) || code == 0) return;
+  if (FAILED(root->m_spNWEAuto->GetLastErrorCode(&code)) || code == 0) return false;
   // The text comes from this object's host object; when its reference has
   // been dropped, from the root's, which gave the code.
   INVAutomation* source = m_spNWEAuto ? m_spNWEAuto.Get() : root->m_spNWEAuto.Get();
@@ -482,6 +482,7 @@ void CNVTRXAutomation::ReportHostError() {
                        TrxFormatText(OLESTR("Norvik Web Engine(NWE) returned the following error text: \"%s\" and "
                                             "error ID: %d."),
                                      text, code));
+  return true;
 }
 
 TRXRESULT CNVTRXAutomation::NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, const VARIANT* arguments,
@@ -538,14 +539,17 @@ TRXRESULT CNVTRXAutomation::NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, c
   if (threadStatus != CNVTRXRequestExecutor::kDone) {
     return Fail(TRX_E_EXECUTE_METHOD, requestId, argumentText, threadStatus == CNVTRXRequestExecutor::kUnmarshalFailed ? OLESTR("Marshaling") : OLESTR("HandleAutoRequest"));
   }
+  // A request the client refused answers -1023 with the client's text; the
+  // cushion delay applies either way.
   const HRESULT hostStatus = executor->GetHostStatus();
-  if (FAILED(hostStatus))
+  bool refused = FAILED(hostStatus);
+  if (refused)
     TRX_LOG_OBJ(TRXLOG_NWEERR, this)
         .ReportUserError(TRX_E_SYSTEM, TrxFormatText(OLESTR("NWE automation request failed with code: 0x%X"),
                                                      static_cast<ULONG>(hostStatus)));
-  ReportHostError();
+  refused = ReportHostError() || refused;
   if (const DWORD delay = CNVTRXRequestExecutor::GetCushionDelay()) Sleep(delay);
-  return TRX_OK;
+  return refused ? TRX_E_SYSTEM : TRX_OK;
 }
 
 // ---- hierarchy ----------------------------------------------------------------------

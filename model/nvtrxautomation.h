@@ -173,7 +173,8 @@ class CNVTRXAutomation : public CNVTRXLogSubject {
   HRESULT GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value);
   // Runs a host request on the request executor and waits for the host to
   // be idle. TRXHOSTREF_DROP releases this object's host reference after
-  // the hand-over (never the root's). Returns TRX_OK, -1019 or -1022.
+  // the hand-over (never the root's). Returns TRX_OK, -1019, -1022, or
+  // -1023 with the client's text when the client refused the request.
   TRXRESULT NWEInvoke(INVAutomation* pNWEAuto, LONG requestId, const VARIANT* arguments, TRXHOSTREF hostReference,
                       LONG timingMode);
   // Waits for `event` while dispatching the calling thread's messages:
@@ -249,5 +250,6 @@ class CNVTRXAutomation : public CNVTRXLogSubject {
 
  private:
   void ApplyTiming(LONG timingMode);
-  void ReportHostError();
+  // Reports the error the host recorded for the last request; false when it recorded none.
+  bool ReportHostError();
 };

@@ -149,7 +149,8 @@ TRXRESULT CNVTRXServiceState::WaitForHostIdle() {
 }
 
 TRXRESULT CNVTRXServiceState::CheckReady() {
-  if (IsHostUnloaded()) return TrxFail(TRX_E_NO_APPLICATION);
+  // A client that unloaded, or was never attached, is not there.
+  if (IsHostUnloaded() || !m_spHost) return TrxFail(TRX_E_NO_APPLICATION);
   if (WaitForHostIdle() != TRX_OK) return TrxFail(TRX_E_BUSY);
   m_lastError.Clear();
   return TRX_OK;

@@ -41,6 +41,7 @@ class CNVTRXServiceState {
   // The host application object the service talks to (empty until the
   // client is ready).
   void SetHost(INVAutomation* host) { m_spHost = host; }
+  bool HasHost() const noexcept { return static_cast<bool>(m_spHost); }
 
   // ---- recording ----
   // Switches the host's recorder; -1018 without a client, -1023 when it refuses.
@@ -89,7 +90,7 @@ class CNVTRXServiceState {
   // Waits for the idle signal, pauses 100 ms and waits again (not while
   // recording): TRX_OK or -1019.
   TRXRESULT WaitForHostIdle();
-  // -1018 when the client unloaded, -1019 when it stays busy; otherwise
+  // -1018 when the client unloaded or never attached, -1019 when it stays busy; otherwise
   // clears the last error.
   TRXRESULT CheckReady();
   TRXRESULT MarkUnloaded();

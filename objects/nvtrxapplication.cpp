@@ -75,9 +75,14 @@ void CNVTRXApplication::SetNWEAuto(INVAutomation* pNWEAuto) {
 
 TRXRESULT CNVTRXApplication::ResolveDescriptor(TrxStringView descriptor, CNVTRXAutomation** ppObject) {
   if (ppObject) *ppObject = nullptr;
+  if (descriptor.empty()) return TrxFail(TRX_E_SYSTEM, OLESTR("TRXODS cannot be empty."));
   CNVTRXXmlNode top;
   bool valid = false;
-  if (ParseODS(descriptor, &top) != 0 || top.IsNull() || ValidateODS(top, valid) != 0 || !valid) return TRX_E_SYSTEM;
+  if (ParseODS(descriptor, &top) != 0 || top.IsNull() || ValidateODS(top, valid) != 0 || !valid) {
+    // Every failure carries a message: the descriptor's own error if one was reported.
+    if (GetLastErrorCode() == 0) return TrxFail(TRX_E_SYSTEM, TrxFormatText(OLESTR("Invalid TRXODS : %s."), descriptor));
+    return TRX_E_SYSTEM;
+  }
   CNVTRXXmlNode below = top.GetLastChild();
   return CreateObjectFromODSNode(below.IsNull() ? nullptr : &below, ppObject);
 }

@@ -350,6 +350,11 @@ HRESULT CNVCoTRX::GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
     return static_cast<HRESULT>(TRX_E_NO_APPLICATION);
   }
   m_pApplication->ClearLastError();
+  if (!m_pApplication->State().HasHost()) {
+    // No client ever attached: there is no application to name.
+    TrxFail(TRX_E_NO_APPLICATION);
+    return CopyLastError(errMsg, errCode);
+  }
   TrxString ods;
   m_pApplication->GetODS(ods);
   if (trxODS) {

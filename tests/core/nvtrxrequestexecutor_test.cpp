@@ -130,13 +130,13 @@ TEST_F(RequestExecutor, RetriesEndAtOnceOnTheHostsOwnStatuses) {
   EXPECT_EQ(m_app->Attempts(), 1 + 5);
 }
 
-TEST_F(RequestExecutor, HostErrorsAreReportedWhileTheRequestSucceeds) {
+TEST_F(RequestExecutor, ARequestTheHostRefusedAnswersItsErrorText) {
   FakeHostObject* field = m_app->AddChild(OBJTYPE_CONTROL, OLESTR("Account"));
   CNVTRXAutomation* object = Build(m_root.get(), field);
   m_app->SetLastError(42, OLESTR("Field is read-only"));
   field->SetLastError(42, OLESTR("Field is read-only"));
   TrxVariant args = TrxVariant::FromString(OLESTR("x"));
-  EXPECT_EQ(object->NWEInvoke(field, REQID_SETVALUE, &args, TRXHOSTREF_DROP, TRXTIMING_NONE), TRX_OK);
+  EXPECT_EQ(object->NWEInvoke(field, REQID_SETVALUE, &args, TRXHOSTREF_DROP, TRXTIMING_NONE), TRX_E_SYSTEM);
   EXPECT_EQ(object->GetNWEAuto(), nullptr) << "a child drops its host reference when asked";
   EXPECT_EQ(LastCode(), TRX_E_SYSTEM);
   EXPECT_EQ(LastText(), "System error. Debug info: Norvik Web Engine(NWE) returned the following error text: "

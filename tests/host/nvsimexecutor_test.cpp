@@ -59,7 +59,7 @@ TEST_F(NVSimExecutor, ARequestRunsOnTheWorkerAndChangesTheClient) {
 }
 
 TEST_F(NVSimExecutor, TheClientsErrorReachesTheServicesLastError) {
-  ASSERT_EQ(Invoke(u"#account-form", REQID_BUTTONCLICK, TrxVariant::FromString(u"DeleteRecord")), TRX_OK);
+  ASSERT_EQ(Invoke(u"#account-form", REQID_BUTTONCLICK, TrxVariant::FromString(u"DeleteRecord")), TRX_E_SYSTEM);
   EXPECT_EQ(LastText(),
             "System error. Debug info: Norvik Web Engine(NWE) returned the following error text: \"You cannot delete "
             "an account that has open opportunities.\" and error ID: 1201.");

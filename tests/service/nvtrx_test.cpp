@@ -105,7 +105,18 @@ TEST_F(Facade, EveryCallLeavesOnlyTheRoot) {
   m_client->Unload();
 }
 
-TEST_F(Facade, AnUnloadedClientIsReportedAndAReadyOneServedAgain) {
+TEST_F(Facade, AnUnloadedOrNeverAttachedClientIsReportedAndAReadyOneServedAgain) {
+  for (const OLECHAR* method : {OLESTR("UIName"), OLESTR("GetSessionId")}) {
+    Reply never = Submit(kRoot, method);
+    EXPECT_EQ(never.code, TRX_E_NO_APPLICATION);
+    EXPECT_EQ(never.message, "Could not find Norvik application object.");
+  }
+  TrxBstr ods, message;
+  LONG code = 0;
+  ASSERT_EQ(m_tool->GetRootObject(ods.Put(), message.Put(), &code), S_OK);
+  EXPECT_EQ(code, TRX_E_NO_APPLICATION) << "no application name is invented";
+  EXPECT_EQ(ods.Get(), nullptr);
+
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
   EXPECT_EQ(Submit(kRoot, OLESTR("GetSessionId")).code, 0);
   TrxComPtr<INVTRX> host;
@@ -161,7 +172,12 @@ TEST_F(Facade, SubmitFailuresOfTheOutParametersTheDescriptorAndTheCatalogue) {
   EXPECT_EQ(notXml.hr, S_OK);
   EXPECT_EQ(notXml.code, TRX_E_SYSTEM);
   EXPECT_EQ(notXml.message, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11");
-  EXPECT_EQ(Submit(OLESTR(""), OLESTR("UIName")).code, TRX_E_SYSTEM) << "an empty descriptor does not resolve";
+  Reply empty = Submit(OLESTR(""), OLESTR("UIName"));
+  EXPECT_EQ(empty.code, TRX_E_SYSTEM) << "an empty descriptor does not resolve";
+  EXPECT_EQ(empty.message, "System error. Debug info: TRXODS cannot be empty.");
+  m_tool->GetLastError(message.Put(), &lastCode);
+  EXPECT_EQ(lastCode, TRX_E_SYSTEM) << "GetLastError agrees with the reply it follows";
+  EXPECT_EQ(TrxNarrow(message.View()), empty.message);
 
   Reply unknown = Submit(kRoot, OLESTR("Fly"));
   EXPECT_EQ(unknown.code, TRX_NOT_FOUND);

@@ -273,8 +273,8 @@ Sub SubmitCase(method, args, expectedCode, expectedRet)
   r = "unset" : m = "unset"
   c = o.Submit(kRoot, method, args, r, m)
   If Not withClient Then
-    Check "Submit " & method & " errCode", c, kBusy
-    Check "Submit " & method & " errMsg", m, kBusyText
+    Check "Submit " & method & " errCode", c, kNoApp
+    Check "Submit " & method & " errMsg", m, kNoAppText
     Check "Submit " & method & " retVal", r, Empty
   Else
     Check "Submit " & method & " errCode", c, expectedCode
@@ -334,8 +334,8 @@ If withClient Then
   code = o.GetLastError(msg)
   Check "GetLastError after a call that worked", code, 0
 Else
-  Check "GetLastError after a Submit without a client errCode", code, kBusy
-  Check "GetLastError after a Submit without a client errMsg", msg, kBusyText
+  Check "GetLastError after a Submit without a client errCode", code, kNoApp
+  Check "GetLastError after a Submit without a client errMsg", msg, kNoAppText
 End If
 
 ' A client's session goes on with the default time-out of 60 s.

@@ -388,8 +388,8 @@ int RunMethods(bool withClient) {
       const std::string label = std::string("Submit ") + c.label;
       check.Status(label, result.hr, S_OK);
       if (!withClient) {
-        check.Code(label + " errCode", result.errCode, kBusy);
-        check.Text(label + " errMsg", result.errMsg.Text(), "Norvik application is busy.");
+        check.Code(label + " errCode", result.errCode, kNoApplication);
+        check.Text(label + " errMsg", result.errMsg.Text(), "Could not find Norvik application object.");
         check.Text(label + " retVal", Show(result.retVal), "(empty)");
       } else {
         check.Code(label + " errCode", result.errCode, c.errCode);
