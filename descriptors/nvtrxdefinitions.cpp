@@ -260,8 +260,7 @@ LONG CNVTRXObjectDefinitions::ValidateMethodCall(TrxStringView className, TrxStr
     if (argument.vt == parameter.type) continue;
     TrxString typeName;
     GetVariantTypeName(parameter.type, typeName);
-    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_ARG_TYPE, methodName, parameter.name, typeName);
-    return TRX_E_ARG_TYPE;
+    return TrxFail(TRX_E_ARG_TYPE, methodName, parameter.name, typeName);
   }
   return TRX_OK;
 }

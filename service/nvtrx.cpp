@@ -238,6 +238,13 @@ HRESULT CNVCoTRX::CopyLastError(BSTR* errMsg, LONG* errCode) {
   return S_OK;
 }
 
+HRESULT CNVCoTRX::Answer(TrxHere code, BSTR* errMsg, LONG* errCode) {
+  TrxFail(code);
+  CopyLastError(errMsg, nullptr);
+  if (errCode) *errCode = code.code;
+  return S_OK;
+}
+
 void CNVCoTRX::ReleaseTree() {
   if (m_pApplication) m_pApplication->ReleaseChildren();
   if (CNVTRXAutomation::GetLiveObjectCount() > 1) TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(kLeakTrace);
@@ -304,12 +311,7 @@ HRESULT CNVCoTRX::StopRecording(BSTR* errMsg, LONG* errCode) {
 
 HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("GetObjectFromId");
-  if (!m_pApplication || m_pApplication->State().WaitForHostIdle() != TRX_OK) {
-    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
-    CopyLastError(errMsg, nullptr);
-    if (errCode) *errCode = TRX_E_BUSY;
-    return S_OK;
-  }
+  if (!m_pApplication || m_pApplication->State().WaitForHostIdle() != TRX_OK) return Answer(TRX_E_BUSY, errMsg, errCode);
   m_pApplication->ClearLastError();
   const TrxString id(TrxBstrView(htmlId));
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("HTMLID: %s"), id);
@@ -339,22 +341,14 @@ HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG*
 
 HRESULT CNVCoTRX::GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("GetRootObject");
-  if (m_pApplication && m_pApplication->State().WaitForHostIdle() != TRX_OK) {
-    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
-    CopyLastError(errMsg, nullptr);
-    if (errCode) *errCode = TRX_E_BUSY;
-    return S_OK;
-  }
+  if (m_pApplication && m_pApplication->State().WaitForHostIdle() != TRX_OK) return Answer(TRX_E_BUSY, errMsg, errCode);
   if (!m_pApplication) {
     TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_NO_APPLICATION);
     return static_cast<HRESULT>(TRX_E_NO_APPLICATION);
   }
   m_pApplication->ClearLastError();
-  if (!m_pApplication->State().HasHost()) {
-    // No client ever attached: there is no application to name.
-    TrxFail(TRX_E_NO_APPLICATION);
-    return CopyLastError(errMsg, errCode);
-  }
+  // No client ever attached: there is no application to name.
+  if (!m_pApplication->State().HasHost()) return Answer(TRX_E_NO_APPLICATION, errMsg, errCode);
   TrxString ods;
   m_pApplication->GetODS(ods);
   if (trxODS) {
@@ -366,12 +360,7 @@ HRESULT CNVCoTRX::GetRootObject(BSTR* trxODS, BSTR* errMsg, LONG* errCode) {
 
 HRESULT CNVCoTRX::GetObjectContents(LONG nMode, BSTR trxODS, BSTR* trxContentXML, BSTR* errMsg, LONG* errCode) {
   TRX_FACADE_SCOPE("GetObjectContents");
-  if (!m_pApplication || m_pApplication->State().WaitForHostIdle() != TRX_OK) {
-    TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_BUSY);
-    CopyLastError(errMsg, nullptr);
-    if (errCode) *errCode = TRX_E_BUSY;
-    return S_OK;
-  }
+  if (!m_pApplication || m_pApplication->State().WaitForHostIdle() != TRX_OK) return Answer(TRX_E_BUSY, errMsg, errCode);
   auto setMessage = [&](const OLECHAR* text, LONG code) {
     if (errMsg) {
       SysFreeString(*errMsg);
@@ -817,8 +806,7 @@ TRXRESULT CNVCoTRX::CreateRecorderHierarchy(INVAutomation* host, LONG eventId, L
       return TRX_E_SYSTEM;
     }
     if (FAILED(CNVTRXAutomation::ReadHostProperty(host, OLESTR("ObjType"), type)) || type.vt != VT_I4) {
-      TRX_LOG(TRXLOG_USERERR).ReportUserError(TRX_E_SYSTEM, OLESTR("Invalid NWE Object Type"));
-      return TRX_E_SYSTEM;
+      return TrxFail(TRX_E_SYSTEM, OLESTR("Invalid NWE Object Type"));
     }
     return parentObject->OnBuildHierarchy(host, eventId, type.lVal, pArgs, ppObject);
   }

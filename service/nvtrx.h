@@ -90,6 +90,8 @@ class CNVCoTRX final : public INVTRXAutomation,
   void FinalRelease();
   // errMsg and errCode from the last error.
   HRESULT CopyLastError(BSTR* errMsg, LONG* errCode);
+  // Reports the user error and answers it: errMsg its text, errCode the code, S_OK.
+  HRESULT Answer(TrxHere code, BSTR* errMsg, LONG* errCode);
   // Destroys the tree below the root and traces a possible leak.
   void ReleaseTree();
   void WarnNoClient();
