@@ -187,9 +187,16 @@ bool CNVTRXAutomation::RecordsArguments(TrxStringView) const { return true; }
 
 bool CNVTRXAutomation::OmitsItemStateFromContents() const { return false; }
 
+const OLECHAR kTrxOwnClassName[] = OLESTR("<class name>");
+const OLECHAR kTrxOwnRepositoryName[] = OLESTR("<repository name>");
+
 void CNVTRXAutomation::AddPropertyRows(std::span<const TrxPropertyRow> rows) {
-  for (const TrxPropertyRow& row : rows)
-    m_propertyMap.AddPropertyMapping(row.name, row.type, row.mapped, row.hostType, row.kind, row.description);
+  for (const TrxPropertyRow& row : rows) {
+    const TrxStringView mapped = row.mapped == kTrxOwnClassName        ? TrxStringView(m_strClassName)
+                                 : row.mapped == kTrxOwnRepositoryName ? TrxStringView(m_strRepositoryName)
+                                                                       : TrxStringView(row.mapped);
+    m_propertyMap.AddPropertyMapping(row.name, row.type, mapped, row.hostType, row.kind, row.description);
+  }
 }
 
 void CNVTRXAutomation::AddMethodRows(std::span<const TrxMethodRow> rows) {
@@ -335,6 +342,19 @@ TRXRESULT CNVTRXAutomation::GetHostChild(INVAutomation* host, AUTO_OBJECTTYPE ty
   CNVTRXLogRecord(where.file_name(), static_cast<int>(where.line()), TRXLOG_USERERR, this)
       .ReportUserError(TRX_HOST_GETCHILD, what);
   return TRX_HOST_GETCHILD;
+}
+
+TRXRESULT CNVTRXAutomation::CheckArgumentCount(CNVTRXArray& arguments, TrxStringView method, LONG expected,
+                                               std::source_location where) const {
+  const LONG count = arguments.GetCount();
+  if (count == expected) return TRX_OK;
+  CNVTRXLogRecord(where.file_name(), static_cast<int>(where.line()), TRXLOG_USERTRACE, this)
+      .ReportUserError(TRX_E_ARG_COUNT, count, method, expected);
+  return -TRX_E_ARG_COUNT;
+}
+
+HRESULT CNVTRXAutomation::CurrentView(TrxComPtr<INVAutomation>& view) {
+  return HostChild(GetRoot()->m_spNWEAuto.Get(), OBJTYPE_VIEW, OLESTR(""), view);
 }
 
 HRESULT CNVTRXAutomation::GetNWEProperty(TrxStringView name, VARIANT* auxParams, SHORT count, VARIANT* value) {

@@ -85,6 +85,26 @@ struct TrxMethodRow {
   const OLECHAR* description;
 };
 
+// Methods and computed properties a class serves itself: one row per name,
+// in a static table of the class, searched with TrxFindRow.
+template <class Class>
+struct TrxOwnMethod {
+  const OLECHAR* name;
+  LONG match;
+  TRXRESULT (Class::*handler)(const VARIANT& arguments, VARIANT* result);
+};
+template <class Class>
+struct TrxOwnProperty {
+  const OLECHAR* name;
+  LONG match;
+  TRXRESULT (Class::*handler)(VARIANT* value);
+};
+
+// The value of a TRXPROP_CONST row that stands for the object's own class
+// name or repository name, as they are when the row is added.
+extern const OLECHAR kTrxOwnClassName[];
+extern const OLECHAR kTrxOwnRepositoryName[];
+
 // The row of a class's own table (any row type with `name` and `match`)
 // whose name matches, or nullptr. Classes search their own tables before
 // passing a name on to the class above.
@@ -238,6 +258,13 @@ class CNVTRXAutomation : public CNVTRXLogSubject {
   TRXRESULT GetHostChild(INVAutomation* host, AUTO_OBJECTTYPE type, TrxStringView name,
                          TrxComPtr<INVAutomation>& child, TrxStringView what,
                          std::source_location where = std::source_location::current()) const;
+  // User error 1012 (count, method, expected) unless `arguments` has
+  // exactly `expected` elements.
+  TRXRESULT CheckArgumentCount(CNVTRXArray& arguments, TrxStringView method, LONG expected,
+                               std::source_location where = std::source_location::current()) const;
+  // The current view of the client: the root's host child OBJTYPE_VIEW
+  // asked for without a name (E_FAIL when none comes back).
+  HRESULT CurrentView(TrxComPtr<INVAutomation>& view);
 
   TrxComPtr<INVAutomation> m_spNWEAuto;
   CNVTRXAutomation* m_pParent = nullptr;

@@ -1,5 +1,7 @@
 #include "model/nvtrxvalues.h"
 
+#include <algorithm>
+
 TrxString TrxText(const VARIANT& value) {
   if (value.vt == VT_BSTR) return TrxString(TrxBstrView(value.bstrVal));
   TrxVariant text;
@@ -50,3 +52,27 @@ bool TrxListItem(const std::vector<TrxString>& list, LONG index, TrxString& item
   item = list[static_cast<size_t>(index)];
   return true;
 }
+
+LONG TrxFindItem(const std::vector<TrxString>& list, TrxStringView text, bool noCase) {
+  for (size_t i = 0; i < list.size(); ++i)
+    if (noCase ? TrxEqualsNoCase(list[i], text) : TrxStringView(list[i]) == text) return static_cast<LONG>(i);
+  return -1;
+}
+
+TrxVariant TrxGrid(const std::vector<std::vector<TrxString>>& columns) {
+  size_t rows = 0;
+  for (const auto& column : columns) rows = std::max(rows, column.size());
+  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(rows), 0}, {static_cast<ULONG>(columns.size()), 0}};
+  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+  if (!array) return TrxVariant();
+  for (size_t c = 0; c < columns.size(); ++c) {
+    for (size_t r = 0; r < columns[c].size(); ++r) {
+      LONG indices[2] = {static_cast<LONG>(r), static_cast<LONG>(c)};
+      TrxVariant cell = TrxVariant::FromString(columns[c][r]);
+      SafeArrayPutElement(array, indices, &cell);
+    }
+  }
+  return TrxVariant::FromArray(array, VT_VARIANT);
+}
+
+TrxVariant TrxEmptyArray() { return TrxVariant::FromArray(SafeArrayCreateVector(VT_VARIANT, 0, 0), VT_VARIANT); }

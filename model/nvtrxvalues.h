@@ -21,3 +21,13 @@ std::vector<TrxString> TrxStringList(const VARIANT& value);
 // (or the index negative): parallel host lists are read through this, so a
 // position found in one list is never read past the end of another.
 bool TrxListItem(const std::vector<TrxString>& list, LONG index, TrxString& item);
+// Position of `text` in a host list, compared exactly or in any letter
+// case; -1 when it is not there.
+LONG TrxFindItem(const std::vector<TrxString>& list, TrxStringView text, bool noCase = false);
+// A two-dimensional array of VARIANT (lower bounds 0, indexed [row][column]
+// as the value tables' two-dimensional form) with as many rows as the longest
+// column and one column per entry of `columns`, filled with string cells;
+// cells past the end of a shorter column stay empty.
+TrxVariant TrxGrid(const std::vector<std::vector<TrxString>>& columns);
+// An empty one-dimensional array of VARIANT.
+TrxVariant TrxEmptyArray();

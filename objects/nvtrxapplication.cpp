@@ -14,21 +14,28 @@ std::atomic<CNVTRXApplication*> g_application{nullptr};
 // clang-format off
 const TrxPropertyRow kProperties[] = {
     {OLESTR("RepositoryName"), VT_BSTR, OLESTR("Name"),            VT_BSTR, TRXPROP_HOST,  OLESTR("property RepositoryName")},
-    {OLESTR("ClassName"),      VT_BSTR, OLESTR("NorvApplication"), VT_BSTR, TRXPROP_CONST, OLESTR("property ClassName")},
+    {OLESTR("ClassName"),      VT_BSTR, kTrxOwnClassName,          VT_BSTR, TRXPROP_CONST, OLESTR("property ClassName")},
     {OLESTR("UIName"),         VT_BSTR, OLESTR("DisplayName"),     VT_BSTR, TRXPROP_HOST,  OLESTR("property DisplayName")},
 };
 
-// The catalogue classes the application creates (NorvTask is a screen of its own kind).
-const OLECHAR* const kChildClasses[] = {
-    OLESTR("NorvScreen"), OLESTR("NorvMenu"), OLESTR("NorvToolbar"), OLESTR("NorvPageTabs"), OLESTR("NorvView"),
-    OLESTR("NorvTaskAssistant"), OLESTR("NorvCommunicationsToolbar"), OLESTR("NorvTaskUIPane"),
+// The classes the application creates (NorvTask is a screen of its own kind).
+const TrxChildClass kChildClasses[] = {
+    {OLESTR("NorvScreen"),                OLESTR("NorvScreen")},
+    {OLESTR("NorvTask"),                  OLESTR("NorvScreen")},
+    {OLESTR("NorvMenu"),                  OLESTR("NorvMenu")},
+    {OLESTR("NorvToolbar"),               OLESTR("NorvToolbar")},
+    {OLESTR("NorvPageTabs"),              OLESTR("NorvPageTabs")},
+    {OLESTR("NorvView"),                  OLESTR("NorvView")},
+    {OLESTR("NorvTaskAssistant"),         OLESTR("NorvTaskAssistant")},
+    {OLESTR("NorvCommunicationsToolbar"), OLESTR("NorvCommunicationsToolbar")},
+    {OLESTR("NorvTaskUIPane"),            OLESTR("NorvTaskUIPane")},
 };
 // clang-format on
 
 }  // namespace
 
 // clang-format off
-const CNVTRXApplication::OwnMethod CNVTRXApplication::kOwnMethods[] = {
+const TrxOwnMethod<CNVTRXApplication> CNVTRXApplication::kOwnMethods[] = {
     {OLESTR("ProcessKeyboardAccelerator"), TRXMATCH_NOCASE, &CNVTRXApplication::ProcessKeyboardAccelerator},
     {OLESTR("Sync"),                       TRXMATCH_NOCASE, &CNVTRXApplication::Sync},
     {OLESTR("GetClassCount"),              TRXMATCH_NOCASE, &CNVTRXApplication::GetClassCount},
@@ -94,29 +101,26 @@ TRXRESULT CNVTRXApplication::CreateChild(TrxStringView className, TrxStringView 
   CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVTRXApplication::CreateChild");
   TRX_LOG(TRXLOG_TRXTRACE)
       .ReportTrace(OLESTR("Class Name: \"%s\", RepositoryName: \"%s\""), className, repositoryName);
-  if (ppChild) *ppChild = nullptr;
-  const TrxStringView wanted = className == OLESTR("NorvTask") ? TrxStringView(OLESTR("NorvScreen")) : className;
-  bool own = false;
-  for (const OLECHAR* name : kChildClasses) own = own || wanted == name;
-  const TrxClassFactory factory = own ? TrxFindClass(wanted) : nullptr;
-  if (!factory) return Fail(TRX_E_CREATE_OBJECT, repositoryName, className);
-  CNVTRXAutomation* child = factory(repositoryName, this);
-  if (ppChild) *ppChild = child;
-  return GetLastErrorCode();
-}
-
-HRESULT CNVTRXApplication::CurrentView(TrxComPtr<INVAutomation>& view) {
-  return HostChild(m_spNWEAuto.Get(), OBJTYPE_VIEW, OLESTR(""), view);
+  return TrxCreateChild(this, kChildClasses, className, repositoryName, ppChild);
 }
 
 TRXRESULT CNVTRXApplication::CurrentScreen(CNVTRXAutomation** ppScreen, LONG navigationFailureCode) {
-  TrxComPtr<INVAutomation> navigation;
-  TrxVariant selected;
+  TrxComPtr<INVAutomation> navigation, view;
+  TrxVariant selected, viewType, task;
   if (FAILED(HostChild(m_spNWEAuto.Get(), OBJTYPE_NAVCONTROL, OLESTR("Screen"), navigation)))
     return Fail(navigationFailureCode, OLESTR("OBJTYPE_NAVCONTROL, Screen"));
   if (TRXRESULT code = ReadHost(navigation.Get(), OLESTR("SelectedTab"), selected)) return code;
   const TrxString screenName = TrxText(selected);
-  CNVTRXAutomation* screen = FindChild(OLESTR("NorvScreen"), screenName);
+  // Look for what the screen's constructor builds: a task named by the
+  // active task while a task view is current.
+  CNVTRXAutomation* screen = nullptr;
+  if (SUCCEEDED(CurrentView(view)) && SUCCEEDED(ReadHostProperty(view.Get(), OLESTR("ViewType"), viewType)) &&
+      TrxEqualsNoCase(TrxText(viewType), OLESTR("Task"))) {
+    ReadHostProperty(view.Get(), OLESTR("ActiveTask"), task);
+    screen = FindChild(OLESTR("NorvTask"), TrxText(task));
+  } else {
+    screen = FindChild(OLESTR("NorvScreen"), screenName);
+  }
   if (!screen)
     if (TRXRESULT code = CreateChild(OLESTR("NorvScreen"), screenName, &screen)) return code;
   *ppScreen = screen;
@@ -152,7 +156,7 @@ TRXRESULT CNVTRXApplication::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG even
           navigation == OLESTR("View")) {
         if (TRXRESULT code = CurrentScreen(&screen, TRX_HOST_GETPROPERTY)) return code;
         *ppChild = screen;
-        if (CNVTRXAutomation* views = FindChild(OLESTR("NorvScreenViews"), OLESTR("NorvScreenViews"))) {
+        if (CNVTRXAutomation* views = screen->FindChild(OLESTR("NorvScreenViews"), OLESTR("NorvScreenViews"))) {
           *ppChild = views;
           return TRX_OK;
         }
@@ -207,7 +211,7 @@ TRXRESULT CNVTRXApplication::HandleAutomationRequest(TrxStringView methodName, c
                                                      VARIANT* result) {
   CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVTRXApplication::HandleAutomationRequest");
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("MethodName=\"%s\""), methodName);
-  if (const OwnMethod* own = TrxFindRow<OwnMethod>(kOwnMethods, methodName))
+  if (const auto* own = TrxFindRow<TrxOwnMethod<CNVTRXApplication>>(kOwnMethods, methodName))
     return (this->*own->handler)(arguments, result);
   return CNVTRXAutomation::HandleAutomationRequest(methodName, arguments, result);
 }

@@ -53,20 +53,10 @@ class CNVTRXApplication : public CNVTRXAutomation {
   TRXRESULT GetLastErrorMessage(const VARIANT& arguments, VARIANT* result);
   TRXRESULT SetTimeOut(const VARIANT& arguments, VARIANT* result);
 
-  struct OwnMethod {
-    const OLECHAR* name;
-    LONG match;
-    TRXRESULT (CNVTRXApplication::*handler)(const VARIANT& arguments, VARIANT* result);
-  };
-  static const OwnMethod kOwnMethods[];
+  static const TrxOwnMethod<CNVTRXApplication> kOwnMethods[];
 
   // The screen the client shows, found among the children or built.
   TRXRESULT CurrentScreen(CNVTRXAutomation** ppScreen, LONG navigationFailureCode);
-  // The host's navigation control of the screens and its selected tab.
-  TRXRESULT SelectedScreen(TrxComPtr<INVAutomation>& navigation, TrxString& name, LONG category,
-                           LONG navigationFailureCode);
-  // The task the client's current view runs: its name, with the view.
-  HRESULT CurrentView(TrxComPtr<INVAutomation>& view);
 
   CNVTRXServiceState m_state;
   CNVTRXObjectDefinitions m_definitions;

@@ -2,6 +2,13 @@
 
 #include <map>
 
+#include "model/nvtrxservicestate.h"
+#include "objects/nvtrxpagetabs.h"
+#include "objects/nvtrxscreen.h"
+#include "objects/nvtrxscreenviews.h"
+#include "objects/nvtrxview.h"
+#include "objects/nvtrxviewapplets.h"
+
 namespace {
 
 template <class Class>
@@ -17,7 +24,11 @@ struct ClassEntry {
 // Every automation class below the application, by catalogue class name.
 // clang-format off
 const ClassEntry kClasses[] = {
-    {OLESTR(""), nullptr},  // no class is listed yet
+    {OLESTR("NorvScreen"),      &Make<CNVTRXScreen>},
+    {OLESTR("NorvPageTabs"),    &Make<CNVTRXPageTabs>},
+    {OLESTR("NorvScreenViews"), &Make<CNVTRXScreenViews>},
+    {OLESTR("NorvView"),        &Make<CNVTRXView>},
+    {OLESTR("NorvViewApplets"), &Make<CNVTRXViewApplets>},
 };
 // clang-format on
 
@@ -34,6 +45,23 @@ TrxClassFactory TrxFindClass(TrxStringView className) {
   for (const ClassEntry& entry : kClasses)
     if (entry.factory && className == entry.className) return entry.factory;
   return nullptr;
+}
+
+TRXRESULT TrxCreateChild(CNVTRXAutomation* parent, std::span<const TrxChildClass> allowed, TrxStringView className,
+                         TrxStringView repositoryName, CNVTRXAutomation** ppChild, std::source_location where) {
+  if (ppChild) *ppChild = nullptr;
+  TrxClassFactory factory;
+  for (const TrxChildClass& entry : allowed)
+    if (className == entry.className) factory = TrxFindClass(entry.listedAs);
+  if (!factory) {
+    CNVTRXLogRecord(where.file_name(), static_cast<int>(where.line()), TRXLOG_USERERR, parent)
+        .ReportUserError(TRX_E_CREATE_OBJECT, repositoryName, className);
+    return TRX_E_CREATE_OBJECT;
+  }
+  CNVTRXAutomation* child = factory(repositoryName, parent);
+  if (ppChild) *ppChild = child;
+  const CNVTRXServiceState* state = CNVTRXServiceState::Current();
+  return state ? state->LastError().GetCode() : TRX_OK;
 }
 
 void TrxSubstituteClass(TrxStringView className, TrxClassFactory factory) {
