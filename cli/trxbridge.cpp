@@ -708,7 +708,8 @@ bool TrxBridge::ClientAction(const TrxJson& request, TrxJson& reply, std::string
 // ---- user actions -----------------------------------------------------------------------
 
 const std::vector<const char*>& TrxUserActionFields() {
-  static const std::vector<const char*> fields{"object", "eventId", "arguments", "objectType", "applyRules"};
+  static const std::vector<const char*> fields{"object",     "eventId",    "arguments",
+                                               "objectType", "applyRules", "reportFirst"};
   return fields;
 }
 
@@ -721,6 +722,11 @@ bool TrxUserActionFromJson(const TrxJson& fields, CNVSimUserAction& action, std:
   if (!ReadText(fields, "object", action.object, error, false) ||
       !ReadFlag(fields, "applyRules", true, action.applyRules, error))
     return false;
+  if (fields.contains("reportFirst")) {
+    bool first = false;
+    if (!ReadFlag(fields, "reportFirst", false, first, error)) return false;
+    action.reportFirst = first;
+  }
   if (!fields.contains("eventId")) {
     error = "\"eventId\" is missing";
     return false;

@@ -149,6 +149,8 @@ const char kRecordHelp[] =
     "  arguments   {\"name\":\"value\"} or [[\"name\",\"value\"], ...], in order\n"
     "  objectType  the object type reported (default: the object's own)\n"
     "  applyRules  whether the client's state changes as its rules say (default true)\n"
+    "  reportFirst whether the client reports the action before its rules run\n"
+    "              (default: navigation first, everything else after)\n"
     "\n"
     "Each event is printed as the JSON line serve writes for it:\n"
     "  {\"event\":\"Record\",\"trxODS\":\"<Obj .../>\",\"eventName\":\"...\",\"pArgs\":{...}}\n"

@@ -247,31 +247,41 @@ HRESULT CNVSimApplication::Play(const CNVSimUserAction& action) {
 }
 
 HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action) {
+  const bool navigation = action.eventId == REQID_NAVCONTROL_GOTOSCREEN || action.eventId == REQID_NAVCONTROL_GOTOVIEW ||
+                          action.eventId == REQID_NAVCONTROL_GOTODETAILVIEW;
+  const bool reportFirst = action.reportFirst.value_or(navigation);
   CNVSimObject* object = nullptr;
   LONG type = 0;
   bool recorder = false;
   TrxComPtr<INVTRX> service;
   TrxString path;
+  auto applyRules = [&] {
+    if (!action.applyRules) return;
+    TrxLock lock(m_lock);
+    std::vector<TrxString> arguments;
+    for (const auto& argument : action.arguments) arguments.push_back(argument.second);
+    if (const CNVSimRule* rule = FindRuleLocked(*object, action.eventId, arguments))
+      ApplyRuleLocked(*object, *rule, action.eventId, arguments, true);
+  };
   {
     TrxLock lock(m_lock);
     object = &Object(index);
-    if (action.applyRules) {
-      std::vector<TrxString> arguments;
-      for (const auto& argument : action.arguments) arguments.push_back(argument.second);
-      if (const CNVSimRule* rule = FindRuleLocked(*object, action.eventId, arguments))
-        ApplyRuleLocked(*object, *rule, action.eventId, arguments, true);
-    }
     recorder = m_recorderOn;
     service = ServiceForEvents();
     type = action.objectType >= 0 ? action.objectType : static_cast<LONG>(Def(index).type);
     path = Def(index).path;
   }
-  if (!recorder) return S_FALSE;
-  if (!service) return E_UNEXPECTED;
-  TrxComPtr<CNVSimPropertySet> arguments = CNVSimPropertySet::Create(action.arguments);
-  const HRESULT status = service->FireRecorderEvent(action.eventId, object, type, arguments.Get());
-  LogControl(OLESTR("FireRecorderEvent(") + TrxDecimal(action.eventId) + OLESTR(",") + path + OLESTR(")") +
-             StatusSuffix(status));
+  if (!reportFirst) applyRules();
+  HRESULT status = S_FALSE;
+  if (recorder && service) {
+    TrxComPtr<CNVSimPropertySet> arguments = CNVSimPropertySet::Create(action.arguments);
+    status = service->FireRecorderEvent(action.eventId, object, type, arguments.Get());
+    LogControl(OLESTR("FireRecorderEvent(") + TrxDecimal(action.eventId) + OLESTR(",") + path + OLESTR(")") +
+               StatusSuffix(status));
+  } else if (recorder) {
+    status = E_UNEXPECTED;
+  }
+  if (reportFirst) applyRules();
   return status;
 }
 

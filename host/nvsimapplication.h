@@ -14,6 +14,8 @@
 // processed (or while the client is held busy).
 #pragma once
 
+#include <optional>
+
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -49,6 +51,10 @@ struct CNVSimUserAction {
   std::vector<std::pair<TrxString, TrxString>> arguments;  // name, value
   LONG objectType = -1;                                    // the type reported; -1: the object's own
   bool applyRules = true;                                  // the client's state changes as the rules say
+  // Whether the client reports the action before its rules run; unset:
+  // navigation (NAVCONTROL_GOTO...) is reported before it navigates, as a
+  // real client reports the click that leaves the view, the rest after.
+  std::optional<bool> reportFirst;
 };
 
 class CNVSimApplication final : public CNVSimObject, public IDispatch, public INVAppControl {

@@ -330,7 +330,14 @@ HRESULT CNVCoTRX::GetObjectFromId(BSTR htmlId, BSTR* trxODS, BSTR* errMsg, LONG*
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("GetObjectFromId for \"%s\" returned: \"%s\""), id, ods);
     if (trxODS) *trxODS = Allocate(ods);
     ReleaseTree();
-    return CopyLastError(errMsg, errCode);
+    // Found is success, whatever the walk met on the objects it passed.
+    m_pApplication->ClearLastError();
+    if (errMsg) {
+      SysFreeString(*errMsg);
+      *errMsg = nullptr;
+    }
+    if (errCode) *errCode = TRX_OK;
+    return S_OK;
   }
   ReleaseTree();
   // A lookup that found nothing says so, unless it recorded a failure of its own.

@@ -1,0 +1,232 @@
+// Navigation through the bridge, against the small navigation client:
+// screens, page tabs, the three levels of view tabs, views, task views and
+// the view's applets, played back and recorded.
+#include "cli/trxodspath.h"
+#include "trxclitest.h"
+
+namespace {
+
+// The descriptor of a short path ("NorvScreen[Accounts Screen]/...").
+std::string Ods(const std::string& path) {
+  TrxString descriptor;
+  std::string error;
+  EXPECT_TRUE(TrxDescriptorFromObject(path, descriptor, error)) << error;
+  return TrxNarrow(descriptor);
+}
+
+// A VARIANT as the bridge writes it ({"vt":..,"value":..}), values only:
+// empty cells are null.
+TrxJson Plain(const TrxJson& variant) {
+  if (variant.is_object()) return variant.contains("value") ? Plain(variant["value"]) : TrxJson();
+  if (!variant.is_array()) return variant;
+  TrxJson items = TrxJson::array();
+  for (const TrxJson& item : variant) items.push_back(Plain(item));
+  return items;
+}
+
+// Occurrences of `piece` in `text`.
+size_t Count(const std::string& text, const std::string& piece) {
+  size_t count = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+  return count;
+}
+
+const char kTabs[] = "NorvPageTabs[NorvPageTabs]";
+const char kAccounts[] = "NorvScreen[Accounts Screen]";
+const char kViews[] = "NorvScreen[Accounts Screen]/NorvScreenViews[NorvScreenViews]";
+const char kList[] = "NorvScreen[Accounts Screen]/NorvView[Account List View]";
+
+class NavigationTest : public TrxBridgeTest {
+ protected:
+  void SetUp() override {
+    Open(TrxRepositoryFile("samples/navigation.xml"));
+    ASSERT_EQ(Call({{"call", "SetSubmitTimeout"}, {"timeOut", 2000}})["hr"], 0);
+  }
+  TrxJson On(const std::string& path, const std::string& method,
+             const TrxJson& args = TrxJson(TrxJson::value_t::discarded)) {
+    return Submit(method, args, Ods(path));
+  }
+  std::string State(const char* what) { return Call({{"call", "client.state"}})[what].get<std::string>(); }
+  // The replay of a recorded event, as a tool makes it.
+  TrxJson Replay(const TrxJson& event) {
+    return Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+                 {"Args", event["pArgs"]}});
+  }
+};
+
+struct Case {
+  const char* path;
+  const char* method;
+  TrxJson args;
+  LONG errCode;
+  TrxJson value;  // the retVal's value; discarded: not checked
+};
+
+TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
+  const TrxJson any(TrxJson::value_t::discarded);
+  const TrxJson none(TrxJson::value_t::discarded);
+  // clang-format off
+  const Case cases[] = {
+      {kAccounts, "UIName", none, 0, "Accounts"},
+      {kAccounts, "GetClassCount", {"NorvView"}, 0, 1},
+      {kAccounts, "GetClassCount", {"NorvPDQ"}, 0, 1},
+      {kAccounts, "GetClassCount", {"NorvApplet"}, 1014, any},
+      {kAccounts, "GetRepositoryNameByIndex", {"NorvView", 0}, 0, "Account List View"},
+      {kAccounts, "GetRepositoryNameByIndex", {"NorvScreenViews", 0}, 0, "NorvScreenViews"},
+      {kAccounts, "GetRepositoryNameByIndex", {"NorvView", 1}, 1014, any},
+      {kAccounts, "GetRepositoryName", {"NorvView", "my accounts"}, 0, "Account List View"},
+      {kAccounts, "GetRepositoryName", {"NorvScreenViews", "screenviews"}, 0, "NorvScreenViews"},
+      {kAccounts, "GetRepositoryName", {"NorvView", "Nobody"}, 1014, any},
+      {"NorvScreen[Orders Screen]", "UIName", none, -1016, any},
+      {kTabs, "UIName", none, 0, "PageTabs"},
+      {kTabs, "ScreenCount", none, 0, 2},
+      {kTabs, "ActiveScreen", none, 0, "Accounts Screen"},
+      {kTabs, "HtmlId", none, 0, "s_sctrl"},
+      {kTabs, "GetRepositoryName", {"orders", "Screen"}, 0, "Orders Screen"},
+      {kTabs, "GetRepositoryName", {"My Accounts", "View"}, 0, "Account List View"},
+      {kTabs, "GetRepositoryName", {"Orders", "Menu"}, 1014, any},
+      {kTabs, "GetRepositoryNameByIndex", {1, "Screen"}, 0, "Orders Screen"},
+      {kTabs, "GetRepositoryNameByIndex", {2, "Screen"}, 1014, any},
+      {kTabs, "GetRepositoryNameByIndex", {-1, "Screen"}, 1014, any},
+      {kTabs, "GetUIName", {"Orders Screen", "Screen"}, 0, "Orders"},
+      {kTabs, "IsExists", {"Orders Screen", "Screen"}, 0, true},
+      {kTabs, "IsExists", {"orders screen", "Screen"}, 0, false},
+      {kViews, "L2Count", none, 0, 2},
+      {kViews, "L3Count", none, 0, 2},
+      {kViews, "HtmlId", none, 0, "s_l4"},
+      {kViews, "ActiveView", none, 0, "Account List View"},
+      {kViews, "GetRepositoryName", {"Account Detail", "L2"}, 0, "Account Detail View"},
+      {kViews, "GetRepositoryName", {"account detail", "L2"}, 1014, any},
+      {kViews, "GetRepositoryNameByIndex", {1, "L3"}, 0, "Account Contacts View"},
+      {kViews, "GetUIName", {"Account Notes View", "L4"}, 0, "Notes"},
+      {kViews, "IsExists", {"Account Notes View", "L4"}, 0, true},
+      {kViews, "IsExists", {"Account Notes View", "L5"}, -1014, any},
+      {kList, "UIName", none, 0, "My Accounts"},
+      {kList, "RepositoryName", none, 0, "Account List View"},
+      {kList, "AppletCount", none, 0, 0},
+      {kList, "GetClassCount", {"NorvViewApplets"}, 0, 1},
+      {kList, "GetRepositoryNameByIndex", {"NorvViewApplets", 0}, 0, "NorveViewApplets"},
+      {kList, "GetRepositoryNameByIndex", {"NorvApplet", 0}, 1014, any},
+      {"NorvScreen[Accounts Screen]/NorvView[Account Detail View]", "UIName", none, -1016, any},
+      {"NorvScreen[Accounts Screen]/NorvView[Account List View]/NorveViewApplets[NorveViewApplets]", "UIName", none,
+       -1016, any},
+      {"NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvViewApplets[NorveViewApplets]", "UIName", none, 0,
+       "ViewApplets"},
+      {"NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvViewApplets[NorvViewApplets]", "IsExists",
+       {"Nothing"}, 0, false},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const TrxJson reply = On(c.path, c.method, c.args);
+    const std::string label = std::string(c.path) + " " + c.method + " " + c.args.dump();
+    EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
+    if (!c.value.is_discarded()) EXPECT_EQ(Plain(reply["retVal"]), c.value) << label << "\n" << reply.dump();
+    if (c.errCode != 0) EXPECT_FALSE(reply["errMsg"].get<std::string>().empty()) << label;
+  }
+}
+
+TEST_F(NavigationTest, GridsOfThePageTabsAndTheScreenViews) {
+  EXPECT_EQ(Plain(On(kTabs, "GetData")["retVal"]), TrxJson::parse(R"([["Accounts Screen","Account List View"],["Orders Screen",
+      "Account Detail View"],[null,"Account Contacts View"],[null,"Account Notes View"]])"));
+  EXPECT_EQ(Plain(On(kViews, "GetData")["retVal"]), TrxJson::parse(R"([["My Accounts","Detail","Contacts"],["Account Detail","Contacts",
+      "Notes"]])"));
+}
+
+TEST_F(NavigationTest, GotoOnEveryLevelChangesTheClientsScreenAndView) {
+  struct Step {
+    const char* path;
+    const char* method;
+    TrxJson args;
+    const char* screen;
+    const char* view;
+  };
+  const Step steps[] = {
+      {kTabs, "GotoScreen", {"Orders Screen"}, "Orders Screen", "Order List View"},
+      {kTabs, "Goto", {"Accounts Screen"}, "Accounts Screen", "Account List View"},
+      {kViews, "Goto", {"Account Detail View", "L2"}, "Accounts Screen", "Account Detail View"},
+      {kViews, "Goto", {"Account Contacts View", "L3"}, "Accounts Screen", "Account Contacts View"},
+      {kViews, "Goto", {"Account Notes View", "L4"}, "Accounts Screen", "Account Notes View"},
+      {kTabs, "GotoView", {"Create Order View"}, "Orders Screen", "Create Order View"},
+  };
+  for (const Step& s : steps) {
+    EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], 0) << s.method << s.args.dump();
+    EXPECT_EQ(State("screen"), s.screen) << s.method << s.args.dump();
+    EXPECT_EQ(State("view"), s.view) << s.method << s.args.dump();
+  }
+  // A task view: the screen is the task, the view its step.
+  EXPECT_EQ(On("NorvTask[Create Order]", "UIName")["retVal"]["value"], "Create Order");
+  EXPECT_EQ(On("NorvScreen[Whatever]", "ClassName")["retVal"]["value"], "NorvTask");
+  EXPECT_EQ(On("NorvTask[Create Order]/NorvTaskStep[Create Order View]", "TaskStepTitle")["retVal"]["value"],
+            "Select Account");
+  EXPECT_EQ(On("NorvTask[Create Order]/NorvTaskStep[Create Order View]", "UIName")["retVal"]["value"],
+            "Select Account");
+  EXPECT_EQ(On("NorvTask[Create Order]/NorvTaskStep[Create Order View]", "ClassName")["retVal"]["value"],
+            "NorvTaskStep");
+}
+
+TEST_F(NavigationTest, UserNavigationIsRecordedAsTheCallThatReplaysIt) {
+  ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
+  struct Action {
+    const char* object;
+    const char* eventId;
+    const char* argument;
+    const char* ods;
+    const char* method;
+    TrxJson args;
+  };
+  const Action actions[] = {
+      {"Screen", "NAVCONTROL_GOTOSCREEN", "Orders Screen", kTabs, "GotoScreen", "Orders Screen"},
+      {"Orders Screen/AggregateViews", "NAVCONTROL_GOTOVIEW", "Create Order View",
+       "NorvScreen[Orders Screen]/NorvScreenViews[NorvScreenViews]", "Goto", {"Create Order View", "L2"}},
+      {"Screen", "NAVCONTROL_GOTOSCREEN", "Accounts Screen", kTabs, "GotoScreen", "Accounts Screen"},
+      {"Accounts Screen/DetailCategory", "NAVCONTROL_GOTODETAILVIEW", "Account Contacts View", kViews, "Goto",
+       {"Account Contacts View", "L3"}},
+      {"Accounts Screen/View", "NAVCONTROL_GOTOVIEW", "Account Notes View", kViews, "Goto",
+       {"Account Notes View", "L4"}},
+  };
+  std::vector<TrxJson> recorded;
+  for (const Action& a : actions) {
+    const std::vector<TrxJson> lines = Lines(TrxJson({{"call", "client.action"},
+                                                      {"object", a.object},
+                                                      {"eventId", a.eventId},
+                                                      {"arguments", {{"0", a.argument}}}})
+                                                 .dump());
+    ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
+    const TrxJson& event = lines[0];
+    EXPECT_EQ(event["trxODS"], Ods(std::string("NorvApplication[Norvik Navigator]/") + a.ods)) << a.eventId;
+    EXPECT_EQ(event["eventName"], a.method);
+    EXPECT_EQ(Plain(event["pArgs"]), a.args) << event.dump();
+    recorded.push_back(event);
+  }
+  ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
+  // Replayed from the start, the recorded calls lead to the same screen and view.
+  ASSERT_EQ(On(kTabs, "GotoScreen", {"Accounts Screen"})["errCode"], 0);
+  for (const TrxJson& event : recorded) EXPECT_EQ(Replay(event)["errCode"], 0) << event.dump();
+  EXPECT_EQ(State("screen"), "Accounts Screen");
+  EXPECT_EQ(State("view"), "Account Notes View");
+}
+
+TEST_F(NavigationTest, ContentsOfTheWholeTreeAndObjectsByHtmlId) {
+  for (int mode : {0, 1, 5}) {
+    const TrxJson reply =
+        Call({{"call", "GetObjectContents"}, {"nMode", mode}, {"trxODS", mode == 0 ? Ods(kAccounts) : kTrxRootOds}});
+    EXPECT_EQ(reply["errCode"], 0) << mode << reply.dump();
+    const std::string xml = reply["trxContentXML"].get<std::string>();
+    EXPECT_TRUE(TrxHas(xml, "<Obj ClassName=\"NorvScreenViews\" RepositoryName=\"NorvScreenViews\"")) << xml;
+    EXPECT_TRUE(TrxHas(xml, "<Obj ClassName=\"NorvView\" RepositoryName=\"Account List View\"")) << xml;
+    EXPECT_EQ(TrxHas(xml, "<Property"), mode != 5) << mode;
+    EXPECT_EQ(Count(xml, "<Obj ClassName=\"NorvScreenViews\""), 1u) << "listed once: " << xml;
+  }
+  const struct {
+    const char* htmlId;
+    const char* path;
+  } ids[] = {{"s_sctrl", kTabs}, {"s_l4", kViews}};
+  for (const auto& id : ids) {
+    const TrxJson reply = Call({{"call", "GetObjectFromId"}, {"htmlId", id.htmlId}});
+    EXPECT_EQ(reply["errCode"], 0) << reply.dump();
+    EXPECT_TRUE(reply["errMsg"].is_null() || reply["errMsg"] == "") << reply.dump();
+    EXPECT_EQ(reply["trxODS"], Ods(std::string("NorvApplication[Norvik Navigator]/") + id.path));
+  }
+}
+
+}  // namespace
