@@ -183,20 +183,37 @@ class Demo {
       if (std::getline(lines, text)) m_out << "     | ...\n";
     }
     if (failed)
-      m_out << "The tree is built from every object of the client; until the application's children\n"
-               "(menus, toolbars, screens ...) have automation classes of their own it cannot be built.\n";
+      m_out << "The tree is built from every object of the client; until menus, toolbars, applets\n"
+               "and fields have automation classes of their own it cannot be built whole\n"
+               "(`trx tree --app samples/navigation.xml` shows a client that has only navigation).\n";
     m_out << "`trx tree` prints the whole tree as an outline.\n";
   }
 
   void BelowTheApplication() {
-    Heading("Objects below the application");
-    const TrxString screen = TrxComposeODS(
-        {{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvScreen"), OLESTR("Accounts Screen")}});
-    const Outcome outcome = Submit(screen, "GetProperty", "UIName");
-    Show("NorvScreen[Accounts Screen] GetProperty(\"UIName\")", outcome,
-         outcome.code == -1016 ? "the automation classes of screens, views and applets are not built yet; the "
-                                 "message names the parent that was asked to create the child"
-                               : nullptr);
+    Heading("Navigation: screens, page tabs, views");
+    const TrxString tabs = Descriptor("NorvPageTabs[NorvPageTabs]");
+    Show("NorvPageTabs GetData", Submit(tabs, "GetData", nullptr), "screens in column 0, the screen's views in 1");
+    Show("NorvScreen[Accounts Screen] GetProperty(\"UIName\")",
+         Submit(Descriptor("NorvScreen[Accounts Screen]"), "GetProperty", "UIName"));
+    Show("NorvPageTabs GotoScreen(\"Contacts Screen\")", Submit(tabs, "GotoScreen", "Contacts Screen"));
+    m_out << "  the client now shows \"" << TrxNarrow(m_session.Client()->GetActiveScreen()) << "\", view \""
+          << TrxNarrow(m_session.Client()->GetCurrentView()) << "\"\n";
+    Show("NorvScreen[Accounts Screen] GetProperty(\"UIName\")",
+         Submit(Descriptor("NorvScreen[Accounts Screen]"), "GetProperty", "UIName"),
+         "a screen other than the active one cannot be addressed");
+    Show("NorvPageTabs GotoScreen(\"Accounts Screen\")", Submit(tabs, "GotoScreen", "Accounts Screen"));
+    const Outcome applet = Submit(Descriptor("NorvScreen[Accounts Screen]/NorvView[Account List View]/"
+                                             "NorvApplet[Account List Applet]"),
+                                  "GetProperty", "UIName");
+    Show("NorvApplet[Account List Applet] GetProperty(\"UIName\")", applet,
+         applet.code == -1016 ? "applets and their fields have no automation classes yet" : nullptr);
+  }
+
+  TrxString Descriptor(const char* path) {
+    TrxString descriptor;
+    std::string error;
+    TrxDescriptorFromObject(path, descriptor, error);
+    return descriptor;
   }
 
   void Unload() {
@@ -256,12 +273,16 @@ class Demo {
     Play(*sink, "Alt+Q", OLESTR(""), REQID_PROCESSACCELERATOR, key(OLESTR("81"), false, false, true));
     Play(*sink, "Shift+Ctrl+F9", OLESTR(""), REQID_PROCESSACCELERATOR, key(OLESTR("120"), true, true, false));
     m_out << "An action on an object below the application:\n";
+    Play(*sink, "clicking the Contacts tab", OLESTR("Screen"), REQID_NAVCONTROL_GOTOSCREEN,
+         {{OLESTR("0"), OLESTR("Contacts Screen")}});
+    Play(*sink, "clicking the Accounts tab", OLESTR("Screen"), REQID_NAVCONTROL_GOTOSCREEN,
+         {{OLESTR("0"), OLESTR("Accounts Screen")}});
     const size_t typed =
         Play(*sink, "typing a name", OLESTR("Accounts Screen/Account List View/Account Form Applet/Name"),
              REQID_SETVALUE, {{OLESTR("0"), OLESTR("Acme Group")}});
     if (typed == 0)
-      m_out << "  (the automation classes below the application are not built yet, so the service\n"
-               "   cannot name the object and records nothing)\n";
+      m_out << "  (applets and fields have no automation classes yet, so the service cannot name\n"
+               "   the field and records nothing)\n";
     code = 0;
     m_trx->StopRecording(message.Put(), &code);
     m_out << "  StopRecording: errCode " << code << ", client recorder "

@@ -230,3 +230,29 @@ TEST_F(NavigationTest, ContentsOfTheWholeTreeAndObjectsByHtmlId) {
 }
 
 }  // namespace
+
+namespace {
+
+class ViewAppletsTest : public TrxBridgeTest {};
+
+TEST_F(ViewAppletsTest, AFocusedAppletIsRecordedAsTheSelectThatReplaysIt) {
+  ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
+  const std::vector<TrxJson> lines =
+      Lines(R"({"call":"client.action","object":"Accounts Screen/Account List View/Account Form Applet",)"
+            R"("eventId":"SETFOCUS"})");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["eventName"], "Select");
+  EXPECT_EQ(Plain(lines[0]["pArgs"]), "Account Form Applet") << "the applet's name, not the parameter's";
+  ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
+  const TrxJson replay = Call({{"call", "Submit"},
+                               {"trxODS", lines[0]["trxODS"]},
+                               {"methodName", "Select"},
+                               {"Args", lines[0]["pArgs"]}});
+  EXPECT_EQ(replay["errCode"], 0) << replay.dump();
+  const std::vector<TrxJson> journal = Call({{"call", "client.journal"}})["journal"].get<std::vector<TrxJson>>();
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal.back()["request"], "REQID_SETFOCUS");
+  EXPECT_TRUE(TrxHas(journal.back()["object"].get<std::string>(), "Account Form Applet")) << journal.back().dump();
+}
+
+}  // namespace
