@@ -11,12 +11,12 @@
 #include "service/nvtrx.h"
 
 struct TrxBenchService {
-  TrxBenchService() {
+  explicit TrxBenchService(const std::string& appFile = SamplePath()) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CNVTRXLog::SetVerbose(false);
     CNVCoTRX::CreateInstance(nullptr, IID_INVTRXAutomation, facade.PutVoid());
     CNVSimLoadError error;
-    client = CNVSimApplication::Load(TrxWiden(SamplePath()), error);
+    client = CNVSimApplication::Load(TrxWiden(appFile), error);
     if (client) attached = client->Attach(facade.Get());
   }
   ~TrxBenchService() {
