@@ -200,8 +200,12 @@ void CNVTRXAutomation::AddPropertyRows(std::span<const TrxPropertyRow> rows) {
 }
 
 void CNVTRXAutomation::AddMethodRows(std::span<const TrxMethodRow> rows) {
-  for (const TrxMethodRow& row : rows)
-    m_methodMap.AddMethodMapping(row.name, row.type, row.requestId, row.hostType, row.kind, row.description);
+  for (const TrxMethodRow& row : rows) {
+    if (row.kind == TRXMETHOD_PROPERTY)
+      m_methodMap.AddPropertyMapping(row.name, row.type, row.hostProperty, row.hostType, row.kind, row.description);
+    else
+      m_methodMap.AddMethodMapping(row.name, row.type, row.requestId, row.hostType, row.kind, row.description);
+  }
 }
 
 CNVTRXAutomation* CNVTRXAutomation::FindChild(TrxStringView className, TrxStringView repositoryName) {

@@ -75,7 +75,8 @@ struct TrxPropertyRow {
 };
 
 // One row of a method table: method name, argument type, host request id,
-// the host's argument type, the kind, the description.
+// the host's argument type, the kind, the description; a TRXMETHOD_PROPERTY
+// row names its host property last instead of a request.
 struct TrxMethodRow {
   const OLECHAR* name;
   LONG type;
@@ -83,6 +84,7 @@ struct TrxMethodRow {
   LONG hostType;
   LONG kind;
   const OLECHAR* description;
+  const OLECHAR* hostProperty = nullptr;
 };
 
 // Methods and computed properties a class serves itself: one row per name,

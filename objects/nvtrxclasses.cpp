@@ -3,9 +3,17 @@
 #include <map>
 
 #include "model/nvtrxservicestate.h"
+#include "objects/nvtrxapplet.h"
+#include "objects/nvtrxbutton.h"
+#include "objects/nvtrxcheckbox.h"
 #include "objects/nvtrxpagetabs.h"
+#include "objects/nvtrxpicklist.h"
+#include "objects/nvtrxradiogroup.h"
+#include "objects/nvtrxrichtext.h"
 #include "objects/nvtrxscreen.h"
 #include "objects/nvtrxscreenviews.h"
+#include "objects/nvtrxtext.h"
+#include "objects/nvtrxtextarea.h"
 #include "objects/nvtrxview.h"
 #include "objects/nvtrxviewapplets.h"
 
@@ -29,6 +37,14 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvScreenViews"), &Make<CNVTRXScreenViews>},
     {OLESTR("NorvView"),        &Make<CNVTRXView>},
     {OLESTR("NorvViewApplets"), &Make<CNVTRXViewApplets>},
+    {OLESTR("NorvApplet"),      &Make<CNVTRXApplet>},
+    {OLESTR("NorvText"),        &Make<CNVTRXText>},
+    {OLESTR("NorvTextArea"),    &Make<CNVTRXTextArea>},
+    {OLESTR("NorvRichText"),    &Make<CNVTRXRichText>},
+    {OLESTR("NorvCheckbox"),    &Make<CNVTRXCheckbox>},
+    {OLESTR("NorvRadioGroup"),  &Make<CNVTRXRadioGroup>},
+    {OLESTR("NorvPicklist"),    &Make<CNVTRXPicklist>},
+    {OLESTR("NorvButton"),      &Make<CNVTRXButton>},
 };
 // clang-format on
 

@@ -132,8 +132,9 @@ TEST(CommandsTest, CallPrintsTheResultAndExitsOnTheErrorCode) {
        {"retVal:  [[\"RepositoryName\", \"Norvik Sales\"], [\"UIName\", \"Norvik Sales Enterprise\"]]\n"}},
       {{"call", "--app", app, "/", "GetClassCount", "--", "--x"}, kTrxExitFailed, {"errCode: 1014\n", "\"--x\""}},
       {{"call", "--app", app, "NorvScreen[Accounts Screen]", "GetProperty", "UIName"}, kTrxExitOk, {"\"Accounts\""}},
-      {{"call", "--app", app, "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account List Applet]",
-        "GetProperty", "UIName"},
+      {{"call", "--app", app,
+        "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account List Applet]/NorvList[NorvList]",
+        "GetProperty", "RowsCount"},
        kTrxExitFailed,
        {"errCode: -1016\n"}},
   };
