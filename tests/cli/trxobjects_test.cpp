@@ -1,6 +1,8 @@
-// Navigation through the bridge, against the small navigation client:
-// screens, page tabs, the three levels of view tabs, views, task views and
-// the view's applets, played back and recorded.
+// The automation classes below the application through the bridge:
+// navigation against the small navigation client (screens, page tabs, the
+// three levels of view tabs, views, task views, the view's applets), and the
+// form of the sample client (applet, fields, buttons); played back, read,
+// recorded and replayed.
 #include "cli/trxodspath.h"
 #include "trxclitest.h"
 
@@ -55,7 +57,7 @@ class NavigationTest : public TrxBridgeTest {
 };
 
 struct Case {
-  const char* path;
+  std::string path;
   const char* method;
   TrxJson args;
   LONG errCode;
@@ -118,7 +120,7 @@ TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
   // clang-format on
   for (const Case& c : cases) {
     const TrxJson reply = On(c.path, c.method, c.args);
-    const std::string label = std::string(c.path) + " " + c.method + " " + c.args.dump();
+    const std::string label = c.path + " " + c.method + " " + c.args.dump();
     EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
     if (!c.value.is_discarded()) EXPECT_EQ(Plain(reply["retVal"]), c.value) << label << "\n" << reply.dump();
     if (c.errCode != 0) EXPECT_FALSE(reply["errMsg"].get<std::string>().empty()) << label;
@@ -234,6 +236,154 @@ TEST_F(NavigationTest, ContentsOfTheWholeTreeAndObjectsByHtmlId) {
 namespace {
 
 class ViewAppletsTest : public TrxBridgeTest {};
+
+const char kForm[] = "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account Form Applet]";
+std::string Field(const char* field) { return std::string(kForm) + "/" + field; }
+
+class FormTest : public TrxBridgeTest {
+ protected:
+  TrxJson On(const std::string& path, const std::string& method,
+             const TrxJson& args = TrxJson(TrxJson::value_t::discarded)) {
+    return Submit(method, args, Ods(path));
+  }
+  TrxJson ClientValue(const std::string& object, const char* property) {
+    return Plain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
+  }
+  std::vector<std::string> Requests() {
+    std::vector<std::string> requests;
+    const TrxJson journal = Call({{"call", "client.journal"}, {"clear", true}});
+    for (const TrxJson& entry : journal["journal"])
+      requests.push_back(entry["request"].get<std::string>());
+    return requests;
+  }
+};
+
+TEST_F(FormTest, FieldsAndButtonsAreReadAndFoundByClassAndName) {
+  const TrxJson any(TrxJson::value_t::discarded);
+  const TrxJson none(TrxJson::value_t::discarded);
+  // clang-format off
+  const Case cases[] = {
+      {kForm, "UIName", none, 0, "Account"},
+      {kForm, "RecordCounter", none, 0, "1 of 3"},
+      {kForm, "GetActiveControlName", none, 0, "Name"},
+      {kForm, "GetClassCount", {"NorvText"}, 0, 3},
+      {kForm, "GetClassCount", {"NorvPicklist"}, 0, 2},
+      {kForm, "GetClassCount", {"NorvButton"}, 0, 4},
+      {kForm, "GetClassCount", {"NorvMenu"}, 0, 1},
+      {kForm, "GetRepositoryName", {"NorvPicklist", "Status"}, 0, "Status"},
+      {kForm, "GetRepositoryName", {"NorvText", "Status"}, 0, ""},
+      {kForm, "GetRepositoryName", {"NorvButton", "Save"}, 0, "WriteRecord"},
+      {kForm, "GetRepositoryName", {"NorvButton", "Fly"}, 103, any},
+      {kForm, "GetRepositoryNameByIndex", {"NorvText", 1}, 0, "Main Phone"},
+      {kForm, "GetRepositoryNameByIndex", {"NorvText", 3}, 1014, any},
+      {kForm, "GetRepositoryNameByIndex", {"NorvButton", 3}, 0, "UndoRecord"},
+      {kForm, "GetRepositoryNameByIndex", {"NorvMenu", 1}, 1014, any},
+      {kForm, "IsControlExists", {"Key Account"}, 0, true},
+      {kForm, "IsControlExists", {"DeleteRecord"}, 0, true},
+      {kForm, "IsControlExists", {"Nothing"}, 0, false},
+      {kForm, "IsControlExists", {"NorvTree"}, 103, any},
+      {kForm, "SetActiveControl", {"Nothing"}, -106, any},
+      {Field("NorvText[Name]"), "Text", none, 0, "Acme Corporation"},
+      {Field("NorvText[Name]"), "IsRequired", none, 0, true},
+      {Field("NorvText[Parent Account]"), "PopupType", none, 0, "SVPick"},
+      {Field("NorvText[Name]"), "PopupType", none, 0, "Text"},
+      {Field("NorvPicklist[Status]"), "ActiveItem", none, 0, "Active"},
+      {Field("NorvPicklist[Status]"), "Count", none, 0, 3},
+      {Field("NorvPicklist[Status]"), "IsOpen", none, 0, false},
+      {Field("NorvPicklist[Status]"), "GetItemByIndex", {2}, 0, "Pending"},
+      {Field("NorvPicklist[Status]"), "GetItemByIndex", {3}, 1014, any},
+      {Field("NorvPicklist[Status]"), "GetItemByIndex", {-1}, 1014, any},
+      {Field("NorvPicklist[Status]"), "IsExists", {"Inactive"}, 0, true},
+      {Field("NorvPicklist[Status]"), "IsExists", {"inactive"}, 0, false},
+      {Field("NorvCheckbox[Key Account]"), "IsChecked", none, 0, true},
+      {Field("NorvCheckbox[Key Account]"), "CheckState", none, 0, "Checked"},
+      {Field("NorvTextArea[Description]"), "Text", none, 0, "Long-standing customer in the food distribution sector."},
+      {Field("NorvButton[WriteRecord]"), "UIName", none, 0, "Save"},
+      {Field("NorvButton[UndoRecord]"), "IsEnabled", none, 0, false},
+      {Field("NorvButton[WriteRecord]"), "HtmlId", none, 0, "s_2_1_2"},
+      {Field("NorvButton[Fly]"), "UIName", none, -1016, any},
+      {Field("NorvText[Status]"), "Text", none, 0, "Active"},
+      {Field("NorvText[Nothing]"), "Text", none, -1016, any},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const TrxJson reply = On(c.path, c.method, c.args);
+    const std::string label = c.path + " " + c.method + " " + c.args.dump();
+    EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
+    if (!c.value.is_discarded()) EXPECT_EQ(Plain(reply["retVal"]), c.value) << label << "\n" << reply.dump();
+  }
+}
+
+TEST_F(FormTest, SettingFieldsChangesTheClientAndTheRequestsAreTheFieldsOwn) {
+  struct Step {
+    std::string path;
+    const char* method;
+    TrxJson args;
+    std::vector<std::string> requests;
+    const char* object;  // the client's field and its value afterwards
+    TrxJson value;
+  };
+  const std::string form = "Accounts Screen/Account List View/Account Form Applet/";
+  const Step steps[] = {
+      {Field("NorvText[Name]"), "SetText", {"Acme Group"}, {"REQID_SETFOCUS", "REQID_SETVALUE", "REQID_CLEARFOCUS"}, "Name", "Acme Group"},
+      {Field("NorvCheckbox[Key Account]"), "SetOff", TrxJson::array(), {"REQID_SETFOCUS", "REQID_SETVALUE", "REQID_CLEARFOCUS"}, "Key Account", "N"},
+      {Field("NorvCheckbox[Key Account]"), "SetOn", TrxJson::array(), {"REQID_SETFOCUS", "REQID_SETVALUE", "REQID_CLEARFOCUS"}, "Key Account", "Y"},
+      {Field("NorvPicklist[Status]"), "Select", {"Inactive"}, {"REQID_SETFOCUS", "REQID_SELECTLOVITEM", "REQID_CLEARFOCUS"}, "Status", "Inactive"},
+      {Field("NorvPicklist[Status]"), "Select", {"Closed"}, {"REQID_SETFOCUS", "REQID_SETVALUE", "REQID_CLEARFOCUS"}, "Status", "Closed"},
+      {Field("NorvText[Name]"), "ProcessKey", {"EnterKey"}, {"REQID_SETFOCUS", "REQID_ENTER_KEY"}, "Name", "Acme Group"},
+      {Field("NorvButton[NewRecord]"), "Click", TrxJson::array(), {"REQID_BUTTONCLICK"}, "Name", ""},
+  };
+  for (const Step& s : steps) {
+    Requests();
+    const TrxJson reply = On(s.path, s.method, s.args);
+    EXPECT_EQ(reply["errCode"], 0) << s.path << " " << s.method << reply.dump();
+    EXPECT_EQ(Requests(), s.requests) << s.path << " " << s.method;
+    EXPECT_EQ(ClientValue(form + s.object, "Value"), s.value) << s.path << " " << s.method;
+  }
+  // The client refuses: the failure reaches the tool with the client's text.
+  const TrxJson refused = On(Field("NorvButton[DeleteRecord]"), "Click");
+  EXPECT_EQ(refused["errCode"], -1023) << refused.dump();
+  EXPECT_TRUE(TrxHas(refused["errMsg"].get<std::string>(), "open opportunities")) << refused.dump();
+}
+
+TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
+  ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
+  const std::string form = "Accounts Screen/Account List View/Account Form Applet/";
+  struct Action {
+    std::string object;
+    const char* eventId;
+    const char* argument;  // nullptr: none
+    const char* method;
+  };
+  const Action actions[] = {
+      {form + "Name", "SETVALUE", "Acme Holdings", "SetText"},
+      {form + "Key Account", "SETVALUE", "N", "SetOff"},
+      {form + "Status", "SELECTLOVITEM", "Pending", "Select"},
+      {form + "Account Type", "SETVALUE", "Partner", "SetText"},
+  };
+  std::vector<TrxJson> recorded;
+  for (const Action& a : actions) {
+    TrxJson action = {{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}};
+    if (a.argument) action["arguments"] = {{"0", a.argument}};
+    const std::vector<TrxJson> lines = Lines(action.dump());
+    ASSERT_EQ(lines.size(), 2u) << a.object;
+    EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
+    recorded.push_back(lines[0]);
+  }
+  ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
+  // A fresh client replays the recorded calls to the same values.
+  Close();
+  Open(TrxSampleFile());
+  for (const TrxJson& event : recorded) {
+    const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+                                 {"Args", event["pArgs"]}});
+    EXPECT_EQ(replay["errCode"], 0) << event.dump() << replay.dump();
+  }
+  EXPECT_EQ(ClientValue(form + "Name", "Value"), "Acme Holdings");
+  EXPECT_EQ(ClientValue(form + "Key Account", "Value"), "N");
+  EXPECT_EQ(ClientValue(form + "Status", "Value"), "Pending");
+  EXPECT_EQ(ClientValue(form + "Account Type", "Value"), "Partner");
+}
 
 TEST_F(ViewAppletsTest, AFocusedAppletIsRecordedAsTheSelectThatReplaysIt) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
