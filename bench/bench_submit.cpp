@@ -21,7 +21,15 @@ using Service = TrxBenchService;
 
 const OLECHAR kRoot[] = OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>");
 
-void RunSubmit(benchmark::State& state, const OLECHAR* method, const VARIANT& args, bool recording, bool logging) {
+// A field four levels below the application.
+const OLECHAR kField[] =
+    OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvScreen\" "
+           "RepositoryName=\"Accounts Screen\"><Obj ClassName=\"NorvView\" RepositoryName=\"Account List View\"><Obj "
+           "ClassName=\"NorvApplet\" RepositoryName=\"Account Form Applet\"><Obj ClassName=\"NorvText\" "
+           "RepositoryName=\"Name\"/></Obj></Obj></Obj></Obj>");
+
+void RunSubmit(benchmark::State& state, const OLECHAR* method, const VARIANT& args, bool recording, bool logging,
+               const OLECHAR* descriptor = kRoot) {
   Service service;
   if (!service.client) {
     state.SkipWithError("the sample client did not load");
@@ -39,7 +47,7 @@ void RunSubmit(benchmark::State& state, const OLECHAR* method, const VARIANT& ar
   }
   if (recording) service.facade->StartRecording(message.Put(), &code);
   const uint64_t droppedBefore = CNVTRXLog::GetDroppedCount();
-  TrxBstr ods(kRoot);
+  TrxBstr ods(descriptor);
   TrxBstr name(method);
   LONG failures = 0;
   for (auto _ : state) {
@@ -70,11 +78,21 @@ void BM_SubmitAccelerator(benchmark::State& state) {
             state.range(0) != 0, state.range(1) != 0);
 }
 
+void BM_SubmitFieldSetText(benchmark::State& state) {
+  RunSubmit(state, OLESTR("SetText"), TrxVariant::FromString(OLESTR("Acme Group")), true, false, kField);
+}
+void BM_SubmitFieldRead(benchmark::State& state) {
+  RunSubmit(state, OLESTR("GetProperty"), TrxVariant::FromString(OLESTR("Text")), true, false, kField);
+}
+
 // Arguments: recording on (no idle pause), logging on (TRXLOGLEVEL=2 and a log file).
 BENCHMARK(BM_SubmitPropertyRead)->Args({1, 0})->Args({1, 1})->Iterations(2000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubmitPropertyRead)->Args({0, 0})->Iterations(200)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubmitAccelerator)->Args({1, 0})->Args({1, 1})->Iterations(2000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubmitAccelerator)->Args({0, 0})->Iterations(200)->UseRealTime()->Unit(benchmark::kMicrosecond);
+// A field four levels deep, recording on: the service's own cost.
+BENCHMARK(BM_SubmitFieldSetText)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubmitFieldRead)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
