@@ -6,6 +6,7 @@
 #include "objects/nvtrxapplet.h"
 #include "objects/nvtrxbutton.h"
 #include "objects/nvtrxcheckbox.h"
+#include "objects/nvtrxmenu.h"
 #include "objects/nvtrxpagetabs.h"
 #include "objects/nvtrxpicklist.h"
 #include "objects/nvtrxradiogroup.h"
@@ -14,6 +15,7 @@
 #include "objects/nvtrxscreenviews.h"
 #include "objects/nvtrxtext.h"
 #include "objects/nvtrxtextarea.h"
+#include "objects/nvtrxtoolbar.h"
 #include "objects/nvtrxview.h"
 #include "objects/nvtrxviewapplets.h"
 
@@ -45,6 +47,8 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvRadioGroup"),  &Make<CNVTRXRadioGroup>},
     {OLESTR("NorvPicklist"),    &Make<CNVTRXPicklist>},
     {OLESTR("NorvButton"),      &Make<CNVTRXButton>},
+    {OLESTR("NorvMenu"),        &Make<CNVTRXMenu>},
+    {OLESTR("NorvToolbar"),     &Make<CNVTRXToolbar>},
 };
 // clang-format on
 
