@@ -346,6 +346,45 @@ TEST_F(FormTest, SettingFieldsChangesTheClientAndTheRequestsAreTheFieldsOwn) {
   EXPECT_TRUE(TrxHas(refused["errMsg"].get<std::string>(), "open opportunities")) << refused.dump();
 }
 
+TEST_F(FormTest, MenusAndToolbars) {
+  const TrxJson any(TrxJson::value_t::discarded);
+  const TrxJson none(TrxJson::value_t::discarded);
+  // clang-format off
+  const Case cases[] = {
+      {"NorvMenu[NorvMenu]", "Count", none, 0, 8},
+      {"NorvMenu[NorvMenu]", "IsEnabled", {" Edit\\\\Paste "}, 0, "Disabled"},
+      {"NorvMenu[NorvMenu]", "IsEnabled", {"Edit\\Cut"}, 1014, any},
+      {"NorvMenu[NorvMenu]", "GetRepositoryNameByIndex", {1}, 0, "File\\\\Save Record"},
+      {"NorvMenu[NorvMenu]", "GetRepositoryNameByIndex", {8}, 1014, any},
+      {"NorvMenu[NorvMenu]", "IsExists", {"Help\\\\About Norvik"}, 0, true},
+      {"NorvMenu[NorvMenu]", "select", {"File"}, -12, any},  // the catalogue knows only "Select"
+      {"NorvToolbar[HIMain]", "Count", none, 0, 7},
+      {"NorvToolbar[HIMain]", "IsControlEnabled", {"Undo"}, 0, false},
+      {"NorvToolbar[HIMain]", "IsControlEnabled", {"Save"}, 0, true},
+      {"NorvToolbar[HIMain]", "GetRepositoryName", {"query"}, 0, "Query"},
+      {"NorvToolbar[HIMain]", "GetUIName", {"query"}, 1014, any},
+      {"NorvToolbar[HIMain]", "GetRepositoryName", {"Save", "Undo"}, -1012, any},
+      {kForm + std::string("/NorvMenu[NorvMenu]"), "Count", none, 0, 5},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const TrxJson reply = On(c.path, c.method, c.args);
+    EXPECT_EQ(reply["errCode"], c.errCode) << c.path << " " << c.method << reply.dump();
+    if (!c.value.is_discarded()) EXPECT_EQ(Plain(reply["retVal"]), c.value) << c.path << " " << c.method;
+  }
+  Requests();
+  EXPECT_EQ(On("NorvMenu[NorvMenu]", "Select", {"Reports\\\\Sales\\\\By Region (Q3)"})["errCode"], 0);
+  EXPECT_EQ(Requests(), (std::vector<std::string>{"REQID_OPENMENU", "REQID_OPENMENU", "REQID_SELECTMENUITEM"}));
+  // The user opens File and picks Save Record: one Select of the whole path.
+  ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
+  Lines(R"({"call":"client.action","object":"NorvMenu","eventId":"OPENMENU","arguments":[["0","Application"],["1","File"]]})");
+  const std::vector<TrxJson> lines =
+      Lines(R"({"call":"client.action","object":"NorvMenu","eventId":"SELECTMENUITEM","arguments":[["0","Save Record"]]})");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["eventName"], "Select");
+  EXPECT_EQ(Plain(lines[0]["pArgs"]), "File\\\\Save Record");
+}
+
 TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   const std::string form = "Accounts Screen/Account List View/Account Form Applet/";
