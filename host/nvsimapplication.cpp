@@ -790,6 +790,10 @@ HRESULT CNVSimApplication::ObjectRequest(CNVSimObject& object, LONG request, con
   DWORD delay = 0, busy = 0;
   bool hang = false;
   bool injected = false;
+  // The service keeps the recorder on during its own requests only when it
+  // wants them echoed; a recorder switched on later (the end of the call
+  // that made a hanging request) does not ask for an echo.
+  bool echoAsked = false;
   Failure failure;
   {
     TrxLock lock(m_lock);
@@ -810,6 +814,7 @@ HRESULT CNVSimApplication::ObjectRequest(CNVSimObject& object, LONG request, con
     delay = m_requestDelay;
     busy = m_busyAfterRequest;
     hang = m_hangRequests;
+    echoAsked = m_recorderOn;
     if (m_failCount != 0) {
       injected = true;
       failure = m_requestFailure;
@@ -864,7 +869,7 @@ HRESULT CNVSimApplication::ObjectRequest(CNVSimObject& object, LONG request, con
     }
     // A request that failed, or was processed and reports an error, is
     // not echoed.
-    if (SUCCEEDED(failure.status) && failure.code == 0 && m_eventWindow && m_recorderOn) {
+    if (SUCCEEDED(failure.status) && failure.code == 0 && m_eventWindow && echoAsked && m_recorderOn) {
       // The echo keeps the client busy from here, before the request ends,
       // so that whoever waits for idle also waits for the echo.
       echoWindow = m_eventWindow;

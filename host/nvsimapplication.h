@@ -102,9 +102,11 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   // A real client records its own UI actions, also those a test tool plays
   // back through the service. While an event window is set (a
   // CNVSimCallWindow on the service's apartment thread) and the recorder
-  // is on, every request HandleAutoRequest handled successfully (a status
-  // that is no failure and no error code left) is also reported as a user
-  // action: Play of the request's object, with the
+  // is on both when a request arrives and when it ends (the service keeps
+  // it on for its own requests only when it wants them echoed), every
+  // request HandleAutoRequest handled successfully (a status that is no
+  // failure and no error code left) is also reported as a user action:
+  // Play of the request's object, with the
   // request id as event id, the request's argument texts named "0", "1",
   // ..., the object's own type and no rules applied again. The Play is
   // posted to the window, and the client stays busy (idle signal reset)
