@@ -60,20 +60,13 @@ TrxComPtr<CNVSimApplication> CNVSimApplication::Load(TrxStringView path, CNVSimL
 // ---- IUnknown, IDispatch -----------------------------------------------------------
 
 HRESULT CNVSimApplication::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_INVAutomation)) {
-    *ppv = static_cast<INVAutomation*>(this);
-  } else if (IsEqualIID(riid, IID_IDispatch)) {
-    *ppv = static_cast<IDispatch*>(this);
-  } else if (IsEqualIID(riid, IID_INVAppControl)) {
-    if (!m_faults.OffersControlInterface()) return E_NOINTERFACE;
-    *ppv = static_cast<INVAppControl*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  INVAutomation* self = this;
+  INVAppControl* control = m_faults.OffersControlInterface() ? static_cast<INVAppControl*>(this) : nullptr;
+  return TrxQueryInterface(ppv, riid,
+                           {{IID_IUnknown, self},
+                            {IID_INVAutomation, self},
+                            {IID_IDispatch, static_cast<IDispatch*>(this)},
+                            {IID_INVAppControl, control}});
 }
 
 ULONG CNVSimApplication::AddRef() { return ++m_references; }
