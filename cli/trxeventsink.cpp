@@ -50,14 +50,8 @@ std::vector<std::string> TrxEventSink::TakeLines() {
 }
 
 HRESULT TrxEventSink::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID__INVTRXEvents)) {
-    *ppv = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  IDispatch* self = this;
+  return TrxQueryInterface(ppv, riid, {{IID_IUnknown, self}, {IID_IDispatch, self}, {DIID__INVTRXEvents, self}});
 }
 
 ULONG TrxEventSink::AddRef() { return ++m_references; }

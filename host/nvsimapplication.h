@@ -6,42 +6,25 @@
 // application object) and the private control interface INVAppControl.
 // It holds the client's state: the objects of its description with their
 // current properties and visibility, the active screen and current view,
-// the request journal, the recorder switch and operation id, the idle
-// signal and the injected faults. One lock guards all of it.
-//
-// Busy and idle: the named manual-reset event "NWEAutoSynchroEvt" is
-// signalled while the client is idle and reset while a request is being
-// processed (or while the client is held busy).
+// the recorder switch, operation id and last error; one lock guards it.
+// Beside it, each with a lock of its own: the journal (CNVSimJournal), the
+// injected faults (CNVSimFaults) and the idle signal (CNVSimIdle). A
+// request goes through the client as a CNVSimRequest.
 #pragma once
 
+#include <atomic>
 #include <optional>
-
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "host/nvsimcall.h"
 #include "host/nvsimdescription.h"
+#include "host/nvsimfaults.h"
+#include "host/nvsimidle.h"
+#include "host/nvsimjournal.h"
 #include "host/nvsimobject.h"
 #include "service/nvtrxinterfaces.h"
-
-// One request the client received.
-struct CNVSimRequestRecord {
-  LONG requestId = 0;
-  TrxString object;  // the object's path ("" for the application)
-  LONG objectType = 0;
-  std::vector<TrxString> arguments;  // the parameter's elements as text
-  TrxString argumentText;            // the parameter as the service writes it: "(a,b)"
-  TrxString operationId;             // the operation id set when it arrived
-  DWORD threadId = 0;                // the thread that called HandleAutoRequest
-  bool finished = false;
-  HRESULT status = S_OK;
-  SHORT errorCode = 0;
-  TrxString errorText;
-};
 
 // A user action on the client, reported to the service while its recorder
 // is on.
@@ -108,9 +91,11 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   // A real client records its own UI actions, also those a test tool plays
   // back through the service. While an event window is set (a
   // CNVSimCallWindow on the service's apartment thread) and the recorder
-  // is on, every request HandleAutoRequest handled successfully (a status
-  // that is no failure and no error code left) is also reported as a user
-  // action: Play of the request's object, with the
+  // is on both when a request arrives and when it ends (the service keeps
+  // it on for its own requests only when it wants them echoed), every
+  // request HandleAutoRequest handled successfully (a status that is no
+  // failure and no error code left) is also reported as a user action:
+  // Play of the request's object, with the
   // request id as event id, the request's argument texts named "0", "1",
   // ..., the object's own type and no rules applied again. The Play is
   // posted to the window, and the client stays busy (idle signal reset)
@@ -154,55 +139,54 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   // "RegisterTRX", "EnableRecorder(TRUE)", "SetOperationId(3)",
   // "AttachAppObject", "OnAppReady", "OnUnload", "FireRecorderEvent(11,path)"
   // in the order they happened (failed ones end in " failed").
-  std::vector<TrxString> GetControlLog() const;
+  std::vector<TrxString> GetControlLog() const { return m_journal.GetControlLog(); }
 
   // ---- the request journal ----
-  std::vector<CNVSimRequestRecord> GetJournal() const;
-  void ClearJournal();
+  std::vector<CNVSimRequestRecord> GetJournal() const { return m_journal.GetRequests(); }
+  void ClearJournal() { m_journal.Clear(); }
   // Waits until the journal holds at least `count` requests.
-  bool WaitForJournal(size_t count, DWORD milliseconds) const;
+  bool WaitForJournal(size_t count, DWORD milliseconds) const { return m_journal.WaitFor(count, milliseconds); }
 
   // ---- busy and idle ----
-  HANDLE GetIdleEvent() const noexcept { return m_idleEvent.Get(); }
-  bool IsIdle() const;
+  HANDLE GetIdleEvent() const noexcept { return m_idle.GetEvent(); }
+  bool IsIdle() const { return m_idle.IsIdle(); }
   // Holds the client busy (idle signal reset) until released.
-  void SetBusy(bool busy);
+  void SetBusy(bool busy) { m_idle.SetHeld(busy); }
 
   // ---- injected faults ----
   // Every request takes this long before it returns.
-  void SetRequestDelay(DWORD milliseconds);
+  void SetRequestDelay(DWORD milliseconds) { m_faults.SetRequestDelay(milliseconds); }
   // After every request the client stays busy this long.
-  void SetBusyAfterRequest(DWORD milliseconds);
+  void SetBusyAfterRequest(DWORD milliseconds) { m_faults.SetBusyAfterRequest(milliseconds); }
   // Requests hang (do not return) until released.
-  void SetHangRequests(bool hang);
-  void ReleaseHangingRequests();
+  void SetHangRequests(bool hang) { m_faults.SetHangRequests(hang); }
+  void ReleaseHangingRequests() { m_faults.ReleaseHangingRequests(); }
   // Number of requests hanging now; and a wait for at least `count`.
-  LONG GetHangingRequests() const;
-  bool WaitForHangingRequests(LONG count, DWORD milliseconds) const;
+  LONG GetHangingRequests() const { return m_faults.GetHangingRequests(); }
+  bool WaitForHangingRequests(LONG count, DWORD milliseconds) const {
+    return m_faults.WaitForHangingRequests(count, milliseconds);
+  }
   // The next `count` requests (every request for -1) fail with `status`
   // and leave `code` and `text` as the last error; they change nothing.
-  void FailRequests(HRESULT status, SHORT code, TrxStringView text, LONG count = -1);
-  void ClearRequestFailures();
+  void FailRequests(HRESULT status, SHORT code, TrxStringView text, LONG count = -1) {
+    m_faults.FailRequests(CNVSimFailure{status, code, TrxString(text)}, count);
+  }
+  void ClearRequestFailures() { m_faults.ClearRequestFailures(); }
   // Reads of that property of that object fail with `status`.
   bool FailProperty(TrxStringView path, TrxStringView property, HRESULT status);
-  void ClearPropertyFailures();
+  void ClearPropertyFailures() { m_faults.ClearPropertyFailures(); }
   // RegisterTRX returns this failure (S_OK to accept again).
-  void SetRegistrationStatus(HRESULT status);
+  void SetRegistrationStatus(HRESULT status) { m_faults.SetRegistrationStatus(status); }
   // Whether QueryInterface offers INVAppControl.
-  void SetControlInterface(bool offered);
+  void SetControlInterface(bool offered) { m_faults.SetControlInterface(offered); }
   // EnableRecorder and SetOperationId return these failures.
-  void SetRecorderSwitchStatus(HRESULT status);
-  void SetOperationIdStatus(HRESULT status);
+  void SetRecorderSwitchStatus(HRESULT status) { m_faults.SetRecorderSwitchStatus(status); }
+  void SetOperationIdStatus(HRESULT status) { m_faults.SetOperationIdStatus(status); }
 
  private:
   friend class CNVSimObject;
+  friend class CNVSimRequest;
   explicit CNVSimApplication(std::shared_ptr<const CNVSimDescription> description);
-
-  struct Failure {
-    HRESULT status = S_OK;
-    SHORT code = 0;
-    TrxString text;
-  };
 
   // ---- INVAutomation, for every object (the lock is taken here) ----
   HRESULT ObjectParent(const CNVSimObject& object, INVAutomation** parent);
@@ -221,25 +205,26 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   CNVSimProperty* FindPropertyLocked(CNVSimObject& object, TrxStringView name) const;
   bool LivePropertyLocked(const CNVSimObject& object, TrxStringView name, CNVSimValue& value) const;
   HRESULT ReadPropertyLocked(CNVSimObject& object, TrxStringView name, TrxStringView key, VARIANT* value);
+  // ---- rules, in nvsimapplication_rules.cpp ----
   const CNVSimRule* FindRuleLocked(const CNVSimObject& object, LONG request,
                                    const std::vector<TrxString>& arguments) const;
   // Runs the state-changing actions of a rule; a <fail> (or an action that
   // cannot be applied) ends the rule and is returned as the failure. For a
   // user action failures are skipped and the other actions still run.
-  Failure ApplyRuleLocked(CNVSimObject& object, const CNVSimRule& rule, LONG request,
-                          const std::vector<TrxString>& arguments, bool userAction);
+  CNVSimFailure ApplyRuleLocked(CNVSimObject& object, const CNVSimRule& rule, LONG request,
+                                const std::vector<TrxString>& arguments, bool userAction);
+  // One action of a rule; false, with `failure`, when it ends the rule.
+  bool ApplyActionLocked(CNVSimObject& object, const CNVSimAction& action, LONG request,
+                         const std::vector<TrxString>& arguments, CNVSimFailure& failure);
+  CNVSimTemplateContext TemplateContextLocked(const CNVSimObject& object, LONG request,
+                                              const std::vector<TrxString>& arguments) const;
   LONG ResolveTargetLocked(const CNVSimObject& object, const CNVSimTarget& target, TrxString& error) const;
   TrxString DisplayNameLocked(LONG index) const;
   void SwitchToViewLocked(LONG view);
-  void UpdateIdleLocked();
-  void ScheduleIdleCheck(ULONGLONG at);
-  void TimerLoop();
-  void LogControl(TrxString entry);
+  void LogControl(TrxString entry) { m_journal.AddControl(std::move(entry)); }
   TrxComPtr<INVTRX> ServiceForEvents() const;
   // Play on the object of that index.
   HRESULT PlayObject(LONG index, const CNVSimUserAction& action);
-  // A posted echo has run or was let go.
-  void EndEcho();
 
   std::shared_ptr<const CNVSimDescription> m_description;
   std::atomic<ULONG> m_references{1};
@@ -253,47 +238,15 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   SHORT m_lastErrorCode = 0;
   TrxString m_lastErrorText;
   LONG m_lastOperationTime = 0;
-  std::vector<CNVSimRequestRecord> m_journal;
-  std::vector<TrxString> m_controlLog;
 
   // The service.
   TrxComPtr<INVTRX> m_attached;    // from Attach
   TrxComPtr<INVTRX> m_registered;  // from RegisterTRX
   bool m_recorderOn = false;
   TrxString m_operationId;
+  HWND m_eventWindow = nullptr;  // for the loopback echo
 
-  // The loopback echo.
-  HWND m_eventWindow = nullptr;
-  LONG m_pendingEchoes = 0;      // posted and not yet run or let go
-  ULONGLONG m_echoDeadline = 0;  // until when they keep the client busy
-
-  // Busy and idle.
-  TrxHandle m_idleEvent;
-  LONG m_activeRequests = 0;
-  bool m_heldBusy = false;
-  ULONGLONG m_busyUntil = 0;
-
-  // Faults.
-  DWORD m_requestDelay = 0;
-  DWORD m_busyAfterRequest = 0;
-  bool m_hangRequests = false;
-  LONG m_failCount = 0;
-  Failure m_requestFailure;
-  HRESULT m_registrationStatus = S_OK;
-  bool m_controlInterface = true;
-  HRESULT m_recorderSwitchStatus = S_OK;
-  HRESULT m_operationIdStatus = S_OK;
-
-  // Hanging requests wait here until released.
-  mutable std::mutex m_hangLock;
-  std::condition_variable m_hangChanged;
-  ULONGLONG m_hangGeneration = 0;
-  LONG m_hanging = 0;
-
-  // Signals idle when a busy period ends.
-  std::mutex m_timerLock;
-  std::condition_variable m_timerChanged;
-  ULONGLONG m_timerDeadline = 0;
-  bool m_timerStop = false;
-  std::thread m_timer;
+  CNVSimJournal m_journal;
+  CNVSimFaults m_faults;
+  CNVSimIdle m_idle;
 };

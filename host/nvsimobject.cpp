@@ -5,14 +5,8 @@
 CNVSimObject::CNVSimObject(CNVSimApplication* application, LONG index) : m_application(application), m_index(index) {}
 
 HRESULT CNVSimObject::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_INVAutomation)) {
-    *ppv = static_cast<INVAutomation*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  INVAutomation* self = this;
+  return TrxQueryInterface(ppv, riid, {{IID_IUnknown, self}, {IID_INVAutomation, self}});
 }
 
 ULONG CNVSimObject::AddRef() { return m_application->AddRef(); }

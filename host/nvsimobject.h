@@ -9,7 +9,6 @@
 // thread while properties are read on its apartment thread).
 #pragma once
 
-#include <map>
 #include <vector>
 
 #include "host/nvsimproperty.h"
@@ -61,5 +60,4 @@ class CNVSimObject : public INVAutomation {
   // State, guarded by the application's lock.
   std::vector<CNVSimProperty> m_properties;
   bool m_visible = true;
-  std::map<TrxString, HRESULT> m_failingProperties;
 };

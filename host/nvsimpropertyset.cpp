@@ -90,14 +90,8 @@ void CNVSimPropertySet::SetConst(bool constant) {
 }
 
 HRESULT CNVSimPropertySet::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_INVPropertySet)) {
-    *ppv = static_cast<INVPropertySet*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  INVPropertySet* self = this;
+  return TrxQueryInterface(ppv, riid, {{IID_IUnknown, self}, {IID_INVPropertySet, self}});
 }
 
 ULONG CNVSimPropertySet::AddRef() { return ++m_references; }

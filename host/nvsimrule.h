@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/nvsimproperty.h"
 #include "host/nvsimtemplate.h"
 #include "host/nvsimvalue.h"
 
@@ -54,6 +55,14 @@ struct CNVSimAction {
   HRESULT status = S_OK;   // Fail
   DWORD milliseconds = 0;  // Delay, Busy
   LONG line = 0;           // where it was written
+
+  // Set, Append, Remove and Increment: the property the action adds to a
+  // target that has none of its name (empty, of the kind the action needs).
+  CNVSimProperty NewProperty() const;
+  // Set, Append, Remove and Increment: changes the property (the entry of
+  // the expanded key, for a keyed one). False, with the reason in `error`,
+  // when the change does not fit the property.
+  bool ChangeProperty(CNVSimProperty& property, const CNVSimTemplateContext& context, TrxString& error) const;
 };
 
 struct CNVSimRule {

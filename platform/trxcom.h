@@ -1,6 +1,7 @@
-// Counted COM references, the same on both platforms.
+// Counted COM references and QueryInterface, the same on both platforms.
 #pragma once
 
+#include <initializer_list>
 #include <utility>
 
 // The interface id of an interface type, for TrxComPtr::As. Our own
@@ -94,3 +95,46 @@ class TrxComPtr {
  private:
   T* m_p = nullptr;
 };
+
+// ---- QueryInterface, written once -------------------------------------------------------
+// A class lists the interfaces it offers, each id with the interface
+// pointer it hands out, and its QueryInterface returns TrxQueryInterface
+// over that list:
+//
+//   HRESULT CNVSimObject::QueryInterface(REFIID riid, void** ppv) {
+//     return TrxQueryInterface(ppv, riid,
+//                              {{IID_IUnknown, static_cast<INVAutomation*>(this)},
+//                               {IID_INVAutomation, static_cast<INVAutomation*>(this)}});
+//   }
+//
+// COM's identity rule stays with the list: the row of IID_IUnknown names
+// the same pointer on every call. A row with a null pointer is an
+// interface the object does not offer at present.
+
+// One row: an interface id and the object's interface for it.
+struct TrxQiEntry {
+  // `pointer` is the object's interface for `id`; it must derive from
+  // IUnknown, through which the reference is added.
+  template <class Interface>
+  TrxQiEntry(const IID& id, Interface* pointer) noexcept : iid(&id), object(pointer), unknown(pointer) {}
+
+  const IID* iid;
+  void* object;       // handed out in *ppv
+  IUnknown* unknown;  // the same interface, for AddRef
+};
+
+// The row for `riid`: its pointer in *ppv, AddRef through it, and S_OK.
+// E_NOINTERFACE, with *ppv null, when no row names `riid` or its pointer
+// is null (the first row for an id decides). E_POINTER for a null ppv.
+inline HRESULT TrxQueryInterface(void** ppv, REFIID riid, std::initializer_list<TrxQiEntry> entries) noexcept {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  for (const TrxQiEntry& entry : entries) {
+    if (!IsEqualIID(riid, *entry.iid)) continue;
+    if (!entry.unknown) return E_NOINTERFACE;
+    entry.unknown->AddRef();
+    *ppv = entry.object;
+    return S_OK;
+  }
+  return E_NOINTERFACE;
+}

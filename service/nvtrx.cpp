@@ -134,21 +134,15 @@ HRESULT CNVCoTRX::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
 }
 
 HRESULT CNVCoTRX::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_INVTRXAutomation)) {
-    *ppv = static_cast<INVTRXAutomation*>(this);
-  } else if (IsEqualIID(riid, IID_INVTRX)) {
-    *ppv = static_cast<INVTRX*>(this);
-  } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-    *ppv = static_cast<IConnectionPointContainer*>(this);
-  } else if (IsEqualIID(riid, IID_IObjectWithSite)) {
-    *ppv = static_cast<IObjectWithSite*>(this);
-  } else {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  // IDispatch is the tools' interface (see the IDispatch methods below).
+  INVTRXAutomation* automation = this;
+  return TrxQueryInterface(ppv, riid,
+                           {{IID_IUnknown, automation},
+                            {IID_IDispatch, automation},
+                            {IID_INVTRXAutomation, automation},
+                            {IID_INVTRX, static_cast<INVTRX*>(this)},
+                            {IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
+                            {IID_IObjectWithSite, static_cast<IObjectWithSite*>(this)}});
 }
 
 ULONG CNVCoTRX::AddRef() { return ++m_refs; }

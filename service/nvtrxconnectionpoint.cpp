@@ -8,14 +8,8 @@ CNVTRXConnectionPoint::CNVTRXConnectionPoint(IConnectionPointContainer* containe
 CNVTRXConnectionPoint::~CNVTRXConnectionPoint() = default;
 
 HRESULT CNVTRXConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
-    *ppv = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  IConnectionPoint* self = this;
+  return TrxQueryInterface(ppv, riid, {{IID_IUnknown, self}, {IID_IConnectionPoint, self}});
 }
 
 ULONG CNVTRXConnectionPoint::AddRef() { return m_container->AddRef(); }

@@ -121,14 +121,8 @@ HRESULT CNVTRXModule::RunServer(REFCLSID clsid, IClassFactory* factory) {
 // ---- CNVTRXClassFactory ----------------------------------------------------------------
 
 HRESULT CNVTRXClassFactory::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  IClassFactory* self = this;
+  return TrxQueryInterface(ppv, riid, {{IID_IUnknown, self}, {IID_IClassFactory, self}});
 }
 
 HRESULT CNVTRXClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
