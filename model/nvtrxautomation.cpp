@@ -357,6 +357,23 @@ TRXRESULT CNVTRXAutomation::CheckArgumentCount(CNVTRXArray& arguments, TrxString
   return -TRX_E_ARG_COUNT;
 }
 
+TRXRESULT CNVTRXAutomation::AnswerDescriptors(const std::vector<CNVTRXAutomation*>& children, VARIANT* value) {
+  if (!value) return TRX_OK;
+  CNVTRXArray descriptors;
+  for (CNVTRXAutomation* child : children) {
+    if (!child) continue;
+    TrxString ods;
+    child->GetODS(ods);
+    descriptors.SetAt(ods, CNVTRXArray::kAppend);
+  }
+  VariantClear(value);
+  if (descriptors.GetRowCount() == 0)
+    TrxEmptyArray().Detach(value);
+  else
+    descriptors.ToVariant(value);
+  return TRX_OK;
+}
+
 HRESULT CNVTRXAutomation::CurrentView(TrxComPtr<INVAutomation>& view) {
   return HostChild(GetRoot()->m_spNWEAuto.Get(), OBJTYPE_VIEW, OLESTR(""), view);
 }

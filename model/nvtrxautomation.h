@@ -264,6 +264,9 @@ class CNVTRXAutomation : public CNVTRXLogSubject {
   // exactly `expected` elements.
   TRXRESULT CheckArgumentCount(CNVTRXArray& arguments, TrxStringView method, LONG expected,
                                std::source_location where = std::source_location::current()) const;
+  // GetChildren's answer: the descriptors of `children` (empty slots left
+  // out) as a one-dimensional array of strings, empty when there are none.
+  static TRXRESULT AnswerDescriptors(const std::vector<CNVTRXAutomation*>& children, VARIANT* value);
   // The current view of the client: the root's host child OBJTYPE_VIEW
   // asked for without a name (E_FAIL when none comes back).
   HRESULT CurrentView(TrxComPtr<INVAutomation>& view);

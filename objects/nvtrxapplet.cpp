@@ -226,7 +226,6 @@ TRXRESULT CNVTRXApplet::BuildTRXObjectHierarchy() {
 
 TRXRESULT CNVTRXApplet::GetChildren(const VARIANT&, VARIANT* value) {
   CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVTRXApplet::GetChildren");
-  CNVTRXArray descriptors;
   if (m_spNWEAuto) {
     TrxHostObjects hostChildren;
     GetNWEChildren(hostChildren);
@@ -235,20 +234,8 @@ TRXRESULT CNVTRXApplet::GetChildren(const VARIANT&, VARIANT* value) {
       if (TRXRESULT code = CreateChildFromNWE(host.Get(), &child)) return code;
     }
     if (TRXRESULT code = BuildButtons(false)) return code;
-    for (CNVTRXAutomation* child : m_arrChildren) {
-      if (!child) continue;
-      TrxString ods;
-      child->GetODS(ods);
-      descriptors.SetAt(ods, CNVTRXArray::kAppend);
-    }
   }
-  if (!value) return TRX_OK;
-  VariantClear(value);
-  if (descriptors.GetRowCount() == 0)
-    TrxEmptyArray().Detach(value);
-  else
-    descriptors.ToVariant(value);
-  return TRX_OK;
+  return AnswerDescriptors(m_arrChildren, value);
 }
 
 TRXRESULT CNVTRXApplet::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments,

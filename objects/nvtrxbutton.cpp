@@ -58,13 +58,7 @@ TRXRESULT CNVTRXButton::GetNWEChildren(TrxHostObjects& children) {
   return TRX_OK;
 }
 
-TRXRESULT CNVTRXButton::GetChildren(const VARIANT&, VARIANT* value) {
-  if (value) {
-    VariantClear(value);
-    TrxEmptyArray().Detach(value);
-  }
-  return TRX_OK;
-}
+TRXRESULT CNVTRXButton::GetChildren(const VARIANT&, VARIANT* value) { return AnswerDescriptors({}, value); }
 
 TRXRESULT CNVTRXButton::GetProperty(const VARIANT& name, VARIANT* value) {
   if (name.vt == VT_BSTR)

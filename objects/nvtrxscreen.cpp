@@ -108,24 +108,11 @@ TRXRESULT CNVTRXScreen::GetChildren(const VARIANT&, VARIANT* value) {
     CNVTRXAutomation* child = nullptr;
     if (TRXRESULT code = m_pParent->CreateChildFromNWE(host.Get(), &child)) return code;
   }
-  CNVTRXArray descriptors;
-  for (CNVTRXAutomation* screen : m_pParent->GetChildObjects()) {
-    if (!screen || screen->GetTRXClassName() != m_strClassName || screen->GetRepositoryName() != m_strRepositoryName)
-      continue;
-    for (CNVTRXAutomation* child : screen->GetChildObjects()) {
-      if (!child) continue;
-      TrxString ods;
-      child->GetODS(ods);
-      descriptors.SetAt(ods, CNVTRXArray::kAppend);
-    }
-  }
-  if (!value) return TRX_OK;
-  VariantClear(value);
-  if (descriptors.GetRowCount() == 0)
-    TrxEmptyArray().Detach(value);
-  else
-    descriptors.ToVariant(value);
-  return TRX_OK;
+  std::vector<CNVTRXAutomation*> children;
+  for (CNVTRXAutomation* screen : m_pParent->GetChildObjects())
+    if (screen && screen->GetTRXClassName() == m_strClassName && screen->GetRepositoryName() == m_strRepositoryName)
+      children.insert(children.end(), screen->GetChildObjects().begin(), screen->GetChildObjects().end());
+  return AnswerDescriptors(children, value);
 }
 
 TRXRESULT CNVTRXScreen::GetProperty(const VARIANT& name, VARIANT* value) {

@@ -63,13 +63,7 @@ TRXRESULT CNVTRXScreenViews::GetNWEChildren(TrxHostObjects& children) {
   return TRX_OK;
 }
 
-TRXRESULT CNVTRXScreenViews::GetChildren(const VARIANT&, VARIANT* value) {
-  if (value) {
-    VariantClear(value);
-    TrxEmptyArray().Detach(value);
-  }
-  return TRX_OK;
-}
+TRXRESULT CNVTRXScreenViews::GetChildren(const VARIANT&, VARIANT* value) { return AnswerDescriptors({}, value); }
 
 TRXRESULT CNVTRXScreenViews::GetProperty(const VARIANT& name, VARIANT* value) {
   const TrxString lower = name.vt == VT_BSTR ? Lower(TrxBstrView(name.bstrVal)) : TrxString();

@@ -45,13 +45,7 @@ TRXRESULT CNVTRXViewApplets::GetNWEChildren(TrxHostObjects& children) {
   return TRX_OK;
 }
 
-TRXRESULT CNVTRXViewApplets::GetChildren(const VARIANT&, VARIANT* value) {
-  if (value) {
-    VariantClear(value);
-    TrxEmptyArray().Detach(value);
-  }
-  return TRX_OK;
-}
+TRXRESULT CNVTRXViewApplets::GetChildren(const VARIANT&, VARIANT* value) { return AnswerDescriptors({}, value); }
 
 TRXRESULT CNVTRXViewApplets::GetProperty(const VARIANT& name, VARIANT* value) {
   if (name.vt == VT_BSTR) {
