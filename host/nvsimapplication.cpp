@@ -229,6 +229,23 @@ HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action
     status = E_UNEXPECTED;
   }
   if (reportFirst) applyRules();
+  // A real client ends the Enter key with an event of its own, once the
+  // key's work is done (a rule's <end-enter/>); the service records the key
+  // as one composite call.
+  bool endsEnter = false;
+  if (action.eventId == REQID_ENTER_KEY) {
+    TrxLock lock(m_lock);
+    std::vector<TrxString> arguments;
+    for (const auto& argument : action.arguments) arguments.push_back(argument.second);
+    if (const CNVSimRule* rule = FindRuleLocked(*object, action.eventId, arguments))
+      for (const CNVSimAction& step : rule->actions) endsEnter = endsEnter || step.kind == CNVSimAction::Kind::EndEnter;
+  }
+  if (endsEnter && recorder && service) {
+    TrxComPtr<CNVSimPropertySet> none = CNVSimPropertySet::Create({});
+    const HRESULT ended = service->FireRecorderEvent(REQID_ENTER_KEY_END, object, type, none.Get());
+    LogControl(OLESTR("FireRecorderEvent(") + TrxDecimal(REQID_ENTER_KEY_END) + OLESTR(",") + path + OLESTR(")") +
+               StatusSuffix(ended));
+  }
   return status;
 }
 

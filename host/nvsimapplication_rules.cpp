@@ -84,6 +84,7 @@ bool CNVSimApplication::ApplyActionLocked(CNVSimObject& object, const CNVSimActi
     case Kind::Delay:
     case Kind::Busy:
     case Kind::Hang:
+    case Kind::EndEnter:
       return true;
     case Kind::Fail:
       failure = CNVSimFailure{action.status, action.code,

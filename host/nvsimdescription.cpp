@@ -642,6 +642,7 @@ class CNVSimDescriptionLoader {
         {OLESTR("delay"), Kind::Delay},
         {OLESTR("busy"), Kind::Busy},
         {OLESTR("hang"), Kind::Hang},
+        {OLESTR("end-enter"), Kind::EndEnter},
     };
     CNVSimAction action;
     action.line = LineOf(node);
@@ -726,6 +727,7 @@ class CNVSimDescriptionLoader {
         action.milliseconds = static_cast<DWORD>(Number(node, OLESTR("ms"), 0, 0));
         break;
       case Kind::Hang:
+      case Kind::EndEnter:
         CheckAttributes(node, {});
         break;
     }

@@ -37,6 +37,7 @@ struct CNVSimAction {
     Delay,       // the request takes `ms` before it returns
     Busy,        // the client stays busy `ms` after the request returned
     Hang,        // the request does not return until the hang is released
+    EndEnter,    // after an Enter key the user pressed, the client reports the end of the key
   };
   Kind kind = Kind::Set;
   CNVSimTarget target;

@@ -399,6 +399,7 @@ TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
       {form + "Key Account", "SETVALUE", "N", "SetOff"},
       {form + "Status", "SELECTLOVITEM", "Pending", "Select"},
       {form + "Account Type", "SETVALUE", "Partner", "SetText"},
+      {form + "Name", "ENTER_KEY", nullptr, "ProcessKey"},
   };
   std::vector<TrxJson> recorded;
   for (const Action& a : actions) {
