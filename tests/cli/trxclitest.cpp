@@ -34,6 +34,25 @@ std::vector<std::string> TrxSplitLines(const std::string& text) {
   return lines;
 }
 
+std::vector<TrxJson> TrxJsonLines(const std::string& text) {
+  std::vector<TrxJson> lines;
+  for (const std::string& line : TrxSplitLines(text)) lines.push_back(TrxJson::parse(line));
+  return lines;
+}
+
+std::string TrxNested(const std::string& before, size_t depth, const std::string& after) {
+  return before + std::string(depth, '[') + std::string(depth, ']') + after;
+}
+
+::testing::AssertionResult TrxFields(const TrxJson& reply, const TrxJson& expected) {
+  for (const auto& field : expected.items()) {
+    if (!reply.contains(field.key()) || reply[field.key()] != field.value())
+      return ::testing::AssertionFailure()
+             << "\"" << field.key() << "\" is not " << field.value().dump() << " in " << reply.dump();
+  }
+  return ::testing::AssertionSuccess();
+}
+
 std::string TrxWriteTempFile(const std::string& name, const std::string& text) {
   const std::filesystem::path path = std::filesystem::temp_directory_path() / ("trx_cli_tests_" + name);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;

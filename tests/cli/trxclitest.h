@@ -29,6 +29,12 @@ struct TrxOutcome {
 TrxOutcome TrxRun(const std::vector<std::string>& arguments, const std::string& input = "");
 inline bool TrxHas(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 std::vector<std::string> TrxSplitLines(const std::string& text);
+// Each line of `text` parsed as JSON.
+std::vector<TrxJson> TrxJsonLines(const std::string& text);
+// `before`, then `depth` levels of nested arrays, then `after`.
+std::string TrxNested(const std::string& before, size_t depth, const std::string& after = "");
+// Passes when every field of `expected` has its value in `reply`.
+::testing::AssertionResult TrxFields(const TrxJson& reply, const TrxJson& expected);
 
 // True when the reply shows that the method did not write the
 // out-parameter `name`: the bridge leaves it out. Across processes COM

@@ -4,20 +4,20 @@
 
 #include "cli/trxcommands.h"
 #include "cli/trxeventsink.h"
+#include "cli/trxjsontext.h"
 #include "trxclitest.h"
 
 namespace {
 
-// Accelerator actions on the application, as `trx record` reads them.
-std::string Key(const char* code, bool shift, bool ctrl, bool alt) {
+// Accelerator actions on the application, as `trx record` and client.action read them.
+TrxJson Key(const char* code, bool shift, bool ctrl, bool alt) {
   auto flag = [](bool on) { return on ? "TRUE" : "FALSE"; };
-  TrxJson action = {{"eventId", "PROCESSACCELERATOR"},
-                    {"arguments", {{"0", code}, {"1", flag(shift)}, {"2", flag(ctrl)}, {"3", flag(alt)}}}};
-  return action.dump();
+  return {{"eventId", "PROCESSACCELERATOR"},
+          {"arguments", {{"0", code}, {"1", flag(shift)}, {"2", flag(ctrl)}, {"3", flag(alt)}}}};
 }
-const std::string kCtrlN = Key("78", false, true, false);
-const std::string kAltQ = Key("81", false, false, true);
-const std::string kCtrlShiftF9 = Key("120", true, true, false);
+const std::string kCtrlN = Key("78", false, true, false).dump();
+const std::string kAltQ = Key("81", false, false, true).dump();
+const std::string kCtrlShiftF9 = Key("120", true, true, false).dump();
 
 // The service names the application in recorded events by the client's own
 // name for it (as GetRootObject does): "Norvik Sales" in the sample.
@@ -27,28 +27,25 @@ const char kRecordedRoot[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=
 // the pArgs value, joined by '|'.
 std::string ArgumentStrings(const TrxJson& value) {
   if (value.is_string()) return value.get<std::string>();
-  std::string joined;
   if (value.is_object() && value.contains("value")) return ArgumentStrings(value["value"]);
-  if (value.is_array()) {
-    for (const TrxJson& item : value) {
-      const std::string text = ArgumentStrings(item);
-      if (text.empty()) continue;
-      joined += (joined.empty() ? "" : "|") + text;
-    }
+  std::string joined;
+  for (const TrxJson& item : value.is_array() ? value : TrxJson::array()) {
+    const std::string text = ArgumentStrings(item);
+    if (!text.empty()) joined += (joined.empty() ? "" : "|") + text;
   }
   return joined;
 }
 
-// ---- the event sink ----------------------------------------------------------------------------
+class RecordBridgeTest : public TrxBridgeTest {};
 
 #ifndef _WIN32
 // The sink and the client in the test's own process.
-class EventSinkTest : public TrxBridgeTest {};
-
-TEST_F(EventSinkTest, ConnectsAtTheServicesConnectionPointAndDisconnects) {
+TEST_F(RecordBridgeTest, ASinkConnectsAtTheServicesConnectionPointAndDisconnects) {
   TrxComPtr<TrxEventSink> sink = TrxEventSink::Create();
+  EXPECT_FALSE(sink->Connect(nullptr));
+  // The client's application is no connection point container.
+  EXPECT_FALSE(sink->Connect(static_cast<INVAutomation*>(m_session->Client())));
   ASSERT_TRUE(sink->Connect(m_session->Facade()));
-  EXPECT_TRUE(sink->IsConnected());
   ASSERT_TRUE(sink->Connect(m_session->Facade())) << "connecting again replaces the connection";
   EXPECT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   CNVSimUserAction action;
@@ -59,7 +56,7 @@ TEST_F(EventSinkTest, ConnectsAtTheServicesConnectionPointAndDisconnects) {
   ASSERT_EQ(lines.size(), 1u) << "one connection, one event";
   EXPECT_EQ(TrxJson::parse(lines[0])["eventName"], "ProcessKeyboardAccelerator");
 
-  sink->Disconnect();
+  EXPECT_FALSE(sink->Connect(nullptr)) << "a failed connect leaves nothing connected";
   EXPECT_FALSE(sink->IsConnected());
   sink->Disconnect();  // nothing to do
   m_bridge->GetEventSink()->TakeLines();
@@ -67,48 +64,24 @@ TEST_F(EventSinkTest, ConnectsAtTheServicesConnectionPointAndDisconnects) {
   EXPECT_TRUE(sink->TakeLines().empty()) << "a disconnected sink hears nothing";
   EXPECT_EQ(m_bridge->GetEventSink()->TakeLines().size(), 1u) << "the bridge's own sink still does";
 }
-
-TEST_F(EventSinkTest, ConnectIsFalseWithoutAConnectionPoint) {
-  TrxComPtr<TrxEventSink> sink = TrxEventSink::Create();
-  EXPECT_FALSE(sink->Connect(nullptr));
-  // The client's application is no connection point container.
-  EXPECT_FALSE(sink->Connect(static_cast<INVAutomation*>(m_session->Client())));
-  EXPECT_FALSE(sink->IsConnected());
-  sink->Disconnect();
-  ASSERT_TRUE(sink->Connect(m_session->Facade()));
-  EXPECT_FALSE(sink->Connect(nullptr)) << "a failed connect leaves nothing connected";
-  EXPECT_FALSE(sink->IsConnected());
-}
 #endif
-
-// ---- the bridge ---------------------------------------------------------------------------------
-
-class RecordBridgeTest : public TrxBridgeTest {
- protected:
-  TrxJson CtrlN() const {
-    return {{"call", "client.action"},
-            {"eventId", "PROCESSACCELERATOR"},
-            {"arguments", {{"0", "78"}, {"1", "FALSE"}, {"2", "TRUE"}, {"3", "FALSE"}}}};
-  }
-};
 
 TEST_F(RecordBridgeTest, AClientActionWhileRecordingIsARecordLineBeforeTheReply) {
   EXPECT_EQ(Call({{"id", 1}, {"call", "StartRecording"}})["errCode"], 0);
-  TrxJson action = CtrlN();
-  action["id"] = 2;
+  TrxJson action = Key("78", false, true, false);
+  action.update({{"id", 2}, {"call", "client.action"}});
   const std::vector<TrxJson> lines = Lines(action.dump());
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["event"], "Record");
-  EXPECT_EQ(lines[0]["trxODS"], Call({{"call", "GetRootObject"}})["trxODS"]);
-  EXPECT_EQ(lines[0]["eventName"], "ProcessKeyboardAccelerator");
+  EXPECT_TRUE(TrxFields(lines[0], {{"event", "Record"},
+                                   {"trxODS", Call({{"call", "GetRootObject"}})["trxODS"]},
+                                   {"eventName", "ProcessKeyboardAccelerator"}}));
   EXPECT_EQ(ArgumentStrings(lines[0]["pArgs"]), "Ctrl+N");
   EXPECT_EQ(lines[1], (TrxJson{{"id", 2}, {"hr", 0}}));
 
   EXPECT_EQ(Call({{"id", 3}, {"call", "StopRecording"}})["errCode"], 0);
   action["id"] = 4;
-  const std::vector<TrxJson> after = Lines(action.dump());
-  ASSERT_EQ(after.size(), 1u) << "no event once recording stopped";
-  EXPECT_EQ(after[0], (TrxJson{{"id", 4}, {"hr", 1}})) << "S_FALSE: the client's recorder is off";
+  EXPECT_EQ(Lines(action.dump()), std::vector<TrxJson>{(TrxJson{{"id", 4}, {"hr", 1}})})
+      << "no event once recording stopped; S_FALSE: the client's recorder is off";
 }
 
 TEST_F(RecordBridgeTest, RequestsTheServiceMakesAreEchoedDuringTheCallWithLoopbackTests) {
@@ -132,43 +105,40 @@ TEST_F(RecordBridgeTest, RequestsTheServiceMakesAreEchoedDuringTheCallWithLoopba
 
 #ifndef _WIN32
 // trx record runs in the test's own process.
-// ---- trx record ------------------------------------------------------------------------------------
 
-TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrder) {
+TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrderAsJsonOrText) {
   const std::string actions =
       TrxWriteTempFile("actions.jsonl", "# three keys\n" + kCtrlN + "\n\n" + kAltQ + "\r\n   # indented comment\n" +
                                             kCtrlShiftF9 + "\n");
-  const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
+  const char* keys[] = {"Ctrl+N", "Alt+Q", "Shift+Ctrl+F9"};  // the service writes Shift first
+  const TrxOutcome run = TrxRun({"record", actions});
   EXPECT_EQ(run.code, kTrxExitOk) << run.err;
   EXPECT_EQ(run.err, "");
-  const std::vector<std::string> lines = TrxSplitLines(run.out);
-  ASSERT_EQ(lines.size(), 3u) << run.out;
-  const char* keys[] = {"Ctrl+N", "Alt+Q", "Shift+Ctrl+F9"};  // the service writes Shift first
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const TrxJson event = TrxJson::parse(lines[i]);
-    EXPECT_EQ(event["event"], "Record");
-    EXPECT_EQ(event["trxODS"], kRecordedRoot);
-    EXPECT_EQ(event["eventName"], "ProcessKeyboardAccelerator");
-    EXPECT_EQ(ArgumentStrings(event["pArgs"]), keys[i]) << lines[i];
+  const std::vector<TrxJson> events = TrxJsonLines(run.out);
+  ASSERT_EQ(events.size(), 3u) << run.out;
+  for (size_t i = 0; i < events.size(); ++i) {
+    EXPECT_TRUE(TrxFields(events[i], {{"event", "Record"}, {"trxODS", kRecordedRoot}}));
+    EXPECT_EQ(events[i]["eventName"], "ProcessKeyboardAccelerator");
+    EXPECT_EQ(ArgumentStrings(events[i]["pArgs"]), keys[i]);
   }
+  const TrxOutcome text = TrxRun({"record", "--text", "-"}, kCtrlN + "\n" + kAltQ + "\n");
+  EXPECT_EQ(text.code, kTrxExitOk) << text.err;
+  EXPECT_EQ(
+      TrxSplitLines(text.out),
+      (std::vector<std::string>{"Record  ProcessKeyboardAccelerator  \"Ctrl+N\"  on " + std::string(kRecordedRoot),
+                                "Record  ProcessKeyboardAccelerator  \"Alt+Q\"  on " + std::string(kRecordedRoot)}));
+  const TrxOutcome sample = TrxRun({"record", "--text", TrxRepositoryFile("samples/crm-actions.jsonl")});
+  EXPECT_EQ(sample.code, kTrxExitOk) << sample.err;
+  EXPECT_TRUE(TrxHas(sample.out, "\"Ctrl+N\"")) << sample.out;
 }
 
-TEST(RecordCommandTest, TextPrintsOneReadableLinePerEvent) {
-  const TrxOutcome run = TrxRun({"record", "--text", "--app", TrxSampleFile(), "-"}, kCtrlN + "\n" + kAltQ + "\n");
-  EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  const std::vector<std::string> lines = TrxSplitLines(run.out);
-  ASSERT_EQ(lines.size(), 2u) << run.out;
-  EXPECT_TRUE(TrxHas(lines[0], "Record  ProcessKeyboardAccelerator  ")) << lines[0];
-  EXPECT_TRUE(TrxHas(lines[0], "\"Ctrl+N\"")) << lines[0];
-  EXPECT_TRUE(TrxHas(lines[0], "  on " + std::string(kRecordedRoot))) << lines[0];
-  EXPECT_TRUE(TrxHas(lines[1], "\"Alt+Q\"")) << lines[1];
-}
-
+// The message names the line and says what is wrong, in valid UTF-8.
 TEST(RecordCommandTest, ALineThatIsNoActionStopsThePlayWithItsNumber) {
   struct Case {
     std::string line;
     const char* says;
   };
+  // clang-format off
   const Case cases[] = {
       {"{\"eventId\":\"NOPE\"}", "unknown request"},
       {"{\"object\":\"\"}", "\"eventId\" is missing"},
@@ -177,25 +147,28 @@ TEST(RecordCommandTest, ALineThatIsNoActionStopsThePlayWithItsNumber) {
       {"{\"eventId\":", "invalid JSON"},
       {"{\"eventId\":1,\"arguments\":7}", "\"arguments\" must be"},
       {"{\"eventId\":1,\"object\":\"No/Such/Object\"}", "the client has no object \"No/Such/Object\""},
+      {"{\"eventId\":\"\xFF\"}", "invalid UTF-8 at byte offset 12: a byte that never occurs in UTF-8"},
+      {"{\"eventId\":1,\"object\":\"\xED\xBF\xBF\"}", "invalid UTF-8 at byte offset 23: an encoded surrogate"},
+      {TrxNested("{\"eventId\":1,\"arguments\":{\"a\":", 100000, "}}"), "nested deeper than 256 levels"},
+      {"{\"eventId\":1,\"x\":\"" + std::string(size_t{16} << 20, ' ') + "\"}", "the line is longer than 16777216 bytes"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const std::string actions = TrxWriteTempFile("bad.jsonl", kCtrlN + "\n# comment\n" + c.line + "\n" + kAltQ + "\n");
-    const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
-    EXPECT_EQ(run.code, kTrxExitUsage) << c.line;
-    EXPECT_TRUE(TrxHas(run.err, actions + ":3: ")) << run.err;
-    EXPECT_TRUE(TrxHas(run.err, c.says)) << run.err;
-    const std::vector<std::string> lines = TrxSplitLines(run.out);
-    ASSERT_EQ(lines.size(), 1u) << "only the action before the bad line: " << run.out;
-    EXPECT_EQ(ArgumentStrings(TrxJson::parse(lines[0])["pArgs"]), "Ctrl+N");
+    const TrxOutcome run = TrxRun({"record", actions});
+    EXPECT_EQ(run.code, kTrxExitUsage) << c.says;
+    EXPECT_TRUE(TrxHas(run.err, actions + ":3: ") && TrxHas(run.err, c.says)) << run.err.substr(0, 300);
+    EXPECT_EQ(TrxValidUtf8(run.err), run.err);
+    const std::vector<TrxJson> events = TrxJsonLines(run.out);
+    ASSERT_EQ(events.size(), 1u) << "only the action before the bad line: " << run.out;
+    EXPECT_EQ(ArgumentStrings(events[0]["pArgs"]), "Ctrl+N");
   }
 }
 
 TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
   TrxSession session;
-  TrxSessionOptions options;
-  options.appFile = TrxSampleFile();
   std::string error;
-  ASSERT_TRUE(session.Open(options, error)) << error;
+  ASSERT_TRUE(session.Open(TrxSessionOptions(), error)) << error;
   session.Client()->SetRecorderSwitchStatus(E_FAIL);
   std::istringstream actions(kCtrlN + "\n");
   std::ostringstream out, err;
@@ -206,30 +179,6 @@ TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
   EXPECT_FALSE(session.Client()->IsRecorderEnabled());
   for (const TrxString& entry : session.Client()->GetControlLog())
     EXPECT_EQ(TrxNarrow(entry).rfind("FireRecorderEvent", 0), std::string::npos) << "nothing was played";
-}
-
-TEST(RecordCommandTest, CommandLineAndFileProblems) {
-  const TrxOutcome help = TrxRun({"record", "--help"});
-  EXPECT_EQ(help.code, kTrxExitOk);
-  EXPECT_TRUE(TrxHas(help.out, "usage: trx record")) << help.out;
-  EXPECT_TRUE(TrxHas(TrxRun({"--help"}).out, "record")) << "listed in the program's help";
-
-  const TrxOutcome none = TrxRun({"record"});
-  EXPECT_EQ(none.code, kTrxExitUsage);
-  EXPECT_TRUE(TrxHas(none.err, "ACTIONS is needed")) << none.err;
-  EXPECT_EQ(TrxRun({"record", "a.jsonl", "b.jsonl"}).code, kTrxExitUsage);
-  EXPECT_EQ(TrxRun({"record", "--loud", "a.jsonl"}).code, kTrxExitUsage);
-
-  const TrxOutcome missing = TrxRun({"record", "--app", TrxSampleFile(), "/nonexistent/actions.jsonl"});
-  EXPECT_EQ(missing.code, kTrxExitFailed);
-  EXPECT_TRUE(TrxHas(missing.err, "cannot read the actions file /nonexistent/actions.jsonl")) << missing.err;
-}
-
-TEST(RecordCommandTest, TheSampleActionsPlay) {
-  const TrxOutcome run =
-      TrxRun({"record", "--text", "--app", TrxSampleFile(), TrxRepositoryFile("samples/crm-actions.jsonl")});
-  EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  EXPECT_TRUE(TrxHas(run.out, "\"Ctrl+N\"")) << run.out;
 }
 #endif
 
