@@ -1,38 +1,17 @@
 // The trx commands as a person runs them: output, messages and exit codes.
 #include "cli/trxcommands.h"
-#include "cli/trxjsontext.h"
 #include "trxclitest.h"
 
 namespace {
 
-// One run of trx: its exit code, parts of what it prints, and nothing on
-// either stream that is not UTF-8.
-struct Case {
-  std::vector<std::string> arguments;
-  int code;
-  std::vector<std::string> out;  // parts of standard output
-  std::string err = "";          // part of standard error; "": it stays empty
-  bool exact = false;            // out has one part: all of standard output
-};
-
-void Expect(const Case& c, const std::string& input = "") {
-  const TrxOutcome run = TrxRun(c.arguments, input);
-  const std::string label = c.arguments.empty() ? "trx" : c.arguments[0] + " " + c.arguments.back().substr(0, 40);
-  EXPECT_EQ(run.code, c.code) << label << "\n" << run.out << run.err;
-  for (const std::string& part : c.out)
-    EXPECT_TRUE(TrxHas(run.out, part)) << label << ": " << part << " in\n" << run.out;
-  EXPECT_TRUE(!c.exact || run.out == c.out.at(0)) << label << ":\n" << run.out;
-  EXPECT_TRUE(c.code != kTrxExitUsage || run.out.empty()) << label << ":\n" << run.out;
-  EXPECT_TRUE(c.err.empty() ? run.err.empty() : TrxHas(run.err, c.err)) << label << ": " << run.err;
-  EXPECT_EQ(TrxValidUtf8(run.out + run.err), run.out + run.err) << label;
-}
+using Case = TrxRunCase;
 
 // clang-format off
 TEST(CommandsTest, EveryCommandHasHelp) {
   for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
            {"--help"}, {"-h"}, {"help"}, {"serve", "--help"}, {"tree", "--help"}, {"defs", "-h"}, {"call", "--help"},
            {"demo", "--help"}, {"help", "call"}, {"record", "--help"}})
-    Expect({arguments, kTrxExitOk, {"usage: trx"}});
+    TrxExpectRun({arguments, kTrxExitOk, {"usage: trx"}});
 }
 
 TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
@@ -59,7 +38,7 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
       {{"record", "a.jsonl", "b.jsonl"}, kTrxExitUsage, {}, "unexpected argument"},
       {{"record", "--loud", "a.jsonl"}, kTrxExitUsage, {}, "unknown option"},
   };
-  for (const Case& c : cases) Expect(c);
+  for (const Case& c : cases) TrxExpectRun(c);
 }
 
 TEST(CommandsTest, FilesThatCannotBeLoadedSayWhere) {
@@ -67,11 +46,11 @@ TEST(CommandsTest, FilesThatCannotBeLoadedSayWhere) {
   const std::string unknownType = TrxWriteTempFile("unknown.xml", "<application name=\"x\">\n\n  <object type=\"BOGUS\" name=\"m\"/>\n</application>\n");
   for (const std::string& file : {broken, unknownType, std::string("/no/such/dir/client.xml")}) {
     const std::string says = file[1] == 'n' ? file : file + ":3:";
-    Expect({{"serve", "--app", file}, kTrxExitFailed, {}, says}, "{\"call\":\"GetLastError\"}\n");
-    Expect({{"tree", "--app", file}, kTrxExitFailed, {}, says});
-    Expect({{"call", "--app", file, "/", "UIName"}, kTrxExitFailed, {}, says});
+    TrxExpectRun({{"serve", "--app", file}, kTrxExitFailed, {}, says}, "{\"call\":\"GetLastError\"}\n");
+    TrxExpectRun({{"tree", "--app", file}, kTrxExitFailed, {}, says});
+    TrxExpectRun({{"call", "--app", file, "/", "UIName"}, kTrxExitFailed, {}, says});
   }
-  Expect({{"record", "/no/such/actions.jsonl"}, kTrxExitFailed, {}, "cannot read the actions file /no/such/actions.jsonl"});
+  TrxExpectRun({{"record", "/no/such/actions.jsonl"}, kTrxExitFailed, {}, "cannot read the actions file /no/such/actions.jsonl"});
 }
 
 TEST(CommandsTest, ServeAnswersEveryLineOfItsInput) {
@@ -122,7 +101,7 @@ TEST(CommandsTest, CallDefsTreeAndDemoPrintTheirResults) {
       {{"demo"}, kTrxExitOk, {"== GetRootObject", "== GetObjectDefinitions", "GetClassCount(\"NorvMenu\")\n      -> retVal 1",
                               "REQID_PROCESSACCELERATOR on \"\" (120,TRUE,TRUE,FALSE)", "errCode -1018"}},
   };
-  for (const Case& c : cases) Expect(c);
+  for (const Case& c : cases) TrxExpectRun(c);
   // The sample's objects below the application have no automation classes
   // yet: the command says why it has no tree until they do.
   const TrxOutcome sample = TrxRun({"tree"});
