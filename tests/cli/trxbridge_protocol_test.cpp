@@ -31,6 +31,7 @@ TEST_F(ProtocolTest, BadLinesGetOneErrorLineAndTheBridgeReadsOn) {
     TrxJson id;        // expected id; kNoId: no id in the reply
     const char* says;  // part of the error text
   };
+  // clang-format off
   const Case cases[] = {
       {"not json", nullptr, "column"},
       {"\xC3\xA9", nullptr, "invalid JSON"},  // the parser stops inside the character
@@ -63,22 +64,18 @@ TEST_F(ProtocolTest, BadLinesGetOneErrorLineAndTheBridgeReadsOn) {
       {TrxNested("{\"id\":", 50000, ",\"call\":\"GetLastError\"}"), nullptr, "nested deeper than 256 levels"},
       {TrxNested("{\"call\":\"Submit\",\"methodName\":\"GetClassCount\",\"Args\":", 30000, "}"), nullptr, "deeper"},
       {TrxNested("{\"call\":\"client.set\",\"property\":\"DisplayName\",\"value\":", 30000, "}"), nullptr, "deeper"},
-      {TrxNested("{\"id\":", 256, ",\"call\":\"GetLastError\"}"), nullptr,
-       "deeper than 256 levels (at byte offset 261)"},
+      {TrxNested("{\"id\":", 256, ",\"call\":\"GetLastError\"}"), nullptr, "deeper than 256 levels (at byte offset 261)"},
       // Longer than 16 MiB.
-      {"{\"call\":\"GetLastError\",\"x\":\"" + std::string(size_t{16} << 20, 'a') + "\"}", nullptr,
-       "the line is longer than 16777216 bytes"},
+      {"{\"call\":\"GetLastError\",\"x\":\"" + std::string(size_t{16} << 20, 'a') + "\"}", nullptr, "the line is longer than 16777216 bytes"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const std::string label = c.line.substr(0, 80);
     const std::vector<TrxJson> lines = Lines(c.line);
     ASSERT_EQ(lines.size(), 1u) << label;
     const TrxJson& reply = lines[0];
-    ASSERT_TRUE(reply.contains("error")) << label << " -> " << reply.dump();
-    EXPECT_TRUE(TrxHas(reply["error"].get<std::string>(), c.says)) << label << " -> " << reply.dump();
-    EXPECT_EQ(reply.contains("id"), !c.id.is_discarded()) << label;
-    EXPECT_TRUE(c.id.is_discarded() || reply["id"] == c.id) << label;
-    EXPECT_FALSE(reply.contains("hr")) << label;
+    EXPECT_TRUE(TrxHas(reply.value("error", ""), c.says) && !reply.contains("hr")) << label << " -> " << reply.dump();
+    EXPECT_TRUE(c.id.is_discarded() ? !reply.contains("id") : reply["id"] == c.id) << label;
     EXPECT_EQ(Submit("GetClassCount", "NorvMenu")["retVal"], TrxJson({{"vt", 3}, {"value", 1}})) << label;
   }
 }
@@ -124,7 +121,6 @@ TEST_F(ProtocolTest, ARepliesCarriesExactlyTheOutParametersTheMethodWroteInOrder
   };
   const Case cases[] = {
       {{{"call", "SetSubmitTimeout"}, {"timeOut", 10}}, {"hr"}},
-      {{{"call", "SetSubmitTimeout"}, {"timeOut", 9}}, {"hr"}},
       {{{"call", "GetLastError"}}, {"hr", "errCode", "errMsg"}},
       {{{"call", "GetRootObject"}}, {"hr", "errCode", "errMsg", "trxODS"}},
       {{{"call", "GetObjectDefinitions"}, {"ver", "8.2"}}, {"hr", "errCode", "errMsg", "trxDefnXML"}},

@@ -60,12 +60,10 @@ TEST_F(FacadeTest, GetObjectDefinitionsComparesTheCallersVersionNumberByNumber) 
     if (!c.ver.is_discarded()) request["ver"] = c.ver;
     const TrxJson reply = Call(request);
     EXPECT_TRUE(TrxFields(reply, {{"hr", 0}, {"errCode", c.errCode}, {"errMsg", c.errMsg ? c.errMsg : ""}}));
-    if (c.errMsg) {
-      EXPECT_TRUE(reply["trxDefnXML"].is_null()) << request.dump();
-    } else {
-      const std::string document = reply["trxDefnXML"].get<std::string>();
-      EXPECT_TRUE(TrxHas(document, "<NorvikObjectsConfig") && TrxHas(document, "Version=\"8.2\"")) << request.dump();
-    }
+    const TrxJson document = reply.value("trxDefnXML", TrxJson());
+    const std::string text = document.is_string() ? document.get<std::string>() : "";
+    EXPECT_TRUE(c.errMsg ? document.is_null() : TrxHas(text, "<NorvikObjectsConfig") && TrxHas(text, "Version=\"8.2\""))
+        << request.dump();
   }
 }
 
@@ -140,7 +138,7 @@ TEST_F(FacadeTest, ApplicationMethodsAndProperties) {
   EXPECT_EQ(Submit("UIName")["retVal"], TrxJson({{"vt", 8}, {"value", "Renamed"}}));
 }
 
-TEST_F(FacadeTest, AKeyboardAcceleratorReachesTheClientAsOneRequestUnlessItIsTab) {
+TEST_F(FacadeTest, AKeyboardAcceleratorReachesTheClientAsOneRequestUnlessItIsTabAndAFailureIsReported) {
   for (const char* keys : {"Tab", "Ctrl+Tab"}) {
     const TrxJson reply = Submit("ProcessKeyboardAccelerator", keys);
     EXPECT_EQ(reply["errCode"], 1014) << keys;
@@ -156,9 +154,6 @@ TEST_F(FacadeTest, AKeyboardAcceleratorReachesTheClientAsOneRequestUnlessItIsTab
       R"j("argumentText":"(120,TRUE,TRUE,FALSE)","finished":true})j");
   EXPECT_TRUE(TrxFields(journal[0], request));
   EXPECT_EQ(journal[0]["operationId"], Submit("GetLastOpId")["retVal"]["value"]);
-}
-
-TEST_F(FacadeTest, AFailingClientRequestIsReported) {
   ASSERT_TRUE(Client({{"call", "client.fail"}, {"code", 42}, {"text", "refused"}, {"count", 1}}));
   const TrxJson failed = Submit("ProcessKeyboardAccelerator", "F8");
   EXPECT_EQ(failed["errCode"], -1022) << failed.dump();
