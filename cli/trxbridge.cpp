@@ -4,6 +4,7 @@
 #include <istream>
 #include <ostream>
 
+#include "cli/trxjsontext.h"
 #include "host/nvsimnames.h"
 #include "host/nvsimstatus.h"
 
@@ -264,20 +265,21 @@ TrxBridge::TrxBridge(TrxSession& session, bool events) : m_session(session), m_s
 TrxBridge::~TrxBridge() { m_sink->Disconnect(); }
 
 std::vector<std::string> TrxBridge::HandleLine(const std::string& line) {
-  if (line.find_first_not_of(" \t\r\n") == std::string::npos) return {};
+  if (line.size() <= m_maxLineBytes && line.find_first_not_of(" \t\r\n") == std::string::npos) return {};
   const TrxJson reply = Answer(line);
   std::vector<std::string> lines = m_sink->TakeLines();
-  lines.push_back(reply.dump());
+  lines.push_back(TrxJsonLine(reply));
   return lines;
 }
 
 TrxJson TrxBridge::Answer(const std::string& line) {
+  // Checked before it is parsed: too long, not UTF-8 or nested too deep,
+  // the line is refused in one pass over its bytes.
+  if (line.size() > m_maxLineBytes)
+    return ErrorReply(nullptr, true, "the line is longer than " + std::to_string(m_maxLineBytes) + " bytes");
   TrxJson request;
-  try {
-    request = TrxJson::parse(line);
-  } catch (const TrxJson::exception& failure) {
-    return ErrorReply(nullptr, true, std::string("invalid JSON: ") + failure.what());
-  }
+  std::string failure;
+  if (!TrxParseJson(line, request, failure)) return ErrorReply(nullptr, true, failure);
   if (!request.is_object()) return ErrorReply(nullptr, true, "a request must be a JSON object");
   const bool hasId = request.contains("id");
   const TrxJson id = hasId ? request["id"] : TrxJson();
@@ -292,11 +294,10 @@ TrxJson TrxBridge::Answer(const std::string& line) {
     // The client process checks and answers the request itself.
     std::string answer, error;
     if (!m_session.RemoteClient()->Exchange(line, answer, error)) return ErrorReply(id, hasId, error);
-    try {
-      return TrxJson::parse(answer);
-    } catch (const TrxJson::exception&) {
-      return ErrorReply(id, hasId, "the client process answered with a line that is not JSON: " + answer);
-    }
+    TrxJson parsed;
+    if (!TrxParseJson(answer, parsed, error))
+      return ErrorReply(id, hasId, "the client process answered with a line that is not JSON: " + TrxValidUtf8(answer));
+    return parsed;
   }
   TrxJson reply = TrxJson::object();
   if (hasId) reply["id"] = id;
@@ -785,7 +786,7 @@ bool TrxUserActionFromJson(const TrxJson& fields, CNVSimUserAction& action, std:
 
 void TrxRunBridge(std::istream& in, std::ostream& out, TrxBridge& bridge) {
   std::string line;
-  while (std::getline(in, line)) {
+  while (TrxReadLine(in, line, bridge.GetMaxLineBytes())) {
     for (const std::string& reply : bridge.HandleLine(line)) out << reply << '\n';
     out.flush();
   }

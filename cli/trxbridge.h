@@ -12,7 +12,10 @@
 // are when the client runs in a process of its own). Events the
 // service fires during a call are written as lines of their own before the
 // call's reply. A line that is not JSON, or a request that cannot be made,
-// gets {"id":...,"error":"..."} and the bridge reads on.
+// gets {"id":...,"error":"..."} and the bridge reads on. Lines longer than
+// a bound (16 MiB unless set), lines that are not UTF-8 and lines nested
+// deeper than kTrxJsonMaxDepth are refused before they are parsed
+// (cli/trxjsontext.h); every line written is valid UTF-8 JSON.
 #pragma once
 
 #include <iosfwd>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "cli/trxeventsink.h"
+#include "cli/trxjsontext.h"
 #include "cli/trxjsonvariant.h"
 #include "cli/trxsession.h"
 
@@ -36,6 +40,10 @@ class TrxBridge {
   // One request line: the lines of the events that fired during it, then
   // its reply. A line of nothing but white space gives no line at all.
   std::vector<std::string> HandleLine(const std::string& line);
+
+  // The longest line answered; longer ones get an error reply.
+  size_t GetMaxLineBytes() const noexcept { return m_maxLineBytes; }
+  void SetMaxLineBytes(size_t bytes) noexcept { m_maxLineBytes = bytes; }
 
   // The receiver of the service's events (see trxeventsink.h).
   TrxEventSink* GetEventSink() const noexcept { return m_sink.Get(); }
@@ -92,6 +100,7 @@ class TrxBridge {
 
   TrxSession& m_session;
   TrxComPtr<TrxEventSink> m_sink;
+  size_t m_maxLineBytes = kTrxDefaultMaxLineBytes;
 };
 
 // A user action of the simulated client from the fields of client.action
@@ -110,5 +119,6 @@ const std::vector<const char*>& TrxUserActionFields();
 std::vector<std::string> TrxBridgeCallNames();
 
 // Reads request lines until the end of `in` and writes every reply line
-// to `out`, flushing after each reply.
+// to `out`, flushing after each reply. A line longer than the bridge's
+// bound is not kept in memory beyond it.
 void TrxRunBridge(std::istream& in, std::ostream& out, TrxBridge& bridge);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/trxjsontext.h"
 #include "cli/trxsession.h"
 
 class TrxBridge;
@@ -38,8 +39,10 @@ class TrxLineReader {
 
   // `direct`, when given, sees each line first, on the reading thread; a
   // line for which it returns true is not queued. It must stay callable
-  // until the input has ended.
-  explicit TrxLineReader(HANDLE input, std::function<bool(const std::string&)> direct = {});
+  // until the input has ended. A line longer than `limit` bytes keeps only
+  // its first limit + 1 bytes, enough to tell that it is too long.
+  explicit TrxLineReader(HANDLE input, std::function<bool(const std::string&)> direct = {},
+                         size_t limit = kTrxDefaultMaxLineBytes);
   TrxLineReader(const TrxLineReader&) = delete;
   TrxLineReader& operator=(const TrxLineReader&) = delete;
 

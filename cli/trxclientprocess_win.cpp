@@ -1,11 +1,13 @@
 #include "cli/trxclientprocess.h"
 
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <ostream>
 #include <thread>
 
 #include "cli/trxbridge.h"
+#include "cli/trxjsontext.h"
 #include "host/nvsimcallwindow.h"
 
 namespace {
@@ -52,28 +54,40 @@ struct TrxLineReader::State {
   HANDLE ready = nullptr;  // set while a line waits or once the input has ended
 };
 
-TrxLineReader::TrxLineReader(HANDLE input, std::function<bool(const std::string&)> direct)
+TrxLineReader::TrxLineReader(HANDLE input, std::function<bool(const std::string&)> direct, size_t limit)
     : m_state(std::make_shared<State>()) {
   m_state->ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread([state = m_state, input, direct = std::move(direct)] {
-    std::string pending;
+  std::thread([state = m_state, input, limit, direct = std::move(direct)] {
+    // Each byte is looked at once; a line keeps at most limit + 1 bytes.
+    std::string line;
+    bool cut = false;
+    const auto deliver = [&] {
+      if (!cut && !line.empty() && line.back() == '\r') line.pop_back();
+      cut = false;
+      if (direct && direct(line)) {
+        line.clear();
+        return;
+      }
+      std::lock_guard<std::mutex> lock(state->lock);
+      state->lines.push_back(std::move(line));
+      line.clear();
+      SetEvent(state->ready);
+    };
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-      pending.append(buffer, got);
-      size_t end;
-      while ((end = pending.find('\n')) != std::string::npos) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (direct && direct(line)) continue;
-        std::lock_guard<std::mutex> lock(state->lock);
-        state->lines.push_back(std::move(line));
-        SetEvent(state->ready);
+      for (DWORD k = 0; k < got; ++k) {
+        if (buffer[k] == '\n') {
+          deliver();
+        } else if (line.size() <= limit) {
+          line.push_back(buffer[k]);
+        } else {
+          cut = true;
+        }
       }
     }
+    if (!line.empty()) deliver();
     std::lock_guard<std::mutex> lock(state->lock);
-    if (!pending.empty()) state->lines.push_back(std::move(pending));
     state->ended = true;
     SetEvent(state->ready);
   }).detach();
@@ -277,10 +291,12 @@ int TrxClient(const std::vector<std::string>& arguments, std::ostream& out, std:
   TrxSession session;
   std::string error;
   if (!session.Open(options, error)) {
-    out << TrxJson({{"ready", false}, {"error", error}}).dump() << "\n" << std::flush;
+    out << TrxJsonLine({{"ready", false}, {"error", error}}) << "\n" << std::flush;
     return 1;
   }
+  // trx serve has bounded the lines it forwards.
   TrxBridge bridge(session, false);
+  bridge.SetMaxLineBytes(SIZE_MAX);
   std::mutex writing;
   const auto write = [&](const std::string& line) {
     std::lock_guard<std::mutex> lock(writing);
@@ -294,15 +310,16 @@ int TrxClient(const std::vector<std::string>& arguments, std::ostream& out, std:
   // (they only take the client's locks), so the reading thread answers them
   // itself.
   const auto direct = [&](const std::string& line) {
-    const TrxJson request = TrxJson::parse(line, nullptr, false);
-    if (!request.is_object() || !request.contains("call")) return false;
+    TrxJson request;
+    std::string unread;
+    if (!TrxParseJson(line, request, unread) || !request.is_object() || !request.contains("call")) return false;
     const TrxJson& call = request["call"];
     if (call != "client.release" && call != "client.state" && call != "client.journal") return false;
     const std::vector<std::string> lines = bridge.HandleLine(line);
     if (!lines.empty()) write(lines.back());
     return true;
   };
-  TrxLineReader input(GetStdHandle(STD_INPUT_HANDLE), direct);
+  TrxLineReader input(GetStdHandle(STD_INPUT_HANDLE), direct, SIZE_MAX);
   std::string line;
   while (input.Next(line, INFINITE) == TrxLineReader::Result::Line) {
     const std::vector<std::string> lines = bridge.HandleLine(line);
@@ -319,7 +336,7 @@ void TrxRunPumpedBridge(std::ostream& out, TrxBridge& bridge) {
     for (const std::string& event : events) out << event << '\n';
     if (!events.empty()) out.flush();
   };
-  TrxLineReader input(GetStdHandle(STD_INPUT_HANDLE));
+  TrxLineReader input(GetStdHandle(STD_INPUT_HANDLE), {}, bridge.GetMaxLineBytes());
   std::string line;
   while (input.Next(line, INFINITE, writeEvents) == TrxLineReader::Result::Line) {
     for (const std::string& reply : bridge.HandleLine(line)) out << reply << '\n';

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/trxbridge.h"
+#include "cli/trxjsontext.h"
 #include "cli/trxjsonvariant.h"
 #include "cli/trxodspath.h"
 #include "descriptors/nvtrxxml.h"
@@ -43,7 +44,7 @@ const char kMainHelp[] =
     "loaded, 2 the command line (or a line of record's actions) was not understood.\n";
 
 const char kServeHelp[] =
-    "usage: trx serve [--app FILE] [--detached]\n"
+    "usage: trx serve [--app FILE] [--detached] [--max-line BYTES]\n"
     "\n"
     "Starts the service with the simulated client of FILE attached and answers one\n"
     "JSON request per line of standard input with one JSON reply per line of\n"
@@ -64,9 +65,13 @@ const char kServeHelp[] =
     "COM, and the client runs as a process of its own (trx client), to which the\n"
     "client.* lines go.\n"
     "\n"
+    "Lines longer than the bound of --max-line, lines that are not UTF-8 and lines\n"
+    "nesting arrays and objects deeper than 256 levels get an error reply.\n"
+    "\n"
     "options:\n"
-    "  --app FILE   the client's description file (default: samples/crm.xml)\n"
-    "  --detached   load the client but do not attach it; client.attach does that\n";
+    "  --app FILE        the client's description file (default: samples/crm.xml)\n"
+    "  --detached        load the client but do not attach it; client.attach does that\n"
+    "  --max-line BYTES  the longest request line read (default 16777216, 16 MiB)\n";
 
 const char kTreeHelp[] =
     "usage: trx tree [--app FILE] [--mode 0|1|5] [--ods OBJECT] [--xml]\n"
@@ -212,6 +217,13 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, const std::set<
   return true;
 }
 
+// A positive count of bytes, in decimal digits.
+bool ParseByteCount(const std::string& text, size_t& out) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = static_cast<size_t>(std::stoull(text));
+  return out > 0;
+}
+
 int UsageError(std::ostream& err, const std::string& command, const std::string& message) {
   err << "trx " << command << ": " << message << " (see trx " << command << " --help)\n";
   return kTrxExitUsage;
@@ -329,12 +341,16 @@ std::string TrxDescribeEvent(const std::string& line) {
 int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(arguments, {"app"}, {"detached"}, line, error)) return UsageError(err, "serve", error);
+  if (!ParseCommandLine(arguments, {"app", "max-line"}, {"detached"}, line, error))
+    return UsageError(err, "serve", error);
   if (line.help) {
     out << kServeHelp;
     return kTrxExitOk;
   }
   if (!line.words.empty()) return UsageError(err, "serve", "unexpected argument \"" + line.words.front() + "\"");
+  size_t maxLine = kTrxDefaultMaxLineBytes;
+  if (line.values.count("max-line") && !ParseByteCount(line.values.at("max-line"), maxLine))
+    return UsageError(err, "serve", "--max-line must be a number of bytes from 1 up");
   TrxSessionOptions options;
   if (line.values.count("app")) options.appFile = line.values.at("app");
   options.detached = line.flags.count("detached") > 0;
@@ -352,6 +368,7 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
     err << "trx serve: the client did not attach (status " << HexStatus(session.GetAttachStatus())
         << "); client.attach tries again\n";
   TrxBridge bridge(session);
+  bridge.SetMaxLineBytes(maxLine);
 #ifdef _WIN32
   (void)in;
   TrxRunPumpedBridge(out, bridge);
@@ -478,11 +495,7 @@ int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::o
   TrxVariant args;
   if (json) {
     TrxJson value;
-    try {
-      value = TrxJson::parse(line.values.at("json"));
-    } catch (const TrxJson::exception& failure) {
-      return UsageError(err, "call", std::string("--json: ") + failure.what());
-    }
+    if (!TrxParseJson(line.values.at("json"), value, error)) return UsageError(err, "call", "--json: " + error);
     if (!TrxJsonToVariant(value, args, store, error)) return UsageError(err, "call", "--json: " + error);
   } else {
     TrxJson values = TrxJson::array();

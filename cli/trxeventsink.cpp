@@ -1,6 +1,6 @@
 #include "cli/trxeventsink.h"
 
-#include "cli/trxjsonvariant.h"
+#include "cli/trxjsontext.h"
 
 namespace {
 
@@ -89,6 +89,6 @@ HRESULT TrxEventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS
   else
     line["pArgs"] = TrxVariantToJson(arguments);
   std::lock_guard<std::mutex> hold(m_lock);
-  m_lines.push_back(line.dump());
+  m_lines.push_back(TrxJsonLine(line));
   return S_OK;
 }

@@ -6,6 +6,7 @@
 #include "cli/trxbridge.h"
 #include "cli/trxcommands.h"
 #include "cli/trxeventsink.h"
+#include "cli/trxjsontext.h"
 
 namespace {
 
@@ -21,12 +22,7 @@ std::string StatusText(HRESULT status) { return "0x" + TrxNarrow(TrxHex(static_c
 // One line of the actions as an action; false with the reason.
 bool ParseAction(const std::string& text, CNVSimUserAction& action, std::string& error) {
   TrxJson fields;
-  try {
-    fields = TrxJson::parse(text);
-  } catch (const TrxJson::exception& failure) {
-    error = std::string("invalid JSON: ") + failure.what();
-    return false;
-  }
+  if (!TrxParseJson(text, fields, error)) return false;
   if (!fields.is_object()) {
     error = "an action must be a JSON object";
     return false;
@@ -74,14 +70,15 @@ class Recorder {
     int result = kTrxExitOk;
     std::string line;
     size_t number = 0;
-    while (std::getline(actions, line)) {
+    while (TrxReadLine(actions, line, kTrxDefaultMaxLineBytes)) {
       ++number;
-      const std::string text = Trimmed(line);
-      if (text.empty() || text[0] == '#') continue;
       const std::string where = "trx record: " + source + ":" + std::to_string(number) + ": ";
+      const bool tooLong = line.size() > kTrxDefaultMaxLineBytes;
+      const std::string text = tooLong ? line : Trimmed(line);
+      if (text.empty() || text[0] == '#') continue;
       CNVSimUserAction action;
-      std::string error;
-      if (!ParseAction(text, action, error)) {
+      std::string error = "the line is longer than " + std::to_string(kTrxDefaultMaxLineBytes) + " bytes";
+      if (tooLong || !ParseAction(text, action, error)) {
         m_err << where << error << "; nothing after it is played\n";
         result = kTrxExitUsage;
         break;

@@ -1,6 +1,7 @@
 #include "trxclitest.h"
 
 #include "cli/trxcommands.h"
+#include "cli/trxjsontext.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -26,12 +27,43 @@ TrxOutcome TrxRun(const std::vector<std::string>& arguments, const std::string& 
   return run;
 }
 
+void TrxExpectRun(const TrxRunCase& c, const std::string& input) {
+  const TrxOutcome run = TrxRun(c.arguments, input);
+  const std::string label = c.arguments.empty() ? "trx" : c.arguments[0] + " " + c.arguments.back().substr(0, 40);
+  EXPECT_EQ(run.code, c.code) << label << "\n" << run.out << run.err;
+  for (const std::string& part : c.out)
+    EXPECT_TRUE(TrxHas(run.out, part)) << label << ": " << part << " in\n" << run.out;
+  EXPECT_TRUE(!c.exact || run.out == c.out.at(0)) << label << ":\n" << run.out;
+  EXPECT_TRUE(c.code != kTrxExitUsage || !c.out.empty() || run.out.empty()) << label << ":\n" << run.out;
+  EXPECT_TRUE(c.err.empty() ? run.err.empty() : TrxHas(run.err, c.err)) << label << ": " << run.err.substr(0, 300);
+  EXPECT_EQ(TrxValidUtf8(run.out + run.err), run.out + run.err) << label;
+}
+
 std::vector<std::string> TrxSplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) lines.push_back(line);
   return lines;
+}
+
+std::vector<TrxJson> TrxJsonLines(const std::string& text) {
+  std::vector<TrxJson> lines;
+  for (const std::string& line : TrxSplitLines(text)) lines.push_back(TrxJson::parse(line));
+  return lines;
+}
+
+std::string TrxNested(const std::string& before, size_t depth, const std::string& after) {
+  return before + std::string(depth, '[') + std::string(depth, ']') + after;
+}
+
+::testing::AssertionResult TrxFields(const TrxJson& reply, const TrxJson& expected) {
+  for (const auto& field : expected.items()) {
+    if (!reply.contains(field.key()) || reply[field.key()] != field.value())
+      return ::testing::AssertionFailure()
+             << "\"" << field.key() << "\" is not " << field.value().dump() << " in " << reply.dump();
+  }
+  return ::testing::AssertionSuccess();
 }
 
 std::string TrxWriteTempFile(const std::string& name, const std::string& text) {

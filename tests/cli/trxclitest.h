@@ -27,8 +27,27 @@ struct TrxOutcome {
   std::string err;
 };
 TrxOutcome TrxRun(const std::vector<std::string>& arguments, const std::string& input = "");
+// What one run of trx must give: its exit code and parts of what it prints
+// (for a command line it did not understand and no parts, nothing on
+// standard output; never anything that is not UTF-8).
+struct TrxRunCase {
+  std::vector<std::string> arguments;
+  int code;
+  std::vector<std::string> out;  // parts of standard output
+  std::string err = "";          // part of standard error; "": it stays empty
+  bool exact = false;            // out has one part: all of standard output
+};
+void TrxExpectRun(const TrxRunCase& c, const std::string& input = "");
 inline bool TrxHas(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 std::vector<std::string> TrxSplitLines(const std::string& text);
+// Each line of `text` parsed as JSON.
+std::vector<TrxJson> TrxJsonLines(const std::string& text);
+// `before`, then `depth` levels of nested arrays, then `after`.
+std::string TrxNested(const std::string& before, size_t depth, const std::string& after = "");
+// Passes when every field of `expected` has its value in `reply`.
+::testing::AssertionResult TrxFields(const TrxJson& reply, const TrxJson& expected);
+// JSON written as its text: R"({"hr":0})"_j.
+inline TrxJson operator""_j(const char* text, size_t length) { return TrxJson::parse(text, text + length); }
 
 // True when the reply shows that the method did not write the
 // out-parameter `name`: the bridge leaves it out. Across processes COM

@@ -5,60 +5,46 @@
 
 namespace {
 
-TEST(ObjectPathTest, PathsBecomeDescriptorsBelowTheApplication) {
-  struct Case {
-    const char* object;
-    const char* descriptor;
-  };
-  const Case cases[] = {
-      {"", R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"/>)"},
-      {"/", R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"/>)"},
-      {"NorvScreen[Accounts]",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvScreen" RepositoryName="Accounts"/></Obj>)"},
-      {"/NorvScreen[Accounts]",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvScreen" RepositoryName="Accounts"/></Obj>)"},
-      {"NorvScreen[Accounts Screen]/NorvView[Account List View]",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvScreen" RepositoryName="Accounts Screen"><Obj ClassName="NorvView" RepositoryName="Account List View"/></Obj></Obj>)"},
-      {"NorvApplication[Norvik Sales]/NorvMenu[NorvMenu]",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik Sales"><Obj ClassName="NorvMenu" RepositoryName="NorvMenu"/></Obj>)"},
-      {"NorvApplication[Other]", R"(<Obj ClassName="NorvApplication" RepositoryName="Other"/>)"},
-      // Escapes, and names that need escaping in XML.
-      {R"(NorvText[a\]b\\c/d])",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvText" RepositoryName="a]b\c/d"/></Obj>)"},
-      {R"(NorvText[<"&'>])",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvText" RepositoryName="&lt;&quot;&amp;'&gt;"/></Obj>)"},
-      {"NorvText[]",
-       R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik"><Obj ClassName="NorvText" RepositoryName=""/></Obj>)"},
-      // A descriptor is taken as it is.
-      {R"(  <Obj ClassName="X" RepositoryName="Y"/>)", R"(  <Obj ClassName="X" RepositoryName="Y"/>)"},
-  };
-  for (const Case& c : cases) {
-    TrxString descriptor;
-    std::string error;
-    ASSERT_TRUE(TrxDescriptorFromObject(c.object, descriptor, error)) << c.object << ": " << error;
-    EXPECT_EQ(TrxNarrow(descriptor), c.descriptor) << c.object;
-  }
-}
+#define APP R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik")"
 
-TEST(ObjectPathTest, MalformedPathsSayWhere) {
+// A path becomes a descriptor below the application, or is refused with a
+// message that says where.
+TEST(ObjectPathTest, PathsBecomeDescriptorsBelowTheApplicationOrSayWhereNot) {
   struct Case {
     const char* object;
-    const char* says;
+    bool ok;
+    const char* result;  // the descriptor, or a part of the message
   };
+  // clang-format off
   const Case cases[] = {
-      {"NorvScreen", "position 1"},
-      {"NorvScreen[Accounts", "not closed"},
-      {"[Accounts]", "class name is missing"},
-      {"NorvScreen[A]NorvView[B]", "position 14"},
-      {"NorvScreen[A]/", "position 14"},
-      {"NorvScreen[A]//NorvView[B]", "position 15"},
-      {"NorvScreen]A[", "position 1"},
+      {"", true, APP "/>"},
+      {"/", true, APP "/>"},
+      {"NorvScreen[Accounts]", true, APP R"(><Obj ClassName="NorvScreen" RepositoryName="Accounts"/></Obj>)"},
+      {"/NorvScreen[Accounts]", true, APP R"(><Obj ClassName="NorvScreen" RepositoryName="Accounts"/></Obj>)"},
+      {"NorvScreen[Accounts Screen]/NorvView[Account List View]", true, APP R"(><Obj ClassName="NorvScreen" RepositoryName="Accounts Screen"><Obj ClassName="NorvView" RepositoryName="Account List View"/></Obj></Obj>)"},
+      {"NorvApplication[Norvik Sales]/NorvMenu[NorvMenu]", true, R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik Sales"><Obj ClassName="NorvMenu" RepositoryName="NorvMenu"/></Obj>)"},
+      {"NorvApplication[Other]", true, R"(<Obj ClassName="NorvApplication" RepositoryName="Other"/>)"},
+      // Escapes, and names that need escaping in XML.
+      {R"(NorvText[a\]b\\c/d])", true, APP R"(><Obj ClassName="NorvText" RepositoryName="a]b\c/d"/></Obj>)"},
+      {R"(NorvText[<"&'>])", true, APP R"(><Obj ClassName="NorvText" RepositoryName="&lt;&quot;&amp;'&gt;"/></Obj>)"},
+      {"NorvText[]", true, APP R"(><Obj ClassName="NorvText" RepositoryName=""/></Obj>)"},
+      // A descriptor is taken as it is.
+      {R"(  <Obj ClassName="X" RepositoryName="Y"/>)", true, R"(  <Obj ClassName="X" RepositoryName="Y"/>)"},
+      {"NorvScreen", false, "position 1"},
+      {"NorvScreen[Accounts", false, "not closed"},
+      {"[Accounts]", false, "class name is missing"},
+      {"NorvScreen[A]NorvView[B]", false, "position 14"},
+      {"NorvScreen[A]/", false, "position 14"},
+      {"NorvScreen[A]//NorvView[B]", false, "position 15"},
+      {"NorvScreen]A[", false, "position 1"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     TrxString descriptor;
     std::string error;
-    EXPECT_FALSE(TrxDescriptorFromObject(c.object, descriptor, error)) << c.object;
-    EXPECT_NE(error.find(c.says), std::string::npos) << c.object << ": " << error;
+    EXPECT_EQ(TrxDescriptorFromObject(c.object, descriptor, error), c.ok) << c.object << ": " << error;
+    EXPECT_TRUE(c.ok ? TrxNarrow(descriptor) == c.result : error.find(c.result) != std::string::npos)
+        << c.object << ": " << (c.ok ? TrxNarrow(descriptor) : error);
   }
 }
 
@@ -71,5 +57,7 @@ TEST(ObjectPathTest, PathTextsReadBackAsTheSameChain) {
     EXPECT_EQ(chain, again) << path;
   }
 }
+
+#undef APP
 
 }  // namespace

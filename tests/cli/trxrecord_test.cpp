@@ -4,198 +4,132 @@
 
 #include "cli/trxcommands.h"
 #include "cli/trxeventsink.h"
+#include "cli/trxjsontext.h"
 #include "trxclitest.h"
 
 namespace {
 
-// Accelerator actions on the application, as `trx record` reads them.
-std::string Key(const char* code, bool shift, bool ctrl, bool alt) {
+// Accelerator actions on the application, as `trx record` and client.action read them.
+TrxJson Key(const char* code, bool shift, bool ctrl, bool alt) {
   auto flag = [](bool on) { return on ? "TRUE" : "FALSE"; };
-  TrxJson action = {{"eventId", "PROCESSACCELERATOR"},
-                    {"arguments", {{"0", code}, {"1", flag(shift)}, {"2", flag(ctrl)}, {"3", flag(alt)}}}};
-  return action.dump();
+  return {{"eventId", "PROCESSACCELERATOR"},
+          {"arguments", {{"0", code}, {"1", flag(shift)}, {"2", flag(ctrl)}, {"3", flag(alt)}}}};
 }
-const std::string kCtrlN = Key("78", false, true, false);
-const std::string kAltQ = Key("81", false, false, true);
-const std::string kCtrlShiftF9 = Key("120", true, true, false);
+const std::string kCtrlN = Key("78", false, true, false).dump();
+const std::string kAltQ = Key("81", false, false, true).dump();
+const std::string kCtrlShiftF9 = Key("120", true, true, false).dump();
 
-// The service names the application in recorded events by the client's own
-// name for it (as GetRootObject does): "Norvik Sales" in the sample.
-const char kRecordedRoot[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik Sales\"/>";
-
-// The text of an event's arguments, whatever their shape: every string in
-// the pArgs value, joined by '|'.
-std::string ArgumentStrings(const TrxJson& value) {
-  if (value.is_string()) return value.get<std::string>();
-  std::string joined;
-  if (value.is_object() && value.contains("value")) return ArgumentStrings(value["value"]);
-  if (value.is_array()) {
-    for (const TrxJson& item : value) {
-      const std::string text = ArgumentStrings(item);
-      if (text.empty()) continue;
-      joined += (joined.empty() ? "" : "|") + text;
-    }
-  }
-  return joined;
+// The line of a recorded key, as trx serve writes it, or as --text does. The
+// service names the application by the client's own name for it (as
+// GetRootObject does): "Norvik Sales" in the sample.
+std::string Recorded(const char* keys, bool text = false) {
+  const std::string root = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik Sales\"/>";
+  if (text) return "Record  ProcessKeyboardAccelerator  \"" + std::string(keys) + "\"  on " + root + "\n";
+  return TrxJson{{"event", "Record"},
+                 {"trxODS", root},
+                 {"eventName", "ProcessKeyboardAccelerator"},
+                 {"pArgs", {{"vt", 8}, {"value", keys}}}}
+             .dump() +
+         "\n";
 }
 
-// ---- the event sink ----------------------------------------------------------------------------
+class RecordBridgeTest : public TrxBridgeTest {};
 
 #ifndef _WIN32
 // The sink and the client in the test's own process.
-class EventSinkTest : public TrxBridgeTest {};
-
-TEST_F(EventSinkTest, ConnectsAtTheServicesConnectionPointAndDisconnects) {
-  TrxComPtr<TrxEventSink> sink = TrxEventSink::Create();
-  ASSERT_TRUE(sink->Connect(m_session->Facade()));
-  EXPECT_TRUE(sink->IsConnected());
-  ASSERT_TRUE(sink->Connect(m_session->Facade())) << "connecting again replaces the connection";
-  EXPECT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
-  CNVSimUserAction action;
-  action.eventId = REQID_PROCESSACCELERATOR;
-  action.arguments = {{u"0", u"78"}, {u"1", u"FALSE"}, {u"2", u"TRUE"}, {u"3", u"FALSE"}};
-  ASSERT_EQ(m_session->Client()->Play(action), S_OK);
-  const std::vector<std::string> lines = sink->TakeLines();
-  ASSERT_EQ(lines.size(), 1u) << "one connection, one event";
-  EXPECT_EQ(TrxJson::parse(lines[0])["eventName"], "ProcessKeyboardAccelerator");
-
-  sink->Disconnect();
-  EXPECT_FALSE(sink->IsConnected());
-  sink->Disconnect();  // nothing to do
-  m_bridge->GetEventSink()->TakeLines();
-  ASSERT_EQ(m_session->Client()->Play(action), S_OK);
-  EXPECT_TRUE(sink->TakeLines().empty()) << "a disconnected sink hears nothing";
-  EXPECT_EQ(m_bridge->GetEventSink()->TakeLines().size(), 1u) << "the bridge's own sink still does";
-}
-
-TEST_F(EventSinkTest, ConnectIsFalseWithoutAConnectionPoint) {
+TEST_F(RecordBridgeTest, ASinkConnectsAtTheServicesConnectionPointAndDisconnects) {
   TrxComPtr<TrxEventSink> sink = TrxEventSink::Create();
   EXPECT_FALSE(sink->Connect(nullptr));
   // The client's application is no connection point container.
   EXPECT_FALSE(sink->Connect(static_cast<INVAutomation*>(m_session->Client())));
-  EXPECT_FALSE(sink->IsConnected());
-  sink->Disconnect();
-  ASSERT_TRUE(sink->Connect(m_session->Facade()));
-  EXPECT_FALSE(sink->Connect(nullptr)) << "a failed connect leaves nothing connected";
-  EXPECT_FALSE(sink->IsConnected());
+  ASSERT_TRUE(sink->Connect(m_session->Facade()) && sink->Connect(m_session->Facade()));
+  EXPECT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
+  TrxJson action = Key("78", false, true, false);
+  action["call"] = "client.action";
+  const std::string play = action.dump();
+  EXPECT_EQ(Lines(play).size(), 2u);
+  const std::vector<std::string> heard = sink->TakeLines();
+  EXPECT_TRUE(heard.size() == 1 && TrxJson::parse(heard[0]) == TrxJson::parse(Recorded("Ctrl+N")))
+      << "connecting again replaced the connection: one event";
+  EXPECT_FALSE(sink->Connect(nullptr) || sink->IsConnected()) << "a failed connect leaves nothing connected";
+  sink->Disconnect();  // nothing to do
+  EXPECT_EQ(Lines(play).size(), 2u);
+  EXPECT_TRUE(sink->TakeLines().empty()) << "a disconnected sink hears nothing, the bridge's own does";
 }
 #endif
 
-// ---- the bridge ---------------------------------------------------------------------------------
-
-class RecordBridgeTest : public TrxBridgeTest {
- protected:
-  TrxJson CtrlN() const {
-    return {{"call", "client.action"},
-            {"eventId", "PROCESSACCELERATOR"},
-            {"arguments", {{"0", "78"}, {"1", "FALSE"}, {"2", "TRUE"}, {"3", "FALSE"}}}};
-  }
-};
-
-TEST_F(RecordBridgeTest, AClientActionWhileRecordingIsARecordLineBeforeTheReply) {
-  EXPECT_EQ(Call({{"id", 1}, {"call", "StartRecording"}})["errCode"], 0);
-  TrxJson action = CtrlN();
-  action["id"] = 2;
-  const std::vector<TrxJson> lines = Lines(action.dump());
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["event"], "Record");
-  EXPECT_EQ(lines[0]["trxODS"], Call({{"call", "GetRootObject"}})["trxODS"]);
-  EXPECT_EQ(lines[0]["eventName"], "ProcessKeyboardAccelerator");
-  EXPECT_EQ(ArgumentStrings(lines[0]["pArgs"]), "Ctrl+N");
-  EXPECT_EQ(lines[1], (TrxJson{{"id", 2}, {"hr", 0}}));
-
+TEST_F(RecordBridgeTest, RecordingSwitchesTheClientsRecorderAndAnActionIsARecordLineBeforeTheReply) {
+  EXPECT_EQ(Call({{"id", 1}, {"call", "StartRecording"}}), R"({"id":1,"hr":0,"errCode":0,"errMsg":""})"_j);
+  EXPECT_EQ(Call({{"call", "client.state"}})["recorder"], true);
+  TrxJson action = Key("78", false, true, false);
+  action.update({{"id", 2}, {"call", "client.action"}});
+  EXPECT_EQ(Lines(action.dump()), (std::vector<TrxJson>{TrxJson::parse(Recorded("Ctrl+N")), R"({"id":2,"hr":0})"_j}));
   EXPECT_EQ(Call({{"id", 3}, {"call", "StopRecording"}})["errCode"], 0);
+  EXPECT_EQ(Call({{"call", "client.state"}})["recorder"], false);
   action["id"] = 4;
-  const std::vector<TrxJson> after = Lines(action.dump());
-  ASSERT_EQ(after.size(), 1u) << "no event once recording stopped";
-  EXPECT_EQ(after[0], (TrxJson{{"id", 4}, {"hr", 1}})) << "S_FALSE: the client's recorder is off";
+  EXPECT_EQ(Lines(action.dump()), std::vector<TrxJson>{R"({"id":4,"hr":1})"_j})
+      << "no event once recording stopped; S_FALSE: the client's recorder is off";
 }
 
 TEST_F(RecordBridgeTest, RequestsTheServiceMakesAreEchoedDuringTheCallWithLoopbackTests) {
   EXPECT_EQ(Submit("EnableLoopbackTests")["errCode"], 0);
   EXPECT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
-  const std::vector<TrxJson> lines = Lines(TrxJson{
+  const std::string submit = TrxJson{
       {"call", "Submit"},
       {"trxODS", kTrxRootOds},
       {"methodName", "ProcessKeyboardAccelerator"},
-      {"Args", "Ctrl+N"}}.dump());
+      {"Args", "Ctrl+N"}}.dump();
+  const std::vector<TrxJson> lines = Lines(submit);
   ASSERT_EQ(lines.size(), 2u) << "the client's echo of the request, then the reply";
-  EXPECT_EQ(lines[0]["eventName"], "ProcessKeyboardAccelerator");
-  EXPECT_EQ(ArgumentStrings(lines[0]["pArgs"]), "Ctrl+N");
+  EXPECT_EQ(lines[0], TrxJson::parse(Recorded("Ctrl+N")));
   EXPECT_EQ(lines[1]["errCode"], 0);
-
   EXPECT_EQ(Submit("DisableLoopbackTests")["errCode"], 0);
-  EXPECT_EQ(Submit("ProcessKeyboardAccelerator", "Ctrl+N")["errCode"], 0)
+  EXPECT_EQ(Lines(submit).size(), 1u)
       << "without loopback tests the service keeps the client from recording its own requests";
   EXPECT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
 }
 
 #ifndef _WIN32
 // trx record runs in the test's own process.
-// ---- trx record ------------------------------------------------------------------------------------
 
-TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrder) {
-  const std::string actions =
-      TrxWriteTempFile("actions.jsonl", "# three keys\n" + kCtrlN + "\n\n" + kAltQ + "\r\n   # indented comment\n" +
-                                            kCtrlShiftF9 + "\n");
-  const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
-  EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  EXPECT_EQ(run.err, "");
-  const std::vector<std::string> lines = TrxSplitLines(run.out);
-  ASSERT_EQ(lines.size(), 3u) << run.out;
-  const char* keys[] = {"Ctrl+N", "Alt+Q", "Shift+Ctrl+F9"};  // the service writes Shift first
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const TrxJson event = TrxJson::parse(lines[i]);
-    EXPECT_EQ(event["event"], "Record");
-    EXPECT_EQ(event["trxODS"], kRecordedRoot);
-    EXPECT_EQ(event["eventName"], "ProcessKeyboardAccelerator");
-    EXPECT_EQ(ArgumentStrings(event["pArgs"]), keys[i]) << lines[i];
-  }
+// An actions file: Ctrl+N, a comment, `line` (line 3), then Alt+Q.
+std::string Actions(const std::string& line) {
+  static int files = 0;
+  return TrxWriteTempFile("bad" + std::to_string(++files) + ".jsonl",
+                          kCtrlN + "\n# comment\n" + line + "\n" + kAltQ + "\n");
 }
 
-TEST(RecordCommandTest, TextPrintsOneReadableLinePerEvent) {
-  const TrxOutcome run = TrxRun({"record", "--text", "--app", TrxSampleFile(), "-"}, kCtrlN + "\n" + kAltQ + "\n");
-  EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  const std::vector<std::string> lines = TrxSplitLines(run.out);
-  ASSERT_EQ(lines.size(), 2u) << run.out;
-  EXPECT_TRUE(TrxHas(lines[0], "Record  ProcessKeyboardAccelerator  ")) << lines[0];
-  EXPECT_TRUE(TrxHas(lines[0], "\"Ctrl+N\"")) << lines[0];
-  EXPECT_TRUE(TrxHas(lines[0], "  on " + std::string(kRecordedRoot))) << lines[0];
-  EXPECT_TRUE(TrxHas(lines[1], "\"Alt+Q\"")) << lines[1];
-}
-
-TEST(RecordCommandTest, ALineThatIsNoActionStopsThePlayWithItsNumber) {
-  struct Case {
-    std::string line;
-    const char* says;
+// A line that is no action stops the play with its number and what is
+// wrong; only the action before it is played.
+TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrderUntilALineThatIsNoAction) {
+  const std::string keys = TrxWriteTempFile("actions.jsonl", "# three keys\n" + kCtrlN + "\n\n" + kAltQ +
+                                                                 "\r\n   # indented comment\n" + kCtrlShiftF9 + "\n");
+  const std::string ctrlN = Recorded("Ctrl+N");
+  // clang-format off
+  const TrxRunCase cases[] = {
+      {{"record", keys}, kTrxExitOk, {Recorded("Ctrl+N") + Recorded("Alt+Q") + Recorded("Shift+Ctrl+F9")}, "", true},  // the service writes Shift first
+      {{"record", "--text", keys}, kTrxExitOk, {Recorded("Ctrl+N", true) + Recorded("Alt+Q", true) + Recorded("Shift+Ctrl+F9", true)}, "", true},
+      {{"record", "--text", TrxRepositoryFile("samples/crm-actions.jsonl")}, kTrxExitOk, {Recorded("Ctrl+N", true)}},
+      {{"record", Actions("{\"eventId\":\"NOPE\"}")}, kTrxExitUsage, {ctrlN}, ":3: \"eventId\": unknown request", true},
+      {{"record", Actions("{\"object\":\"\"}")}, kTrxExitUsage, {ctrlN}, ":3: \"eventId\" is missing", true},
+      {{"record", Actions("{\"eventId\":1,\"colour\":\"red\"}")}, kTrxExitUsage, {ctrlN}, ":3: unknown field \"colour\"", true},
+      {{"record", Actions("[1,2]")}, kTrxExitUsage, {ctrlN}, ":3: an action must be a JSON object", true},
+      {{"record", Actions("{\"eventId\":")}, kTrxExitUsage, {ctrlN}, ":3: invalid JSON", true},
+      {{"record", Actions("{\"eventId\":1,\"arguments\":7}")}, kTrxExitUsage, {ctrlN}, ":3: \"arguments\" must be", true},
+      {{"record", Actions("{\"eventId\":1,\"object\":\"No/Such/Object\"}")}, kTrxExitUsage, {ctrlN}, ":3: the client has no object \"No/Such/Object\"", true},
+      {{"record", Actions("{\"eventId\":\"\xFF\"}")}, kTrxExitUsage, {ctrlN}, ":3: invalid UTF-8 at byte offset 12: a byte that never occurs in UTF-8", true},
+      {{"record", Actions("{\"eventId\":1,\"object\":\"\xED\xBF\xBF\"}")}, kTrxExitUsage, {ctrlN}, ":3: invalid UTF-8 at byte offset 23: an encoded surrogate", true},
+      {{"record", Actions(TrxNested("{\"eventId\":1,\"arguments\":{\"a\":", 100000, "}}"))}, kTrxExitUsage, {ctrlN}, ":3: arrays and objects nested deeper than 256 levels", true},
+      {{"record", Actions("{\"eventId\":1,\"x\":\"" + std::string(size_t{16} << 20, ' ') + "\"}")}, kTrxExitUsage, {ctrlN}, ":3: the line is longer than 16777216 bytes", true},
   };
-  const Case cases[] = {
-      {"{\"eventId\":\"NOPE\"}", "unknown request"},
-      {"{\"object\":\"\"}", "\"eventId\" is missing"},
-      {"{\"eventId\":1,\"colour\":\"red\"}", "unknown field \"colour\""},
-      {"[1,2]", "must be a JSON object"},
-      {"{\"eventId\":", "invalid JSON"},
-      {"{\"eventId\":1,\"arguments\":7}", "\"arguments\" must be"},
-      {"{\"eventId\":1,\"object\":\"No/Such/Object\"}", "the client has no object \"No/Such/Object\""},
-  };
-  for (const Case& c : cases) {
-    const std::string actions = TrxWriteTempFile("bad.jsonl", kCtrlN + "\n# comment\n" + c.line + "\n" + kAltQ + "\n");
-    const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
-    EXPECT_EQ(run.code, kTrxExitUsage) << c.line;
-    EXPECT_TRUE(TrxHas(run.err, actions + ":3: ")) << run.err;
-    EXPECT_TRUE(TrxHas(run.err, c.says)) << run.err;
-    const std::vector<std::string> lines = TrxSplitLines(run.out);
-    ASSERT_EQ(lines.size(), 1u) << "only the action before the bad line: " << run.out;
-    EXPECT_EQ(ArgumentStrings(TrxJson::parse(lines[0])["pArgs"]), "Ctrl+N");
-  }
+  // clang-format on
+  for (const TrxRunCase& c : cases) TrxExpectRun(c);
 }
 
 TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
   TrxSession session;
-  TrxSessionOptions options;
-  options.appFile = TrxSampleFile();
   std::string error;
-  ASSERT_TRUE(session.Open(options, error)) << error;
+  ASSERT_TRUE(session.Open(TrxSessionOptions(), error)) << error;
   session.Client()->SetRecorderSwitchStatus(E_FAIL);
   std::istringstream actions(kCtrlN + "\n");
   std::ostringstream out, err;
@@ -206,30 +140,6 @@ TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
   EXPECT_FALSE(session.Client()->IsRecorderEnabled());
   for (const TrxString& entry : session.Client()->GetControlLog())
     EXPECT_EQ(TrxNarrow(entry).rfind("FireRecorderEvent", 0), std::string::npos) << "nothing was played";
-}
-
-TEST(RecordCommandTest, CommandLineAndFileProblems) {
-  const TrxOutcome help = TrxRun({"record", "--help"});
-  EXPECT_EQ(help.code, kTrxExitOk);
-  EXPECT_TRUE(TrxHas(help.out, "usage: trx record")) << help.out;
-  EXPECT_TRUE(TrxHas(TrxRun({"--help"}).out, "record")) << "listed in the program's help";
-
-  const TrxOutcome none = TrxRun({"record"});
-  EXPECT_EQ(none.code, kTrxExitUsage);
-  EXPECT_TRUE(TrxHas(none.err, "ACTIONS is needed")) << none.err;
-  EXPECT_EQ(TrxRun({"record", "a.jsonl", "b.jsonl"}).code, kTrxExitUsage);
-  EXPECT_EQ(TrxRun({"record", "--loud", "a.jsonl"}).code, kTrxExitUsage);
-
-  const TrxOutcome missing = TrxRun({"record", "--app", TrxSampleFile(), "/nonexistent/actions.jsonl"});
-  EXPECT_EQ(missing.code, kTrxExitFailed);
-  EXPECT_TRUE(TrxHas(missing.err, "cannot read the actions file /nonexistent/actions.jsonl")) << missing.err;
-}
-
-TEST(RecordCommandTest, TheSampleActionsPlay) {
-  const TrxOutcome run =
-      TrxRun({"record", "--text", "--app", TrxSampleFile(), TrxRepositoryFile("samples/crm-actions.jsonl")});
-  EXPECT_EQ(run.code, kTrxExitOk) << run.err;
-  EXPECT_TRUE(TrxHas(run.out, "\"Ctrl+N\"")) << run.out;
 }
 #endif
 
