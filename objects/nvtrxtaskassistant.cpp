@@ -31,7 +31,8 @@ CNVTRXTaskAssistant::CNVTRXTaskAssistant(TrxStringView name, CNVTRXAutomation* p
   m_strClassName = OLESTR("NorvTaskAssistant");
   CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVTRXTaskAssistant constructor");
   // Without its panel the assistant still answers; its requests fail for lack of a host object.
-  if (parent) GetHostChild(parent->GetNWEAuto(), OBJTYPE_EXTOBJECT, OLESTR("TaskAssistant"), m_spNWEAuto, m_strClassName);
+  if (parent)
+    GetHostChild(parent->GetNWEAuto(), OBJTYPE_EXTOBJECT, OLESTR("TaskAssistant"), m_spNWEAuto, m_strClassName);
   AddMethodRows(kMethods);
   AddPropertyRows(kProperties);
 }
