@@ -184,7 +184,10 @@ TRXRESULT CNVTRXApplication::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG even
     case OBJTYPE_EXTOBJECT: {
       TrxVariant type;
       if (TRXRESULT code = ReadHost(pNWEAuto, OLESTR("Type"), type)) return code;
-      if (eventId != REQID_TASKSTART) return CreateChild(TrxText(type), name, ppChild);
+      // A task started from the task pane is recorded on its link; any other
+      // external object (the task assistant's Start) is the result itself.
+      if (eventId != REQID_TASKSTART || TrxText(type) != OLESTR("NorvTaskUIPane"))
+        return CreateChild(TrxText(type), name, ppChild);
       CNVTRXAutomation* pane = nullptr;
       const TRXRESULT code = CreateChild(TrxText(type), name, &pane);
       if (code != TRX_OK || !pane) return code;

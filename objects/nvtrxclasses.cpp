@@ -6,6 +6,7 @@
 #include "objects/nvtrxapplet.h"
 #include "objects/nvtrxbutton.h"
 #include "objects/nvtrxcheckbox.h"
+#include "objects/nvtrxcommunicationstoolbar.h"
 #include "objects/nvtrxmenu.h"
 #include "objects/nvtrxpagetabs.h"
 #include "objects/nvtrxpicklist.h"
@@ -13,6 +14,9 @@
 #include "objects/nvtrxrichtext.h"
 #include "objects/nvtrxscreen.h"
 #include "objects/nvtrxscreenviews.h"
+#include "objects/nvtrxtaskassistant.h"
+#include "objects/nvtrxtaskuipane.h"
+#include "objects/nvtrxtaskuipanelink.h"
 #include "objects/nvtrxtext.h"
 #include "objects/nvtrxtextarea.h"
 #include "objects/nvtrxtoolbar.h"
@@ -49,6 +53,10 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvButton"),      &Make<CNVTRXButton>},
     {OLESTR("NorvMenu"),        &Make<CNVTRXMenu>},
     {OLESTR("NorvToolbar"),     &Make<CNVTRXToolbar>},
+    {OLESTR("NorvTaskAssistant"),         &Make<CNVTRXTaskAssistant>},
+    {OLESTR("NorvTaskUIPane"),            &Make<CNVTRXTaskUIPane>},
+    {OLESTR("NorvTaskLink"),              &Make<CNVTRXTaskUIPaneLink>},
+    {OLESTR("NorvCommunicationsToolbar"), &Make<CNVTRXCommunicationsToolbar>},
 };
 // clang-format on
 

@@ -118,7 +118,7 @@ TEST_F(NVSimObjects, ChildNamesByTypeAreVariantStringsOrEmpty) {
       {form, OBJTYPE_MENU, {"NorvMenu"}},
       {form, OBJTYPE_LISTCONTROL, {}},
       {m_root, OBJTYPE_TOOLBAR, {"HIMain"}},
-      {m_root, OBJTYPE_EXTOBJECT, {"NorvCommunicationsToolbar", "TaskUIPane"}},
+      {m_root, OBJTYPE_EXTOBJECT, {"NorvCommunicationsToolbar", "TaskAssistant", "TaskUIPane"}},
       {m_root, OBJTYPE_NAVCONTROL, {"Screen", "AggregateViews"}},
   };
   for (const Case& c : cases) {

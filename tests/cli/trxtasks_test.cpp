@@ -1,0 +1,156 @@
+// The task assistant, the task pane with its links and the communications
+// toolbar of the sample client through the bridge: read, driven through a
+// task, and user actions recorded as the calls that replay them.
+#include "cli/trxodspath.h"
+#include "trxclitest.h"
+
+namespace {
+
+const std::string kAssistant = "NorvTaskAssistant[TaskAssistant]";
+const std::string kPane = "NorvTaskUIPane[TaskUIPane]";
+const std::string kCtb = "NorvCommunicationsToolbar[NorvCommunicationsToolbar]";
+std::string Link(const std::string& task) { return kPane + "/NorvTaskLink[" + task + "]"; }
+
+// The descriptor of a short path, and a bridge VARIANT as plain values.
+std::string Ods(const std::string& path) {
+  TrxString descriptor;
+  std::string error;
+  EXPECT_TRUE(TrxDescriptorFromObject(path, descriptor, error)) << error;
+  return TrxNarrow(descriptor);
+}
+
+TrxJson Plain(const TrxJson& variant) {
+  if (variant.is_object()) return variant.contains("value") ? Plain(variant["value"]) : TrxJson();
+  if (!variant.is_array()) return variant;
+  TrxJson items = TrxJson::array();
+  for (const TrxJson& item : variant) items.push_back(Plain(item));
+  return items;
+}
+
+const TrxJson kAny(TrxJson::value_t::discarded);
+
+struct Case {  // value discarded: not checked
+  std::string path; const char* method; TrxJson args; LONG errCode; TrxJson value;
+};
+
+class TasksTest : public TrxBridgeTest {
+ protected:
+  TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
+    return Submit(method, args, Ods(path));
+  }
+  TrxJson Client(const char* object, const char* property) {
+    return Plain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
+  }
+  void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const TrxJson reply = On(c.path, c.method, c.args);
+      const std::string label = c.path + " " + c.method + " " + c.args.dump() + "\n" + reply.dump();
+      EXPECT_EQ(reply["errCode"], c.errCode) << label;
+      if (!c.value.is_discarded()) {
+        EXPECT_EQ(Plain(reply["retVal"]), c.value) << label;
+      }
+    }
+  }
+};
+
+TEST_F(TasksTest, PanelsAreReadAndQueried) {
+  // clang-format off
+  Check({
+      {kAssistant, "HtmlId", kAny, 0, "s_ta"},
+      {kPane, "GetTaskByIndex", {1}, 0, "Log a Call"},
+      {kPane, "GetTaskByIndex", {2}, 1014, kAny},
+      {kPane, "GetTaskByIndex", {-1}, 1014, kAny},
+      {kPane, "GetStepByIndex", {0}, 1014, kAny},
+      {kPane, "GetClassCount", {"NorvTaskLink"}, 0, 2},
+      {kPane, "GetRepositoryNameByIndex", {"NorvTaskLink", 1}, 0, "Log a Call"},
+      {kPane, "GetRepositoryNameByIndex", {"NorvTaskLink", 2}, 1014, kAny},
+      {kPane, "GetData", kAny, 0, {{"Create Order"}, {"Log a Call"}}},
+      {Link("Create Order|Sales"), "RepositoryName", kAny, 0, "Create Order|Sales"},
+      {kCtb, "UIName", kAny, 0, "Communications"},
+      {kCtb, "HtmlId", kAny, 0, "s_ctb"},
+      {kCtb, "CurrentWorkItem", kAny, 0, "Call from 555-0142"},
+      {kCtb, "GetButtonState", {"Answer"}, 0, "Enabled"},
+      {kCtb, "GetButtonTooltip", {"Hold"}, 0, "Put the call on hold"},
+      {kCtb, "GetData", kAny, 0, {{"Name", "State", "Tooltip"}, {"Answer", "Enabled", "Answer the call"},
+                                  {"Release", "Disabled", "Release the call"}, {"Hold", "Disabled", "Put the call on hold"}}},
+  });
+  // clang-format on
+}
+
+TEST_F(TasksTest, ATaskIsStartedSteppedAndClosedAndTheBarActedOn) {
+  struct Step {  // a call, then the client's panel and a property of it afterwards
+    std::string path; const char* method; TrxJson args; const char* object; const char* property; TrxJson value;
+  };
+  // clang-format off
+  const Step steps[] = {
+      {kAssistant, "Start", {"0"}, "TaskAssistant", "TaskName", "Create Order"},
+      {kAssistant, "Next", TrxJson::array(), "TaskAssistant", "StepNum", 2},
+      {kAssistant, "Step", {"3"}, "TaskAssistant", "StepNum", 3},
+      {kAssistant, "Close", TrxJson::array(), "TaskAssistant", "TaskName", ""},
+      {Link("Log a Call|Service"), "Click", TrxJson::array(), "TaskUIPane", "ActiveTask", "Log a Call"},
+      {kPane, "Close", TrxJson::array(), "TaskUIPane", "ActiveTask", ""},
+      {kPane, "Start", {"Create Order", "Sales"}, "TaskUIPane", "ActiveTask", "Create Order"},
+      {kCtb, "SetText", {"Case 42"}, "NorvCommunicationsToolbar", "WorkEdit", "Case 42"},
+      {kCtb, "Click", {"Answer"}, "NorvCommunicationsToolbar", "Message", "Connected"},
+  };
+  // clang-format on
+  for (const Step& s : steps) {
+    EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], 0) << s.path << " " << s.method;
+    EXPECT_EQ(Client(s.object, s.property), s.value) << s.path << " " << s.method;
+  }
+  // clang-format off
+  Check({
+      {kPane, "GetData", kAny, 0, {{"Select Account"}, {"Add Products"}, {"Submit Order"}}},
+      {kPane, "GetStepByIndex", {2}, 0, "Submit Order"},
+      {kCtb, "GetButtonState", {"Release"}, 0, "Enabled"},
+      {Link("|"), "Click", TrxJson::array(), 0, kAny},  // no task: empty name and group
+  });
+  // clang-format on
+  const TrxJson journal = Call({{"call", "client.journal"}})["journal"];
+  EXPECT_EQ(journal.back()["arguments"], TrxJson({"", ""})) << journal.back().dump();
+  // Steps that are one text instead of a list: the caller hears of it, the output stays unwritten.
+  Call({{"call", "client.set"}, {"object", "TaskUIPane"}, {"property", "StepList"}, {"value", "Submit Order"}});
+  const TrxJson reply = On(kPane, "GetData");
+  EXPECT_EQ(reply["errCode"], 103) << reply.dump();
+  EXPECT_TRUE(Plain(reply["retVal"]).is_null()) << reply.dump();
+}
+
+TEST_F(TasksTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
+  ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
+  struct Action {  // the user's action, then the recorded call (args null: none)
+    const char* object; const char* eventId; TrxJson arguments; std::string path; const char* method; TrxJson args;
+  };
+  // clang-format off
+  const Action actions[] = {
+      {"TaskAssistant", "TASKSTART", {{"0", "0"}}, kAssistant, "Start", "0"},
+      {"TaskAssistant", "TASKNEXT", TrxJson::array(), kAssistant, "Next", nullptr},
+      {"TaskUIPane", "TASKSTART", {{"0", "Log a Call"}, {"1", "Service"}}, Link("Log a Call|Service"), "Click", nullptr},
+      {"NorvCommunicationsToolbar", "CTB_SETWORKEDIT", {{"0", "Case 42"}}, kCtb, "SetText", "Case 42"},
+      {"NorvCommunicationsToolbar", "BUTTONCLICK", {{"0", "Answer"}}, kCtb, "Click", "Answer"},
+  };
+  // clang-format on
+  std::vector<TrxJson> recorded;
+  for (const Action& a : actions) {
+    const std::vector<TrxJson> lines = Lines(
+        TrxJson({{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}, {"arguments", a.arguments}})
+            .dump());
+    ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
+    EXPECT_EQ(lines[0]["trxODS"], Ods("NorvApplication[Norvik Sales]/" + a.path)) << a.eventId;
+    EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
+    EXPECT_EQ(Plain(lines[0]["pArgs"]), a.args) << lines[0].dump();
+    recorded.push_back(lines[0]);
+  }
+  ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
+  // A fresh client replays the recorded calls to the same state.
+  Close();
+  Open(TrxSampleFile());
+  for (const TrxJson& event : recorded)
+    EXPECT_EQ(Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+                    {"Args", event["pArgs"]}})["errCode"], 0) << event.dump();
+  EXPECT_EQ(Client("TaskAssistant", "StepNum"), 2);
+  EXPECT_EQ(Client("TaskUIPane", "ActiveTask"), "Log a Call");
+  EXPECT_EQ(Client("NorvCommunicationsToolbar", "WorkEdit"), "Case 42");
+  EXPECT_EQ(Client("NorvCommunicationsToolbar", "Message"), "Connected");
+}
+
+}  // namespace
