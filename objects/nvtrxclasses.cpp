@@ -3,11 +3,13 @@
 #include <map>
 
 #include "model/nvtrxservicestate.h"
+#include "objects/nvtrxalphatab.h"
 #include "objects/nvtrxapplet.h"
 #include "objects/nvtrxbutton.h"
 #include "objects/nvtrxcheckbox.h"
 #include "objects/nvtrxmenu.h"
 #include "objects/nvtrxpagetabs.h"
+#include "objects/nvtrxpdq.h"
 #include "objects/nvtrxpicklist.h"
 #include "objects/nvtrxradiogroup.h"
 #include "objects/nvtrxrichtext.h"
@@ -15,7 +17,9 @@
 #include "objects/nvtrxscreenviews.h"
 #include "objects/nvtrxtext.h"
 #include "objects/nvtrxtextarea.h"
+#include "objects/nvtrxthreadbar.h"
 #include "objects/nvtrxtoolbar.h"
+#include "objects/nvtrxtree.h"
 #include "objects/nvtrxview.h"
 #include "objects/nvtrxviewapplets.h"
 
@@ -49,6 +53,10 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvButton"),      &Make<CNVTRXButton>},
     {OLESTR("NorvMenu"),        &Make<CNVTRXMenu>},
     {OLESTR("NorvToolbar"),     &Make<CNVTRXToolbar>},
+    {OLESTR("NorvThreadbar"),   &Make<CNVTRXThreadbar>},
+    {OLESTR("NorvPDQ"),         &Make<CNVTRXPDQ>},
+    {OLESTR("NorvTree"),        &Make<CNVTRXTree>},
+    {OLESTR("NorvAlphaTabs"),   &Make<CNVTRXAlphaTab>},
 };
 // clang-format on
 
