@@ -10,7 +10,8 @@ CNVTRXAlphaTab::CNVTRXAlphaTab(TrxStringView name, CNVTRXAutomation* parent) : C
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("CNVTRXAlphaTab Name=\"%s\""), name);
   m_strClassName = OLESTR("NorvAlphaTabs");
   // Every tab is the one host control; the label tells the tabs apart.
-  if (!parent || FAILED(HostChild(parent->GetNWEAuto(), OBJTYPE_ALPHATABCONTROL, OLESTR("NorvAlphaTab"), m_spNWEAuto))) {
+  if (!parent ||
+      FAILED(HostChild(parent->GetNWEAuto(), OBJTYPE_ALPHATABCONTROL, OLESTR("NorvAlphaTab"), m_spNWEAuto))) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("m_pParent->GetChild failed for class %s."), m_strClassName);
     Fail(TRX_E_CREATE_OBJECT, name, m_strClassName);
     return;
@@ -19,13 +20,13 @@ CNVTRXAlphaTab::CNVTRXAlphaTab(TrxStringView name, CNVTRXAutomation* parent) : C
 }
 
 TRXRESULT CNVTRXAlphaTab::GetProperty(const VARIANT& name, VARIANT* value) {
-  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Text GetProperty for : \"%s\""),
-                                       name.vt == VT_BSTR ? TrxString(TrxBstrView(name.bstrVal)) : TrxString());
+  TRX_LOG(TRXLOG_TRXTRACE)
+      .ReportTrace(OLESTR("Text GetProperty for : \"%s\""),
+                   name.vt == VT_BSTR ? TrxString(TrxBstrView(name.bstrVal)) : TrxString());
   return CNVTRXControl::GetProperty(name, value);
 }
 
-TRXRESULT CNVTRXAlphaTab::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments,
-                                                  VARIANT* result) {
+TRXRESULT CNVTRXAlphaTab::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments, VARIANT* result) {
   if (const auto* own = TrxFindRow<TrxOwnMethod<CNVTRXAlphaTab>>(kOwnMethods, methodName))
     return (this->*own->handler)(arguments, result);
   // A tab has no keys to press: past the control's own steps.

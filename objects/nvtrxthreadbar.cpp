@@ -36,7 +36,8 @@ CNVTRXThreadbar::CNVTRXThreadbar(TrxStringView name, CNVTRXAutomation* parent) :
   m_strClassName = OLESTR("NorvThreadbar");
   // The threadbar belongs to the application; the screen only shows it.
   CNVTRXAutomation* application = parent ? parent->GetParent() : nullptr;
-  if (!application || FAILED(HostChild(application->GetNWEAuto(), OBJTYPE_THREADBAR, OLESTR("ThreadBar"), m_spNWEAuto))) {
+  if (!application ||
+      FAILED(HostChild(application->GetNWEAuto(), OBJTYPE_THREADBAR, OLESTR("ThreadBar"), m_spNWEAuto))) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("m_pParent->GetChild failed for class %s."), m_strClassName);
     Fail(TRX_E_CREATE_OBJECT, name, m_strClassName);
     return;

@@ -100,7 +100,8 @@ TRXRESULT CNVTRXTree::IsExpanded(const VARIANT& arguments, VARIANT* result) {
 TRXRESULT CNVTRXTree::IsSelected(const VARIANT& arguments, VARIANT* result) {
   CNVTRXArray args(&arguments);
   TrxVariant selected;
-  if (!ReadNode(OLESTR("ItemSelected"), args.GetAt(0), selected)) return Warn(TRX_HOST_GETPROPERTY, OLESTR("ItemSelected"));
+  if (!ReadNode(OLESTR("ItemSelected"), args.GetAt(0), selected))
+    return Warn(TRX_HOST_GETPROPERTY, OLESTR("ItemSelected"));
   if (result) TrxVariant::FromBool(TrxBool(selected)).Detach(result);
   return TRX_OK;
 }
