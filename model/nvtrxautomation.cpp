@@ -271,7 +271,9 @@ TRXRESULT CNVTRXAutomation::GetProperty(const VARIANT& name, VARIANT* value) {
       }
       break;
     case TRXPROP_COUNT: {
-      result = TrxVariant::FromI4((result.vt & VT_ARRAY) ? TrxSafeArrayExtent(result.parray) : 0);
+      // A list of one item may come as the item alone; anything else that is no array has none.
+      const LONG count = (result.vt & VT_ARRAY) ? TrxSafeArrayExtent(result.parray) : result.vt == VT_BSTR ? 1 : 0;
+      result = TrxVariant::FromI4(count);
       break;
     }
     case TRXPROP_NEGATED:

@@ -3,12 +3,14 @@
 #include <map>
 
 #include "model/nvtrxservicestate.h"
+#include "objects/nvtrxalphatab.h"
 #include "objects/nvtrxapplet.h"
 #include "objects/nvtrxbutton.h"
 #include "objects/nvtrxcheckbox.h"
 #include "objects/nvtrxcommunicationstoolbar.h"
 #include "objects/nvtrxmenu.h"
 #include "objects/nvtrxpagetabs.h"
+#include "objects/nvtrxpdq.h"
 #include "objects/nvtrxpicklist.h"
 #include "objects/nvtrxradiogroup.h"
 #include "objects/nvtrxrichtext.h"
@@ -19,7 +21,9 @@
 #include "objects/nvtrxtaskuipanelink.h"
 #include "objects/nvtrxtext.h"
 #include "objects/nvtrxtextarea.h"
+#include "objects/nvtrxthreadbar.h"
 #include "objects/nvtrxtoolbar.h"
+#include "objects/nvtrxtree.h"
 #include "objects/nvtrxview.h"
 #include "objects/nvtrxviewapplets.h"
 
@@ -57,6 +61,10 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvTaskUIPane"),            &Make<CNVTRXTaskUIPane>},
     {OLESTR("NorvTaskLink"),              &Make<CNVTRXTaskUIPaneLink>},
     {OLESTR("NorvCommunicationsToolbar"), &Make<CNVTRXCommunicationsToolbar>},
+    {OLESTR("NorvThreadbar"),   &Make<CNVTRXThreadbar>},
+    {OLESTR("NorvPDQ"),         &Make<CNVTRXPDQ>},
+    {OLESTR("NorvTree"),        &Make<CNVTRXTree>},
+    {OLESTR("NorvAlphaTabs"),   &Make<CNVTRXAlphaTab>},
 };
 // clang-format on
 

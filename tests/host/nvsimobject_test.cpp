@@ -100,7 +100,9 @@ TEST_F(NVSimObjects, ObjectsOfAScreenAreChildrenOfTheApplicationWhileItIsActive)
   ASSERT_TRUE(pdq);
   EXPECT_EQ(NVSimText(NVSimProperty(pdq.Get(), "Value")), "My Contacts");
   ASSERT_TRUE(m_app->GotoScreen(u"Activities Screen"));
-  EXPECT_FALSE(NVSimChild(m_root, OBJTYPE_CONTROL, "NorvPDQ")) << "the Activities screen has no query box";
+  pdq = NVSimChild(m_root, OBJTYPE_CONTROL, "NorvPDQ");
+  ASSERT_TRUE(pdq) << "every screen has its own query box";
+  EXPECT_EQ(NVSimText(NVSimProperty(pdq.Get(), "Value")), "All Activities");
 }
 
 TEST_F(NVSimObjects, ChildNamesByTypeAreVariantStringsOrEmpty) {
