@@ -56,15 +56,34 @@ TrxVariant NVSimProperty(INVAutomation* object, const std::string& name) {
   return value;
 }
 
+TrxVariant NVSimArray(std::vector<TrxVariant> values) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
+  for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) SafeArrayPutElement(array, &i, &values[i]);
+  return TrxVariant::FromArray(array, VT_VARIANT);
+}
+
 HRESULT NVSimRequest(INVAutomation* object, LONG request, const std::vector<std::string>& arguments) {
-  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(arguments.size()));
-  for (LONG i = 0; i < static_cast<LONG>(arguments.size()); ++i) {
-    TrxVariant item = TrxVariant::FromString(TrxWiden(arguments[static_cast<size_t>(i)]));
-    SafeArrayPutElement(array, &i, &item);
-  }
-  TrxVariant parameter = TrxVariant::FromArray(array, VT_VARIANT);
+  std::vector<TrxVariant> items;
+  for (const std::string& argument : arguments) items.push_back(TrxVariant::FromString(TrxWiden(argument)));
   TrxVariant result;
-  return object->HandleAutoRequest(static_cast<AUTO_REQID>(request), parameter, &result);
+  return object->HandleAutoRequest(static_cast<AUTO_REQID>(request), NVSimArray(std::move(items)), &result);
+}
+
+std::string NVSimRead(CNVSimApplication* app, TrxStringView path, TrxStringView property) {
+  TrxVariant value;
+  EXPECT_EQ(app->ReadProperty(path, property, value), S_OK) << NVSimText(path) << " " << NVSimText(property);
+  if (!(value.vt & VT_ARRAY)) return NVSimText(value);
+  std::string joined;
+  for (const std::string& item : NVSimItems(value)) joined += (joined.empty() ? "" : "|") + item;
+  return joined;
+}
+
+std::string NVSimLastError(INVAutomation* object) {
+  SHORT code = -1;
+  TrxBstr text;
+  EXPECT_EQ(object->GetLastErrorCode(&code), S_OK);
+  EXPECT_EQ(object->GetLastErrorText(text.Put()), S_OK);
+  return std::to_string(code) + " " + NVSimText(text.View());
 }
 
 // ---- the service's apartment thread -------------------------------------------------
