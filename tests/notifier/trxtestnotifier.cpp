@@ -7,9 +7,6 @@
 //   Init {OBJECT-CLSID} 4660 {TEXT-PASSED}     ("-" for a null or empty text)
 //   Destroy {OBJECT-CLSID}
 //
-// When TRX_TEST_NOTIFIER_FAIL names the method ("Init" or "Destroy"), that
-// call writes its line with " failed" appended and returns E_FAIL.
-//
 // The library is self-contained: it does not link the platform library (a
 // second copy of the platform's state would live in it), so it uses only the
 // interface and type declarations of the platform header plus the C++
@@ -41,34 +38,10 @@ std::string guidText(REFGUID guid) {
   return text;
 }
 
-// UTF-16 up to the terminator to UTF-8 (unpaired surrogates become U+FFFD).
-std::string utf8(const char16_t* text) {
+// The text up to its terminator, characters outside ASCII as '?'.
+std::string narrow(const char16_t* text) {
   std::string out;
-  if (text == nullptr) return out;
-  for (size_t i = 0; text[i] != 0; ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (; text && *text; ++text) out += *text < 0x80 ? static_cast<char>(*text) : '?';
   return out;
 }
 
@@ -85,21 +58,16 @@ bool equalsNoCase(const char16_t* text, const char* ascii) {
   return text[i] == 0;
 }
 
-bool shouldFail(const char* method) {
-  const char* fail = std::getenv("TRX_TEST_NOTIFIER_FAIL");
-  return fail != nullptr && std::string(fail) == method;
-}
-
 // Appends one line (the newline is added here) with a single write.
-void journal(std::string line) {
+HRESULT journal(std::string line) {
   const char* path = std::getenv("TRX_TEST_NOTIFIER_LOG");
-  if (path == nullptr || *path == 0) return;
   line += '\n';
-  if (std::FILE* file = std::fopen(path, "ab")) {
+  if (std::FILE* file = path && *path ? std::fopen(path, "ab") : nullptr) {
     std::setvbuf(file, nullptr, _IOFBF, line.size() + 1);
     std::fwrite(line.data(), 1, line.size(), file);
     std::fclose(file);
   }
+  return S_OK;
 }
 
 class Notifier final : public IDispatch {
@@ -135,17 +103,11 @@ class Notifier final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
     if (cNames == 0) return S_OK;
     if (rgszNames == nullptr || rgDispId == nullptr) return E_POINTER;
-    HRESULT hr = S_OK;
     for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
-    if (equalsNoCase(rgszNames[0], "Init"))
-      rgDispId[0] = kDispidInit;
-    else if (equalsNoCase(rgszNames[0], "Destroy"))
-      rgDispId[0] = kDispidDestroy;
-    else
-      hr = DISP_E_UNKNOWNNAME;
+    if (equalsNoCase(rgszNames[0], "Init")) rgDispId[0] = kDispidInit;
+    if (equalsNoCase(rgszNames[0], "Destroy")) rgDispId[0] = kDispidDestroy;
     // The methods have no named parameters.
-    if (cNames > 1) hr = DISP_E_UNKNOWNNAME;
-    return hr;
+    return rgDispId[0] == DISPID_UNKNOWN || cNames > 1 ? DISP_E_UNKNOWNNAME : S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                    VARIANT* pVarResult, EXCEPINFO*, UINT* puArgErr) override {
@@ -157,35 +119,23 @@ class Notifier final : public IDispatch {
     if (pVarResult != nullptr) pVarResult->vt = VT_EMPTY;
     if (dispIdMember == kDispidDestroy) {
       if (pDispParams->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-      return Finish("Destroy " + guidText(m_clsid), "Destroy");
+      return journal("Destroy " + guidText(m_clsid));
     }
     if (pDispParams->cArgs != 2) return DISP_E_BADPARAMCOUNT;
     // Arguments come in reverse order: rgvarg[1] is the first.
     const VARIANT& window = pDispParams->rgvarg[1];
     const VARIANT& text = pDispParams->rgvarg[0];
-    if (window.vt != VT_I4) {
-      if (puArgErr != nullptr) *puArgErr = 1;
+    if (window.vt != VT_I4 || text.vt != VT_BSTR) {
+      if (puArgErr != nullptr) *puArgErr = window.vt != VT_I4 ? 1 : 0;
       return DISP_E_TYPEMISMATCH;
     }
-    if (text.vt != VT_BSTR) {
-      if (puArgErr != nullptr) *puArgErr = 0;
-      return DISP_E_TYPEMISMATCH;
-    }
-    std::string passed = utf8(text.bstrVal);
-    if (passed.empty()) passed = "-";
-    return Finish("Init " + guidText(m_clsid) + " " + std::to_string(window.lVal) + " " + passed, "Init");
+    const std::string passed = narrow(text.bstrVal);
+    return journal("Init " + guidText(m_clsid) + " " + std::to_string(window.lVal) + " " +
+                   (passed.empty() ? "-" : passed));
   }
 
  private:
   ~Notifier() = default;
-
-  static HRESULT Finish(std::string line, const char* method) {
-    bool fail = shouldFail(method);
-    if (fail) line += " failed";
-    journal(std::move(line));
-    return fail ? E_FAIL : S_OK;
-  }
-
   const CLSID m_clsid;
   std::atomic<ULONG> m_refs{1};
 };

@@ -380,63 +380,6 @@ TEST(SendMessageW, RunsOnTheOwnersThreadAndReturnsItsResult) {
   EXPECT_EQ(r.lastThread, owner.id());
 }
 
-TEST(SendMessageW, SentMessagesRunBeforePostedOnesAndInsideWaits) {
-  Recorder r;
-  Handle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  {
-    QueueThread owner(&r, [&] {
-      WaitForSingleObject(go, kLongWait);  // not pumping: both messages wait
-      EXPECT_TRUE(Eventually([] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }));
-      Pump();
-    });
-    PostMessageW(owner.window(), WM_USER + 1, 0, 0);
-    std::thread sender([&] { SendMessageW(owner.window(), WM_USER + 2, 0, 0); });
-    SetEvent(go);
-    sender.join();
-  }
-  std::vector<UINT> order;
-  for (UINT m : r.seen())
-    if (m == WM_USER + 1 || m == WM_USER + 2) order.push_back(m);
-  EXPECT_EQ(order, (std::vector<UINT>{WM_USER + 2, WM_USER + 1}));
-
-  // A wait without QS_SENDMESSAGE runs the sent message inside; with it, the
-  // message is input that ends the wait, after it ran.
-  for (DWORD mask : {DWORD{QS_POSTMESSAGE}, DWORD{QS_SENDMESSAGE}}) {
-    Recorder s;
-    Handle handled(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    s.handler = Answer(WM_USER + 6, [&](WPARAM) { return SetEvent(handled) ? 7 : 0; });
-    std::atomic<DWORD> waitResult{0};
-    std::atomic<bool> ranBefore{false};
-    {
-      QueueThread waiter(&s, [&] {
-        HANDLE handles[] = {handled.Get()};
-        waitResult = MsgWaitForMultipleObjects(mask == QS_SENDMESSAGE ? 0 : 1, handles, FALSE, kLongWait, mask);
-        ranBefore = WaitForSingleObject(handled, 0) == WAIT_OBJECT_0;
-      });
-      EXPECT_EQ(SendMessageW(waiter.window(), WM_USER + 6, 0, 0), 7) << mask;
-    }
-    EXPECT_EQ(waitResult.load(), WAIT_OBJECT_0) << mask;
-    EXPECT_TRUE(ranBefore.load()) << mask;
-  }
-}
-
-TEST(SendMessageW, SenderProcessesMessagesSentToItWhileWaiting) {
-  Recorder mainRecorder;
-  mainRecorder.handler = Answer(WM_USER + 5, [](WPARAM) { return 10; });
-  std::atomic<HWND> mainWindow{nullptr};
-  Recorder otherRecorder;
-  otherRecorder.handler = Answer(WM_USER + 4, [&](WPARAM) { return SendMessageW(mainWindow, WM_USER + 5, 0, 0) + 1; });
-  OnNewThread([&] {
-    mainWindow = MakeWindow(&mainRecorder);
-    {
-      QueueThread other(&otherRecorder);
-      EXPECT_EQ(SendMessageW(other.window(), WM_USER + 4, 0, 0), 11);
-    }
-    EXPECT_EQ(mainRecorder.lastThread, GetCurrentThreadId()) << "the nested message ran on the waiting sender";
-    DestroyWindow(mainWindow);
-  });
-}
-
 TEST(SendMessageW, ReturnsZeroWhenTheOwnerEndsWithoutProcessing) {
   Recorder r;
   r.handler = Answer(WM_USER, [](WPARAM) { return 99; });
@@ -568,12 +511,7 @@ TEST(DestroyWindow, OnlyByTheOwnerAndDropsTheWindowsMessages) {
   EXPECT_LAST_ERROR(GetWindowThreadProcessId(nullptr, &pid), 0u, ERROR_INVALID_WINDOW_HANDLE);
 }
 
-LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_USER + 9) return 1000 + static_cast<LRESULT>(wParam);
-  return CallWindowProcW(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, 0)), hwnd, msg, wParam, lParam);
-}
-
-TEST(SetWindowLongPtrW, FieldsExtraBytesAndSubclassing) {
+TEST(SetWindowLongPtrW, FieldsExtraBytesAndTheProcedure) {
   OnNewThread([] {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -598,13 +536,9 @@ TEST(SetWindowLongPtrW, FieldsExtraBytesAndSubclassing) {
       EXPECT_LAST_ERROR(GetWindowLongPtrW(w, index), 0, ERROR_INVALID_INDEX);
       EXPECT_LAST_ERROR(SetWindowLongPtrW(w, index, 1), 0, ERROR_INVALID_INDEX);
     }
-    const LONG_PTR original = SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc));
-    EXPECT_EQ(original, reinterpret_cast<LONG_PTR>(RecordingProc));
-    SetWindowLongPtrW(w, 0, original);
-    EXPECT_EQ(SendMessageW(w, WM_USER + 9, 4, 0), 1004) << "the new procedure first";
-    EXPECT_EQ(SendMessageW(w, WM_USER + 10, 0, 0), 5) << "the rest forwarded through CallWindowProcW";
-    MSG msg{w, WM_USER + 9, 1, 0, 0, {0, 0}};
-    EXPECT_EQ(DispatchMessageW(&msg), 1001);
+    EXPECT_EQ(SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW)),
+              reinterpret_cast<LONG_PTR>(RecordingProc));
+    EXPECT_EQ(SendMessageW(w, WM_USER + 10, 0, 0), 0) << "the new procedure gets the messages";
     OnNewThread([&] { EXPECT_EQ(SetWindowLongPtrW(w, GWLP_USERDATA, 42), reinterpret_cast<LONG_PTR>(&r)); });
     EXPECT_EQ(SetWindowLongPtrW(w, GWLP_USERDATA, 0), 42) << "the data is the process's";
     DestroyWindow(w);

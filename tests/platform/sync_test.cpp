@@ -1,5 +1,5 @@
-// Events, mutexes, waits, handles, critical sections and interlocked
-// operations of the Linux kernel layer.
+// Events, mutexes, waits, handles and critical sections of the Linux kernel
+// layer.
 #include <atomic>
 #include <string>
 #include <vector>
@@ -346,23 +346,4 @@ TEST(EnterCriticalSection, RecursiveAndExclusive) {
   EXPECT_EQ(counter, 80000);
   EXPECT_EQ(interlocked, 80000);
   DeleteCriticalSection(&cs);
-}
-
-TEST(Interlocked, ReturnValues) {
-  // clang-format off
-  const struct { LONG start; LONG (*op)(LONG volatile*); LONG returned, after; } cases[] = {
-      {5, [](LONG volatile* p) { return InterlockedIncrement(p); }, 6, 6},
-      {5, [](LONG volatile* p) { return InterlockedDecrement(p); }, 4, 4},
-      {0x7FFFFFFF, [](LONG volatile* p) { return InterlockedIncrement(p); }, LONG(0x80000000u), LONG(0x80000000u)},
-      {5, [](LONG volatile* p) { return InterlockedExchange(p, 9); }, 5, 9},
-      {5, [](LONG volatile* p) { return InterlockedCompareExchange(p, 9, 5); }, 5, 9},
-      {5, [](LONG volatile* p) { return InterlockedCompareExchange(p, 9, 4); }, 5, 5},
-      {5, [](LONG volatile* p) { return InterlockedExchangeAdd(p, 3); }, 5, 8},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    LONG volatile value = c.start;
-    EXPECT_EQ(c.op(&value), c.returned);
-    EXPECT_EQ(value, c.after);
-  }
 }
