@@ -392,10 +392,12 @@ BSTR WINAPI SysAllocStringByteLen(LPCSTR psz, UINT len);
 // or FALSE (leaving *pbstr unchanged) for a null pbstr or when memory runs out.
 INT WINAPI SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
 
-// Replaces *pbstr with len characters from psz (psz may point into *pbstr).
-// With a null psz the old text is kept up to len characters and any extension
-// is zero. Returns TRUE, or FALSE (leaving *pbstr unchanged) for a null pbstr,
-// a too large len, or when memory runs out.
+// Replaces *pbstr with len characters from psz. psz may point into *pbstr:
+// then only what the old string holds from there is copied. With a null psz
+// the old text is kept up to len characters; any extension is zero. A string
+// that does not grow keeps its block (*pbstr does not change). Returns TRUE,
+// or FALSE (leaving *pbstr unchanged) for a null pbstr, a too large len, or
+// when memory runs out.
 INT WINAPI SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, unsigned int len);
 
 // Frees a BSTR; null is accepted and ignored.

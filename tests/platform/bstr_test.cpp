@@ -62,8 +62,9 @@ struct ReAllocCase {
   int offset;             // >= 0: the source points this far into the old string
   const char16_t* source;
   unsigned len;  // for SysReAllocStringLen
-  std::u16string expected;
+  std::u16string expected;  // the text, or its start when the rest is longer
   bool expectNull = false;
+  bool sameBlock = false;  // the string stays where it was
 };
 
 const OLECHAR* SourceOf(const ReAllocCase& c, BSTR b) { return c.offset >= 0 ? b + c.offset : c.source; }
@@ -97,14 +98,19 @@ TEST(OleBstr, SysReAllocStringLenResizes) {
       {nullptr, -1, nullptr, 2, std::u16string(2, u'\0')},
       {u"hello world", 6, nullptr, 5, u"world"},  // the source inside the old string
       {u"abc", 0, nullptr, 3, u"abc"},
+      {u"abcd", 0, nullptr, 1000000, u"abcd"},  // grown from itself: what it holds is kept
+      {u"abcdefghijklmnopqrstuvwxyz", -1, nullptr, 24, u"abcdefghijklmnopqrstuvwx", false, true},  // shrunk in place
   };
   // clang-format on
   for (const auto& c : cases) {
     BSTR b = c.start ? SysAllocString(c.start) : nullptr;
+    const BSTR before = b;
     EXPECT_EQ(SysReAllocStringLen(&b, SourceOf(c, b), c.len), TRUE);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(Text(b), c.expected);
+    EXPECT_EQ(SysStringLen(b), c.len);
+    EXPECT_EQ(Text(b).substr(0, c.expected.size()), c.expected);
     EXPECT_EQ(b[c.len], u'\0');
+    EXPECT_TRUE(!c.sameBlock || b == before) << "the same block";
     SysFreeString(b);
   }
   BSTR keep = SysAllocString(u"keep");
