@@ -25,8 +25,12 @@ struct Var {
   ~Var() {
     if (OwnsText()) SysFreeString(v.bstrVal);
   }
-  bool OwnsText() const { return (v.vt & ~VT_RESERVED) == VT_BSTR; }
+  bool OwnsText() const;
 };
+
+// A BSTR that points nowhere valid: neither copied nor freed nor read here.
+inline const BSTR kNowhere = reinterpret_cast<BSTR>(uintptr_t{16});
+inline bool Var::OwnsText() const { return (v.vt & ~VT_RESERVED) == VT_BSTR && v.bstrVal != kNowhere; }
 
 // clang-format off
 inline Var I1(int n) { Var x(VT_I1); x.v.cVal = static_cast<CHAR>(n); return x; }
@@ -54,15 +58,20 @@ inline Var Str(const char16_t* s, int length = -1) {
   x.v.bstrVal = !s ? nullptr : length < 0 ? SysAllocString(s) : SysAllocStringLen(s, static_cast<UINT>(length));
   return x;
 }
+inline Var Nowhere() {
+  Var x(VT_BSTR);
+  x.v.bstrVal = kNowhere;
+  return x;
+}
 // The same value with VT_RESERVED set.
 inline Var Reserved(Var x) {
   x.v.vt |= VT_RESERVED;
   return x;
 }
 
-inline std::string Hex(unsigned long value) {
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "0x%08lX", value);
+inline std::string Hex(uint32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(value));
   return buffer;
 }
 
@@ -97,7 +106,8 @@ inline std::string Show(const VARIANT& v) {
     case VT_R4: std::snprintf(value, sizeof value, "%.9g", v.fltVal); break;
     case VT_R8: case VT_DATE: std::snprintf(value, sizeof value, "%.17g", v.dblVal); break;
     case VT_BSTR:
-      return "vt 8 " + (v.bstrVal ? "\"" + Escaped(v.bstrVal, SysStringLen(v.bstrVal)) + "\"" : std::string("null"));
+      if (!v.bstrVal || v.bstrVal == kNowhere) return v.bstrVal ? "vt 8 nowhere" : "vt 8 null";
+      return "vt 8 \"" + Escaped(v.bstrVal, SysStringLen(v.bstrVal)) + "\"";
     default: break;
   }
   // clang-format on

@@ -72,6 +72,7 @@ TEST(OleVarCmp, Strings) {
       {Str(u"a"), Str(u"b"), E_INVALIDARG, LOCALE_USER_DEFAULT, NORM_IGNORENONSPACE},
       // Against other types.
       {Str(u"5"), I4(10), VARCMP_GT},
+      {Nowhere(), I2(1), VARCMP_GT},  // decided by the types: the text is not read
       {I4(10), Str(u"5"), VARCMP_LT},
       {Str(u"False"), Bool(false), VARCMP_GT},
       {Str(u""), Empty(), VARCMP_EQ},
