@@ -105,6 +105,8 @@ TEST(OleChangeType, NumbersToText) {
       {R4(3.14159274f), VT_BSTR, kOk, Str(u"3.141593")},
       {R4(1e10f), VT_BSTR, kOk, Str(u"1E+10")},
       {R4(16777216.0f), VT_BSTR, kOk, Str(u"1.677722E+07")},
+      {R4(654322.25f), VT_BSTR, kOk, Str(u"654322.3")},  // an exact tie rounds away from zero
+      {R8(100000000000000.5), VT_BSTR, kOk, Str(u"100000000000001")},
       {Empty(), VT_BSTR, kOk, Str(u"")},
   });
 }
@@ -177,7 +179,8 @@ TEST(OleChangeType, TextToReals) {
       {Str(u"123456789.123456789"), VT_R8, kOk, R8(123456789.123456789)},
       {Str(u"1e308"), VT_R8, kOk, R8(1e308)},
       {Str(u"1e309"), VT_R8, kOverflow, kNone},
-      {Str(u"1e-400"), VT_R8, kOverflow, kNone},
+      {Str(u"1e-94938484"), VT_R8, kOk, R8(0)},  // underflow is zero, not overflow
+      {Str(u"1e-50"), VT_R4, kOk, R4(0)},
       {Str(u"&H10"), VT_R8, kOk, R8(16)},
       {Str(u"3.25"), VT_R4, kOk, R4(3.25f)},
       {Str(u"1e39"), VT_R4, kOverflow, kNone},
