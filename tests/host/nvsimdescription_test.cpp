@@ -71,6 +71,7 @@ TEST(NVSimDescription, InvalidDescriptionsNameTheLineAndTheProblem) {
       {App("  <object type=\"MENU\" name=\"M\"/>\n  <object type=\"MENU\" name=\"M\"/>\n"), 6, "a second MENU named \"M\""},
       {App("  <property name=\"P\">a</property>\n  <property name=\"P\">b</property>\n"), 6, "property \"P\" is given twice"},
       {App("  <on request=\"SETVALU\"/>\n"), 5, "unknown request \"SETVALU\""},
+      {App("  <on request=\"SETVALUE\" arg=\"a\" arg0=\"b\"/>\n"), 5, "argument 0 is given as both arg and arg0"},
       {App("  <on request=\"SETVALUE\">\n    <assign property=\"P\" value=\"1\"/>\n  </on>\n"), 6, "unknown action <assign>"},
       {App("  <on request=\"SETVALUE\">\n    <set property=\"P\" value=\"{argument}\"/>\n  </on>\n"), 6, "unknown placeholder {argument}"},
       {App("  <on request=\"SETVALUE\">\n    <set target=\"#nope\" property=\"P\" value=\"1\"/>\n  </on>\n"), 6, "target names no object: \"#nope\""},

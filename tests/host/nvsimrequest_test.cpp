@@ -136,6 +136,8 @@ TEST_F(NVSimRequests, TheOperationIdTagsTheRequestsThatFollowAndTheThreadIsJourn
   EXPECT_EQ(NVSimText(m_app->GetActiveScreen()), "Opportunities Screen");
   m_app->ClearJournal();
   EXPECT_TRUE(m_app->GetJournal().empty());
+  const LONG unknown = CNVSimNames::RequestCount();
+  EXPECT_EQ(NVSimText(CNVSimNames::RequestName(unknown)), std::to_string(unknown)) << "an unknown id by its number";
 }
 
 // Rules written for these tests, one feature each.
@@ -155,7 +157,7 @@ const char kRules[] = R"(<application name="Rules">
     <on request="BUTTONCLICK" arg="Save*" argCount="1"><append property="Log" value="saved {arg0}"/></on>
     <on request="BUTTONCLICK" arg="Add"><append property="Log" value="{arg1}" unique="true" max="2"/></on>
     <on request="BUTTONCLICK" arg="Drop"><remove property="Log" value="{arg1}"/></on>
-    <on request="BUTTONCLICK" arg="Up"><increment property="Count" by="5" max="12"/></on>
+    <on request="BUTTONCLICK" arg0="Up"><increment property="Count" by="5" max="12"/></on>
     <on request="BUTTONCLICK" arg="Down"><increment property="Count" by="-20" min="-3"/></on>
     <on request="BUTTONCLICK" arg="Price"><set property="Price" key="{arg1}|{arg2}" value="{arg3}"/></on>
     <on request="BUTTONCLICK" arg="Show"><show target="./Popup"/></on>

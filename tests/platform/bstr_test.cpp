@@ -61,7 +61,7 @@ struct ReAllocCase {
   const char16_t* start;  // null: *pbstr starts null
   int offset;             // >= 0: the source points this far into the old string
   const char16_t* source;
-  unsigned len;  // for SysReAllocStringLen
+  unsigned len;             // for SysReAllocStringLen
   std::u16string expected;  // the text, or its start when the rest is longer
   bool expectNull = false;
   bool sameBlock = false;  // the string stays where it was

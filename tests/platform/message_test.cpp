@@ -400,13 +400,13 @@ TEST(RegisterClassW, ValidationDuplicatesAndUnregistering) {
   OnNewThread([] {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"TrxRegisterCase";
+    wc.lpszClassName = u"TrxRegisterCaseA";
     const ATOM atom = RegisterClassW(&wc);
     EXPECT_GE(atom, 0xC000);
     // clang-format off
     const struct { WNDPROC proc; LPCWSTR name; int extra; DWORD error; } cases[] = {
-        {DefWindowProcW, u"TrxRegisterCase", 0, ERROR_CLASS_ALREADY_EXISTS},
-        {DefWindowProcW, u"trxREGISTERcase", 0, ERROR_CLASS_ALREADY_EXISTS},
+        {DefWindowProcW, u"TrxRegisterCaseA", 0, ERROR_CLASS_ALREADY_EXISTS},
+        {DefWindowProcW, u"trxREGISTERcasea", 0, ERROR_CLASS_ALREADY_EXISTS},
         {DefWindowProcW, nullptr, 0, ERROR_INVALID_PARAMETER},
         {nullptr, u"TrxRegisterOther", 0, ERROR_INVALID_PARAMETER},
         {DefWindowProcW, u"TrxRegisterOther", -1, ERROR_INVALID_PARAMETER},
@@ -430,10 +430,10 @@ TEST(RegisterClassW, ValidationDuplicatesAndUnregistering) {
 
     HWND w = CreateWindowExW(0, MAKEINTATOM(atom), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(w, nullptr) << "a class named by its atom";
-    EXPECT_LAST_ERROR(UnregisterClassW(u"TrxRegisterCase", nullptr), FALSE, ERROR_CLASS_HAS_WINDOWS);
+    EXPECT_LAST_ERROR(UnregisterClassW(u"TrxRegisterCaseA", nullptr), FALSE, ERROR_CLASS_HAS_WINDOWS);
     DestroyWindow(w);
     EXPECT_TRUE(UnregisterClassW(MAKEINTATOM(atom), nullptr));
-    EXPECT_LAST_ERROR(UnregisterClassW(u"TrxRegisterCase", nullptr), FALSE, ERROR_CLASS_DOES_NOT_EXIST);
+    EXPECT_LAST_ERROR(UnregisterClassW(u"TrxRegisterCaseA", nullptr), FALSE, ERROR_CLASS_DOES_NOT_EXIST);
   });
 }
 

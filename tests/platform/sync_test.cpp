@@ -307,12 +307,15 @@ TEST(WaitForMultipleObjects, InvalidArguments) {
   Handle copy(duplicate);
   std::vector<HANDLE> many(MAXIMUM_WAIT_OBJECTS + 1, event.Get());
   HANDLE twice[] = {event, event}, sameObject[] = {event, copy}, withBad[] = {event, reinterpret_cast<HANDLE>(0x4321)};
+  Handle other(NewEvent(TRUE, TRUE));
+  HANDLE laterTwice[] = {other, event, copy};  // a pair past the first handle
   EXPECT_LAST_ERROR(WaitForMultipleObjects(0, twice, FALSE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
   EXPECT_LAST_ERROR(WaitForMultipleObjects(MAXIMUM_WAIT_OBJECTS + 1, many.data(), FALSE, 0), WAIT_FAILED,
                     ERROR_INVALID_PARAMETER);
   EXPECT_LAST_ERROR(WaitForMultipleObjects(1, nullptr, FALSE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
   EXPECT_LAST_ERROR(WaitForMultipleObjects(2, twice, TRUE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
   EXPECT_LAST_ERROR(WaitForMultipleObjects(2, sameObject, TRUE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
+  EXPECT_LAST_ERROR(WaitForMultipleObjects(3, laterTwice, TRUE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
   EXPECT_LAST_ERROR(WaitForMultipleObjects(2, withBad, FALSE, 0), WAIT_FAILED, ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForMultipleObjects(2, twice, FALSE, 0), WAIT_OBJECT_0) << "duplicates are fine for wait-any";
 }

@@ -65,6 +65,7 @@ TEST(OleVarCmp, Strings) {
       {Str(u"\u0416\u0418"), Str(u"\u0436\u0438"), VARCMP_EQ, LOCALE_USER_DEFAULT, NORM_IGNORECASE},
       {Str(u"abc"), Str(u"ABD"), VARCMP_LT, LOCALE_USER_DEFAULT, NORM_IGNORECASE},
       {Str(u"a"), Str(u"b"), VARCMP_LT, 0},
+      {Str(u"ab"), Str(u"abc"), VARCMP_LT, 0},  // lcid 0: a prefix is less
       {Str(u"\u0100"), Str(u"\u0001"), VARCMP_LT, 0},  // lcid 0: the bytes in memory order, 00 01 < 01 00
       {Str(nullptr), Str(u""), VARCMP_EQ},
       {Str(nullptr), Str(u"a"), VARCMP_LT},

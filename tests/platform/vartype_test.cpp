@@ -42,6 +42,7 @@ TEST(OleChangeType, Booleans) {
       {I4(-7), VT_BOOL, kOk, Bool(true)},
       {UI1(0), VT_BOOL, kOk, Bool(false)},
       {UI8(1ull << 40), VT_BOOL, kOk, Bool(true)},
+      {I8(5), VT_BOOL, kOk, Bool(true)},
       {R8(0.0), VT_BOOL, kOk, Bool(false)},
       {R8(-0.25), VT_BOOL, kOk, Bool(true)},
       {R4(0.5f), VT_BOOL, kOk, Bool(true)},
