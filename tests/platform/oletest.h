@@ -12,8 +12,8 @@
 
 namespace oletest {
 
-// Owns its value; copies and frees BSTRs itself, so that the helpers do not
-// depend on the functions under test.
+// Owns its value; copies and frees its BSTR itself, not through VariantCopy
+// and VariantClear (which are under test).
 struct Var {
   VARIANT v;
   Var() { VariantInit(&v); }
