@@ -7,6 +7,9 @@
 //   Init {OBJECT-CLSID} 4660 {TEXT-PASSED}     ("-" for a null or empty text)
 //   Destroy {OBJECT-CLSID}
 //
+// When TRX_TEST_NOTIFIER_FAIL names the method ("Init" or "Destroy"), that
+// call writes its line with " failed" appended and returns E_FAIL.
+//
 // The library is self-contained: it does not link the platform library (a
 // second copy of the platform's state would live in it), so it uses only the
 // interface and type declarations of the platform header plus the C++
@@ -58,16 +61,21 @@ bool equalsNoCase(const char16_t* text, const char* ascii) {
   return text[i] == 0;
 }
 
+bool shouldFail(const char* method) {
+  const char* fail = std::getenv("TRX_TEST_NOTIFIER_FAIL");
+  return fail != nullptr && std::string(fail) == method;
+}
+
 // Appends one line (the newline is added here) with a single write.
-HRESULT journal(std::string line) {
+void journal(std::string line) {
   const char* path = std::getenv("TRX_TEST_NOTIFIER_LOG");
+  if (path == nullptr || *path == 0) return;
   line += '\n';
-  if (std::FILE* file = path && *path ? std::fopen(path, "ab") : nullptr) {
+  if (std::FILE* file = std::fopen(path, "ab")) {
     std::setvbuf(file, nullptr, _IOFBF, line.size() + 1);
     std::fwrite(line.data(), 1, line.size(), file);
     std::fclose(file);
   }
-  return S_OK;
 }
 
 class Notifier final : public IDispatch {
@@ -119,7 +127,7 @@ class Notifier final : public IDispatch {
     if (pVarResult != nullptr) pVarResult->vt = VT_EMPTY;
     if (dispIdMember == kDispidDestroy) {
       if (pDispParams->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-      return journal("Destroy " + guidText(m_clsid));
+      return Finish("Destroy " + guidText(m_clsid), "Destroy");
     }
     if (pDispParams->cArgs != 2) return DISP_E_BADPARAMCOUNT;
     // Arguments come in reverse order: rgvarg[1] is the first.
@@ -129,13 +137,21 @@ class Notifier final : public IDispatch {
       if (puArgErr != nullptr) *puArgErr = window.vt != VT_I4 ? 1 : 0;
       return DISP_E_TYPEMISMATCH;
     }
-    const std::string passed = narrow(text.bstrVal);
-    return journal("Init " + guidText(m_clsid) + " " + std::to_string(window.lVal) + " " +
-                   (passed.empty() ? "-" : passed));
+    std::string passed = narrow(text.bstrVal);
+    if (passed.empty()) passed = "-";
+    return Finish("Init " + guidText(m_clsid) + " " + std::to_string(window.lVal) + " " + passed, "Init");
   }
 
  private:
   ~Notifier() = default;
+
+  static HRESULT Finish(std::string line, const char* method) {
+    bool fail = shouldFail(method);
+    if (fail) line += " failed";
+    journal(std::move(line));
+    return fail ? E_FAIL : S_OK;
+  }
+
   const CLSID m_clsid;
   std::atomic<ULONG> m_refs{1};
 };

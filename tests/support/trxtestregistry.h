@@ -77,6 +77,7 @@ class TrxTestRegistry {
 // notification object appends one line, e.g.
 //   "Init {OBJECT-CLSID} 4660 {TEXT}"  ("-" for a null or empty text)
 //   "Destroy {OBJECT-CLSID}"
+// with " failed" appended when TRX_TEST_NOTIFIER_FAIL names the method.
 class TrxNotifierJournal {
  public:
   TrxNotifierJournal();
