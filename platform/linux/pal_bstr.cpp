@@ -82,18 +82,28 @@ BSTR WINAPI SysAllocString(const OLECHAR* psz) {
 INT WINAPI SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, unsigned int len) {
   if (!pbstr || len > kMaxByteLength / sizeof(OLECHAR)) return FALSE;
   BSTR old = *pbstr;
-  BSTR fresh;
-  if (psz) {
-    // psz may point into the old string: copy before freeing it.
-    fresh = SysAllocStringLen(psz, len);
-  } else {
-    fresh = SysAllocStringLen(nullptr, len);
-    if (fresh && old) {
-      const UINT keep = SysStringLen(old) < len ? SysStringLen(old) : len;
-      std::memcpy(fresh, old, keep * sizeof(OLECHAR));
-    }
+  const UINT oldLength = SysStringLen(old);
+  // The characters to copy and from where: psz may point into the old string
+  // (then only what the old string holds from there is there to copy), and a
+  // null psz keeps the old text.
+  const OLECHAR* from = psz ? psz : old;
+  UINT available = psz ? len : oldLength;
+  const auto at = reinterpret_cast<uintptr_t>(psz), begin = reinterpret_cast<uintptr_t>(old);
+  if (psz && old && at >= begin && at <= begin + oldLength * sizeof(OLECHAR))
+    available = static_cast<UINT>((begin + oldLength * sizeof(OLECHAR) - at) / sizeof(OLECHAR));
+  const UINT copied = available < len ? available : len;
+  if (old && len <= oldLength) {
+    // Shrinking keeps the block, as Windows does: a second copy of the
+    // pointer stays valid.
+    std::memmove(old, from, copied * sizeof(OLECHAR));
+    const uint32_t byteLength = len * sizeof(OLECHAR);
+    std::memcpy(BlockOf(old) + 4, &byteLength, sizeof byteLength);
+    old[len] = 0;
+    return TRUE;
   }
+  BSTR fresh = SysAllocStringLen(nullptr, len);
   if (!fresh) return FALSE;
+  if (from) std::memcpy(fresh, from, copied * sizeof(OLECHAR));
   SysFreeString(old);
   *pbstr = fresh;
   return TRUE;

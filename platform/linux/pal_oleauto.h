@@ -392,10 +392,12 @@ BSTR WINAPI SysAllocStringByteLen(LPCSTR psz, UINT len);
 // or FALSE (leaving *pbstr unchanged) for a null pbstr or when memory runs out.
 INT WINAPI SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
 
-// Replaces *pbstr with len characters from psz (psz may point into *pbstr).
-// With a null psz the old text is kept up to len characters and any extension
-// is zero. Returns TRUE, or FALSE (leaving *pbstr unchanged) for a null pbstr,
-// a too large len, or when memory runs out.
+// Replaces *pbstr with len characters from psz. psz may point into *pbstr:
+// then only what the old string holds from there is copied. With a null psz
+// the old text is kept up to len characters; any extension is zero. A string
+// that does not grow keeps its block (*pbstr does not change). Returns TRUE,
+// or FALSE (leaving *pbstr unchanged) for a null pbstr, a too large len, or
+// when memory runs out.
 INT WINAPI SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, unsigned int len);
 
 // Frees a BSTR; null is accepted and ignored.
@@ -450,12 +452,13 @@ HRESULT WINAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSr
 //  - VT_BOOL is VARIANT_TRUE (-1) or VARIANT_FALSE; any non-zero number gives
 //    VARIANT_TRUE, and VARIANT_TRUE converts to -1 (0xFF.. for unsigned types).
 //  - BSTR from numbers: decimal text, reals with 15 (R8) or 7 (R4) significant
-//    digits ("1.5", "1E+20", "0.00001"); BOOL gives "-1"/"0", or "True"/"False"
-//    with VARIANT_ALPHABOOL or VARIANT_LOCALBOOL.
+//    digits ("1.5", "1E+20", "0.00001"), an exact tie rounded away from zero;
+//    BOOL gives "-1"/"0", or "True"/"False" with VARIANT_ALPHABOOL or
+//    VARIANT_LOCALBOOL.
 //  - BSTR to numbers: leading/trailing white space, leading or trailing sign,
 //    parentheses for negative, ',' thousands separators, '.' decimal point,
 //    exponent, a leading '$', "&H"/"&O" hexadecimal/octal; anything else is
-//    DISP_E_TYPEMISMATCH. BSTR to BOOL: "True"/"False" in any case,
+//    DISP_E_TYPEMISMATCH. A real below the smallest one is 0. BSTR to BOOL: "True"/"False" in any case,
 //    "#TRUE#"/"#FALSE#", or a number (non-zero is true).
 //  - VT_EMPTY gives 0, "" or VARIANT_FALSE; VT_NULL converts only to VT_NULL
 //    (else DISP_E_TYPEMISMATCH); anything but VT_NULL and VT_ERROR converts to

@@ -73,12 +73,13 @@ extern "C" HRESULT WINAPI VarCmp(LPVARIANT pvarLeft, LPVARIANT pvarRight, LCID l
     VARIANT* other = swapped ? pvarLeft : pvarRight;
     const bool textReserved = (text->vt & VT_RESERVED) != 0;
     const bool otherReserved = (other->vt & VT_RESERVED) != 0;
-    const bool textEmpty = !text->bstrVal || !*text->bstrVal;
+    // The types decide first; the text is read only where a rule needs it.
+    const auto textEmpty = [text] { return !text->bstrVal || !*text->bstrVal; };
 
     HRESULT result;
     bool numeric = false;
     if ((other->vt & VT_TYPEMASK) == VT_EMPTY) {
-      result = textEmpty ? VARCMP_EQ : VARCMP_GT;
+      result = textEmpty() ? VARCMP_EQ : VARCMP_GT;
     } else if (!textReserved && !otherReserved) {
       result = VARCMP_GT;  // a string is greater than any number
     } else if (textReserved && !otherReserved) {
@@ -89,7 +90,7 @@ extern "C" HRESULT WINAPI VarCmp(LPVARIANT pvarLeft, LPVARIANT pvarRight, LCID l
       if (FAILED(result)) return result;
       result = CompareBstr(text->bstrVal, otherText.bstrVal, lcid, dwFlags);
       VariantClear(&otherText);
-    } else if (textEmpty) {
+    } else if (textEmpty()) {
       result = VARCMP_GT;
     } else {
       // Numeric text compares as a number; other text is greater.

@@ -3,7 +3,8 @@
 // The rules are those of oleaut32: range checks with DISP_E_OVERFLOW, real
 // numbers rounded half to even (after a range check on the unrounded value),
 // VARIANT_TRUE as -1, text parsed with the NUMPRS_STD grammar of
-// VarParseNumFromStr and reals written with 15 (7 for VT_R4) significant digits.
+// VarParseNumFromStr (text below the smallest real is 0) and reals written with
+// 15 (7 for VT_R4) significant digits, exact ties rounded away from zero.
 #include "pal_oleauto.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -213,8 +215,8 @@ bool RoundedMagnitude(const ParsedNumber& n, uint64_t& out) {
   return true;
 }
 
-// The value of a parsed number as a double; false when it is out of the
-// range of normal doubles (overflow or underflow).
+// The value of a parsed number as a double; false when it is too large for
+// one. A number too small for one is 0, as in oleaut32.
 bool ParsedToDouble(const ParsedNumber& n, double& out) {
   if (n.radix) {
     // Up to 0x7FFFFFFF as is, 0x80000000 as the lowest 32-bit value.
@@ -229,7 +231,12 @@ bool ParsedToDouble(const ParsedNumber& n, double& out) {
   const std::string text = n.digits + "e" + std::to_string(n.exponent);
   double value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec != std::errc() || std::isinf(value) || value < DBL_MIN) return false;
+  // Out of range with a negative decimal exponent: below the smallest double.
+  const bool tiny = n.exponent + static_cast<int64_t>(n.digits.size()) <= 0;
+  if (result.ec == std::errc::result_out_of_range && tiny)
+    value = 0;
+  else if (result.ec != std::errc() || std::isinf(value))
+    return false;
   out = n.negative ? -value : value;
   return true;
 }
@@ -376,8 +383,7 @@ HRESULT ToR4(const Source& s, float& out) {
   if (FAILED(hr)) return hr;
   const double magnitude = std::fabs(value);
   if (magnitude > FLT_MAX) return DISP_E_OVERFLOW;
-  if (fromText && magnitude != 0 && magnitude < FLT_MIN) return DISP_E_OVERFLOW;
-  out = static_cast<float>(value);
+  out = static_cast<float>(value);  // below the smallest VT_R4: 0
   return S_OK;
 }
 
@@ -452,9 +458,26 @@ HRESULT ToBool(const Source& s, VARIANT_BOOL& out) {
   return S_OK;
 }
 
+// True when the exact value lies halfway between two numbers of `digits`
+// significant digits: its decimal expansion (printed in full) goes on with a
+// 5 and nothing after it.
+bool IsDecimalTie(double value, int digits) {
+  char buffer[1100];
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 1000).ptr;
+  const auto exponent = std::find<const char*>(buffer, end, 'e');
+  const std::string_view mantissa(buffer, static_cast<size_t>(exponent - buffer));
+  // "-d.ddd": the digit after the first `digits` is at digits + 1, after the point.
+  const size_t next = static_cast<size_t>(digits) + (value < 0 ? 2 : 1);
+  return next < mantissa.size() && mantissa[next] == '5' &&
+         mantissa.find_first_not_of('0', next + 1) == std::string_view::npos;
+}
+
 // A real number with `digits` significant digits, as oleaut32 writes it:
-// %G, except that small numbers whose digits fit are written out in full.
+// %G, except that small numbers whose digits fit are written out in full, and
+// exact ties are rounded away from zero (not to even).
 std::string FormatReal(double value, int digits) {
+  if (std::isfinite(value) && value != 0 && IsDecimalTie(value, digits))
+    value = std::nextafter(value, value > 0 ? HUGE_VAL : -HUGE_VAL);
   char buffer[512];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
   std::string text(buffer, result.ptr);

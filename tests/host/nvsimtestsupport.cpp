@@ -56,15 +56,34 @@ TrxVariant NVSimProperty(INVAutomation* object, const std::string& name) {
   return value;
 }
 
+TrxVariant NVSimArray(std::vector<TrxVariant> values) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
+  for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) SafeArrayPutElement(array, &i, &values[i]);
+  return TrxVariant::FromArray(array, VT_VARIANT);
+}
+
 HRESULT NVSimRequest(INVAutomation* object, LONG request, const std::vector<std::string>& arguments) {
-  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(arguments.size()));
-  for (LONG i = 0; i < static_cast<LONG>(arguments.size()); ++i) {
-    TrxVariant item = TrxVariant::FromString(TrxWiden(arguments[static_cast<size_t>(i)]));
-    SafeArrayPutElement(array, &i, &item);
-  }
-  TrxVariant parameter = TrxVariant::FromArray(array, VT_VARIANT);
+  std::vector<TrxVariant> items;
+  for (const std::string& argument : arguments) items.push_back(TrxVariant::FromString(TrxWiden(argument)));
   TrxVariant result;
-  return object->HandleAutoRequest(static_cast<AUTO_REQID>(request), parameter, &result);
+  return object->HandleAutoRequest(static_cast<AUTO_REQID>(request), NVSimArray(std::move(items)), &result);
+}
+
+std::string NVSimRead(CNVSimApplication* app, TrxStringView path, TrxStringView property) {
+  TrxVariant value;
+  EXPECT_EQ(app->ReadProperty(path, property, value), S_OK) << NVSimText(path) << " " << NVSimText(property);
+  if (!(value.vt & VT_ARRAY)) return NVSimText(value);
+  std::string joined;
+  for (const std::string& item : NVSimItems(value)) joined += (joined.empty() ? "" : "|") + item;
+  return joined;
+}
+
+std::string NVSimLastError(INVAutomation* object) {
+  SHORT code = -1;
+  TrxBstr text;
+  EXPECT_EQ(object->GetLastErrorCode(&code), S_OK);
+  EXPECT_EQ(object->GetLastErrorText(text.Put()), S_OK);
+  return std::to_string(code) + " " + NVSimText(text.View());
 }
 
 // ---- the service's apartment thread -------------------------------------------------
@@ -163,24 +182,15 @@ ULONG NVSimFakeService::Release() {
   return references;
 }
 
-HRESULT NVSimFakeService::GetTypeInfoCount(UINT* pctinfo) {
-  *pctinfo = 0;
-  return S_OK;
-}
-HRESULT NVSimFakeService::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-  *ppTInfo = nullptr;
-  return E_NOTIMPL;
-}
+HRESULT NVSimFakeService::GetTypeInfoCount(UINT* pctinfo) { return *pctinfo = 0, S_OK; }
+HRESULT NVSimFakeService::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) { return *ppTInfo = nullptr, E_NOTIMPL; }
 HRESULT NVSimFakeService::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 HRESULT NVSimFakeService::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
   return E_NOTIMPL;
 }
 
 HRESULT NVSimFakeService::AttachAppObject(IDispatch* pDisp) {
-  Call call;
-  call.method = "AttachAppObject";
-  call.application = pDisp;
-  Record(call);
+  Record({"AttachAppObject", 0, 0, 0, nullptr, {}, pDisp});
   bool registers;
   HRESULT status;
   {
@@ -188,35 +198,25 @@ HRESULT NVSimFakeService::AttachAppObject(IDispatch* pDisp) {
     registers = m_registers;
     status = m_attachStatus;
   }
-  if (registers && pDisp) {
-    TrxComPtr<INVAppControl> control;
-    if (SUCCEEDED(pDisp->QueryInterface(IID_INVAppControl, control.PutVoid()))) {
-      const HRESULT registered = control->RegisterTRX(static_cast<INVTRX*>(this));
-      if (FAILED(registered)) return registered;
-    }
+  TrxComPtr<INVAppControl> control;
+  if (registers && pDisp && SUCCEEDED(pDisp->QueryInterface(IID_INVAppControl, control.PutVoid()))) {
+    const HRESULT registered = control->RegisterTRX(static_cast<INVTRX*>(this));
+    if (FAILED(registered)) return registered;
   }
   return status;
 }
 
 HRESULT NVSimFakeService::OnUnload() {
-  Call call;
-  call.method = "OnUnload";
-  Record(call);
+  Record({"OnUnload", 0, 0, 0, nullptr, {}, nullptr});
   return S_OK;
 }
 
 HRESULT NVSimFakeService::FireRecorderEvent(LONG eventId, INVAutomation* pEventObj, LONG eventObjType,
                                             INVPropertySet* pArgs) {
-  Call call;
-  call.method = "FireRecorderEvent";
-  call.eventId = eventId;
-  call.objectType = eventObjType;
-  call.object = pEventObj;
-  LONG count = 0;
-  if (pArgs) pArgs->GetPropertyCount(&count);
-  for (LONG i = 0; i < count; ++i) {
-    TrxBstr name, value;
-    if ((i == 0 ? pArgs->GetFirstProperty(name.Put()) : pArgs->GetNextProperty(name.Put())) != S_OK) break;
+  Call call{"FireRecorderEvent", 0, eventId, eventObjType, pEventObj, {}, nullptr};
+  TrxBstr name, value;
+  for (HRESULT hr = pArgs ? pArgs->GetFirstProperty(name.Put()) : S_FALSE; hr == S_OK;
+       hr = pArgs->GetNextProperty(name.Put())) {
     pArgs->GetProperty(name.Get(), value.Put());
     call.arguments.emplace_back(TrxNarrow(name.View()), TrxNarrow(value.View()));
   }
@@ -225,9 +225,6 @@ HRESULT NVSimFakeService::FireRecorderEvent(LONG eventId, INVAutomation* pEventO
 }
 
 HRESULT NVSimFakeService::OnAppReady(IDispatch* pDisp) {
-  Call call;
-  call.method = "OnAppReady";
-  call.application = pDisp;
-  Record(call);
+  Record({"OnAppReady", 0, 0, 0, nullptr, {}, pDisp});
   return S_OK;
 }

@@ -32,6 +32,12 @@ std::vector<std::string> NVSimItems(const VARIANT& value);
 TrxComPtr<INVAutomation> NVSimChild(INVAutomation* parent, AUTO_OBJECTTYPE type, const std::string& name);
 TrxVariant NVSimProperty(INVAutomation* object, const std::string& name);
 HRESULT NVSimRequest(INVAutomation* object, LONG request, const std::vector<std::string>& arguments);
+// An array VARIANT of the values given (a one-dimensional array of VARIANTs).
+TrxVariant NVSimArray(std::vector<TrxVariant> values);
+// A property of the object at `path` as text, the items of a list joined by '|'.
+std::string NVSimRead(CNVSimApplication* app, TrxStringView path, TrxStringView property);
+// The object's last error code and text.
+std::string NVSimLastError(INVAutomation* object);
 
 // The service's apartment thread: it owns a call window and pumps messages
 // once it is told to, until it is stopped.

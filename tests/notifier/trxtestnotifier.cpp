@@ -41,34 +41,10 @@ std::string guidText(REFGUID guid) {
   return text;
 }
 
-// UTF-16 up to the terminator to UTF-8 (unpaired surrogates become U+FFFD).
-std::string utf8(const char16_t* text) {
+// The text up to its terminator, characters outside ASCII as '?'.
+std::string narrow(const char16_t* text) {
   std::string out;
-  if (text == nullptr) return out;
-  for (size_t i = 0; text[i] != 0; ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (; text && *text; ++text) out += *text < 0x80 ? static_cast<char>(*text) : '?';
   return out;
 }
 
@@ -135,17 +111,11 @@ class Notifier final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
     if (cNames == 0) return S_OK;
     if (rgszNames == nullptr || rgDispId == nullptr) return E_POINTER;
-    HRESULT hr = S_OK;
     for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
-    if (equalsNoCase(rgszNames[0], "Init"))
-      rgDispId[0] = kDispidInit;
-    else if (equalsNoCase(rgszNames[0], "Destroy"))
-      rgDispId[0] = kDispidDestroy;
-    else
-      hr = DISP_E_UNKNOWNNAME;
+    if (equalsNoCase(rgszNames[0], "Init")) rgDispId[0] = kDispidInit;
+    if (equalsNoCase(rgszNames[0], "Destroy")) rgDispId[0] = kDispidDestroy;
     // The methods have no named parameters.
-    if (cNames > 1) hr = DISP_E_UNKNOWNNAME;
-    return hr;
+    return rgDispId[0] == DISPID_UNKNOWN || cNames > 1 ? DISP_E_UNKNOWNNAME : S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                    VARIANT* pVarResult, EXCEPINFO*, UINT* puArgErr) override {
@@ -163,15 +133,11 @@ class Notifier final : public IDispatch {
     // Arguments come in reverse order: rgvarg[1] is the first.
     const VARIANT& window = pDispParams->rgvarg[1];
     const VARIANT& text = pDispParams->rgvarg[0];
-    if (window.vt != VT_I4) {
-      if (puArgErr != nullptr) *puArgErr = 1;
+    if (window.vt != VT_I4 || text.vt != VT_BSTR) {
+      if (puArgErr != nullptr) *puArgErr = window.vt != VT_I4 ? 1 : 0;
       return DISP_E_TYPEMISMATCH;
     }
-    if (text.vt != VT_BSTR) {
-      if (puArgErr != nullptr) *puArgErr = 0;
-      return DISP_E_TYPEMISMATCH;
-    }
-    std::string passed = utf8(text.bstrVal);
+    std::string passed = narrow(text.bstrVal);
     if (passed.empty()) passed = "-";
     return Finish("Init " + guidText(m_clsid) + " " + std::to_string(window.lVal) + " " + passed, "Init");
   }

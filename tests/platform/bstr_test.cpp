@@ -1,12 +1,10 @@
 // BSTR allocation: length prefix, terminator, embedded nulls, reallocation.
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstring>
-#include <string>
 
-#include "linux/pal_types.h"
-#include "linux/pal_oleauto.h"
+#include "oletest.h"
+
+using namespace oletest;
 
 namespace {
 
@@ -19,145 +17,106 @@ uint32_t Prefix(BSTR b) {
 
 std::u16string Text(BSTR b) { return std::u16string(b, SysStringLen(b)); }
 
-struct AllocCase {
-  const char* what;
-  BSTR (*make)();
-  bool null;
-  UINT length;      // SysStringLen
-  UINT byteLength;  // SysStringByteLen
-  std::u16string text;
-};
-
 TEST(OleBstr, AllocationKeepsLengthTextAndTerminator) {
-  static const AllocCase cases[] = {
-      {"SysAllocString text", [] { return SysAllocString(u"abc"); }, false, 3, 6, u"abc"},
-      {"SysAllocString empty is not null", [] { return SysAllocString(u""); }, false, 0, 0, u""},
-      {"SysAllocString null", [] { return SysAllocString(nullptr); }, true, 0, 0, u""},
-      {"SysAllocStringLen prefix only", [] { return SysAllocStringLen(u"abcdef", 3); }, false, 3, 6, u"abc"},
-      {"SysAllocStringLen keeps embedded null", [] { return SysAllocStringLen(u"a\0b", 3); }, false, 3, 6,
-       std::u16string(u"a\0b", 3)},
-      {"SysAllocStringLen null source is zeroed", [] { return SysAllocStringLen(nullptr, 4); }, false, 4, 8,
-       std::u16string(4, u'\0')},
-      {"SysAllocStringLen zero length", [] { return SysAllocStringLen(u"abc", 0); }, false, 0, 0, u""},
-      {"SysAllocStringByteLen even", [] { return SysAllocStringByteLen("abcd", 4); }, false, 2, 4,
-       std::u16string(reinterpret_cast<const char16_t*>("abcd"), 2)},
-      {"SysAllocStringByteLen odd rounds length down", [] { return SysAllocStringByteLen("abc", 3); }, false, 1, 3,
-       std::u16string(reinterpret_cast<const char16_t*>("ab"), 1)},
-      {"SysAllocStringByteLen null source is zeroed", [] { return SysAllocStringByteLen(nullptr, 6); }, false, 3, 6,
-       std::u16string(3, u'\0')},
-      {"SysAllocStringLen too long for 32 bits", [] { return SysAllocStringLen(nullptr, 0x80000000u); }, true, 0, 0,
-       u""},
-      {"SysAllocStringByteLen too long for 32 bits", [] { return SysAllocStringByteLen(nullptr, 0xFFFFFFFFu); }, true,
-       0, 0, u""},
+  // clang-format off
+  const struct { BSTR (*make)(); UINT byteLength; std::u16string text; } cases[] = {
+      {[] { return SysAllocString(u"abc"); }, 6, u"abc"},
+      {[] { return SysAllocString(u""); }, 0, u""},  // not null
+      {[] { return SysAllocStringLen(u"abcdef", 3); }, 6, u"abc"},
+      {[] { return SysAllocStringLen(u"a\0b", 3); }, 6, std::u16string(u"a\0b", 3)},
+      {[] { return SysAllocStringLen(nullptr, 4); }, 8, std::u16string(4, u'\0')},
+      {[] { return SysAllocStringLen(u"abc", 0); }, 0, u""},
+      {[] { return SysAllocStringByteLen("abcd", 4); }, 4, std::u16string(reinterpret_cast<const char16_t*>("abcd"), 2)},
+      {[] { return SysAllocStringByteLen("abc", 3); }, 3, std::u16string(reinterpret_cast<const char16_t*>("ab"), 1)},
+      {[] { return SysAllocStringByteLen(nullptr, 6); }, 6, std::u16string(3, u'\0')},
   };
-  for (const AllocCase& c : cases) {
-    SCOPED_TRACE(c.what);
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Escaped(c.text.data(), c.text.size()));
     BSTR b = c.make();
-    if (c.null) {
-      EXPECT_EQ(b, nullptr);
-      continue;
-    }
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(SysStringLen(b), c.length);
+    EXPECT_EQ(SysStringLen(b), c.text.size());
     EXPECT_EQ(SysStringByteLen(b), c.byteLength);
     EXPECT_EQ(Prefix(b), c.byteLength);
     EXPECT_EQ(Text(b), c.text);
     EXPECT_EQ(b[(c.byteLength + 1) / 2], u'\0') << "terminator after the text";
     SysFreeString(b);
   }
-}
-
-TEST(OleBstr, OddByteLengthIsStillTerminated) {
-  // Whatever the byte length, the byte after the data and the OLECHAR
-  // containing it are zero, so the string can be read as text.
-  BSTR b = SysAllocStringByteLen("xyz", 3);
-  ASSERT_NE(b, nullptr);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(b);
-  EXPECT_EQ(std::memcmp(bytes, "xyz", 3), 0);
-  EXPECT_EQ(bytes[3], 0);
-  EXPECT_EQ(b[2] & 0xFF00, 0);
-  SysFreeString(b);
-}
-
-TEST(OleBstr, NullIsAcceptedEverywhere) {
+  EXPECT_EQ(SysAllocString(nullptr), nullptr);
+  EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr) << "too long for 32 bits";
+  EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
   EXPECT_EQ(SysStringLen(nullptr), 0u);
   EXPECT_EQ(SysStringByteLen(nullptr), 0u);
   SysFreeString(nullptr);
+  // Whatever the byte length, the byte after the data and the OLECHAR holding it are zero.
+  BSTR odd = SysAllocStringByteLen("xyz", 3);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(odd), 4), std::string("xyz\0", 4));
+  EXPECT_EQ(odd[2] & 0xFF00, 0);
+  SysFreeString(odd);
 }
 
+// The reallocations: the old string, the source (an offset into the old
+// string, or text of its own, or null), the length, the result.
 struct ReAllocCase {
-  const char* what;
   const char16_t* start;  // null: *pbstr starts null
-  // psz as an offset into the old string (-1: use `source`, -2: null psz)
-  int offset;
+  int offset;             // >= 0: the source points this far into the old string
   const char16_t* source;
-  INT result;
-  std::u16string expected;
-  bool expectNull;
+  unsigned len;             // for SysReAllocStringLen
+  std::u16string expected;  // the text, or its start when the rest is longer
+  bool expectNull = false;
+  bool sameBlock = false;  // the string stays where it was
 };
 
+const OLECHAR* SourceOf(const ReAllocCase& c, BSTR b) { return c.offset >= 0 ? b + c.offset : c.source; }
+
 TEST(OleBstr, SysReAllocStringReplacesTheString) {
-  static const ReAllocCase cases[] = {
-      {"new text", u"old", -1, u"brand new", TRUE, u"brand new", false},
-      {"from a null string", nullptr, -1, u"abc", TRUE, u"abc", false},
-      {"to empty", u"old", -1, u"", TRUE, u"", false},
-      {"null source gives null", u"old", -2, nullptr, TRUE, u"", true},
-      {"source inside the old string", u"hello world", 6, nullptr, TRUE, u"world", false},
+  // clang-format off
+  const ReAllocCase cases[] = {
+      {u"old", -1, u"brand new", 0, u"brand new"},
+      {nullptr, -1, u"abc", 0, u"abc"},
+      {u"old", -1, u"", 0, u""},
+      {u"old", -1, nullptr, 0, u"", true},
+      {u"hello world", 6, nullptr, 0, u"world"},
   };
-  for (const ReAllocCase& c : cases) {
-    SCOPED_TRACE(c.what);
+  // clang-format on
+  for (const auto& c : cases) {
     BSTR b = c.start ? SysAllocString(c.start) : nullptr;
-    const OLECHAR* source = c.offset >= 0 ? b + c.offset : c.offset == -1 ? c.source : nullptr;
-    EXPECT_EQ(SysReAllocString(&b, source), c.result);
-    if (c.expectNull) {
-      EXPECT_EQ(b, nullptr);
-    } else {
-      ASSERT_NE(b, nullptr);
-      EXPECT_EQ(Text(b), c.expected);
-    }
+    EXPECT_EQ(SysReAllocString(&b, SourceOf(c, b)), TRUE);
+    EXPECT_EQ(b ? Text(b) : u"null", c.expectNull ? u"null" : c.expected);
     SysFreeString(b);
   }
   EXPECT_EQ(SysReAllocString(nullptr, u"x"), FALSE);
 }
 
-struct ReAllocLenCase {
-  const char* what;
-  const char16_t* start;
-  int offset;  // as above
-  const char16_t* source;
-  unsigned int len;
-  std::u16string expected;
-};
-
 TEST(OleBstr, SysReAllocStringLenResizes) {
-  static const ReAllocLenCase cases[] = {
-      {"copies len characters", u"old", -1, u"abcdef", 4, u"abcd"},
-      {"from a null string", nullptr, -1, u"xyz", 3, u"xyz"},
-      {"null source keeps the old text when shrinking", u"abcdef", -2, nullptr, 2, u"ab"},
-      {"null source keeps the old text and zero-fills when growing", u"ab", -2, nullptr, 4,
-       std::u16string(u"ab\0\0", 4)},
-      {"null source on a null string gives zeros", nullptr, -2, nullptr, 2, std::u16string(2, u'\0')},
-      {"source inside the old string", u"hello world", 6, nullptr, 5, u"world"},
-      {"source is the old string itself", u"abc", 0, nullptr, 3, u"abc"},
+  // clang-format off
+  const ReAllocCase cases[] = {
+      {u"old", -1, u"abcdef", 4, u"abcd"},
+      {nullptr, -1, u"xyz", 3, u"xyz"},
+      {u"abcdef", -1, nullptr, 2, u"ab"},  // a null source keeps the old text
+      {u"ab", -1, nullptr, 4, std::u16string(u"ab\0\0", 4)},  // and zero-fills
+      {nullptr, -1, nullptr, 2, std::u16string(2, u'\0')},
+      {u"hello world", 6, nullptr, 5, u"world"},  // the source inside the old string
+      {u"abc", 0, nullptr, 3, u"abc"},
+      {u"abcd", 0, nullptr, 1000000, u"abcd"},  // grown from itself: what it holds is kept
+      {u"abcdefghijklmnopqrstuvwxyz", -1, nullptr, 24, u"abcdefghijklmnopqrstuvwx", false, true},  // shrunk in place
   };
-  for (const ReAllocLenCase& c : cases) {
-    SCOPED_TRACE(c.what);
+  // clang-format on
+  for (const auto& c : cases) {
     BSTR b = c.start ? SysAllocString(c.start) : nullptr;
-    const OLECHAR* source = c.offset >= 0 ? b + c.offset : c.offset == -1 ? c.source : nullptr;
-    EXPECT_EQ(SysReAllocStringLen(&b, source, c.len), TRUE);
+    const BSTR before = b;
+    EXPECT_EQ(SysReAllocStringLen(&b, SourceOf(c, b), c.len), TRUE);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(Text(b), c.expected);
+    EXPECT_EQ(SysStringLen(b), c.len);
+    EXPECT_EQ(Text(b).substr(0, c.expected.size()), c.expected);
     EXPECT_EQ(b[c.len], u'\0');
+    EXPECT_TRUE(!c.sameBlock || b == before) << "the same block";
     SysFreeString(b);
   }
-}
-
-TEST(OleBstr, SysReAllocStringLenFailureKeepsTheOldString) {
-  BSTR b = SysAllocString(u"keep");
-  EXPECT_EQ(SysReAllocStringLen(&b, nullptr, 0x80000000u), FALSE);
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(Text(b), u"keep");
-  SysFreeString(b);
+  BSTR keep = SysAllocString(u"keep");
+  EXPECT_EQ(SysReAllocStringLen(&keep, nullptr, 0x80000000u), FALSE);
+  EXPECT_EQ(Text(keep), u"keep") << "a failure keeps the old string";
+  SysFreeString(keep);
   EXPECT_EQ(SysReAllocStringLen(nullptr, u"x", 1), FALSE);
 }
 

@@ -1,24 +1,22 @@
 // The registry of the Linux layer: reading .reg files, opening keys,
-// enumerating subkeys, reading values, snapshots and the file's location.
-#include <gtest/gtest.h>
-
+// enumerating subkeys, reading values, snapshots, the file's location, and
+// writing: creating keys, setting and deleting values, deleting keys and
+// trees, HKEY_CLASSES_ROOT's targets, the rights of handles and concurrent
+// writers.
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/trxplatform.h"
+#include "paltest.h"
 #include "support/trxtestlog.h"
 #include "support/trxtestregistry.h"
 
 namespace {
 
-void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // A registry file with the given raw content, named by TRX_REGISTRY for the
@@ -28,528 +26,313 @@ class RegistryFile {
   explicit RegistryFile(const std::string& bytes) : m_environment("TRX_REGISTRY", m_file.Path().string().c_str()) {
     Rewrite(bytes);
   }
-  void Rewrite(const std::string& bytes) const { writeBytes(m_file.Path(), bytes); }
+  void Rewrite(const std::string& bytes) const { WriteBytes(m_file.Path(), bytes); }
 
  private:
   TrxTempFile m_file{"registry"};
   TrxScopedEnvironment m_environment;
 };
 
-// The UTF-16LE bytes of a UTF-8 text, with the byte-order mark.
-std::string utf16File(const std::string& utf8) {
-  std::string bytes = "\xFF\xFE";
-  for (unsigned char byte : TrxUtf16LEBytes(TrxWiden(utf8))) bytes += static_cast<char>(byte);
-  return bytes;
-}
+const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
+const std::string kVendor = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Key]\r\n";
 
-// Opens root\path with KEY_READ; the status, and the key on success.
-struct Opened {
-  LSTATUS status;
+// A key handle closed at the end of the scope.
+struct Key {
   HKEY key = nullptr;
-  ~Opened() {
+  LSTATUS status = ERROR_SUCCESS;
+  Key(HKEY root, const std::string& path, REGSAM access = KEY_READ)
+      : status(RegOpenKeyExW(root, TrxWiden(path).c_str(), 0, access, &key)) {
+    EXPECT_TRUE(status == ERROR_SUCCESS || key == nullptr) << "no key on failure";
+  }
+  ~Key() {
     if (key) RegCloseKey(key);
   }
 };
 
-std::unique_ptr<Opened> open(HKEY root, const std::string& path, REGSAM access = KEY_READ) {
-  auto opened = std::make_unique<Opened>();
-  TrxString wide = TrxWiden(path);
-  opened->status = RegOpenKeyExW(root, wide.c_str(), 0, access, &opened->key);
-  if (opened->status != ERROR_SUCCESS) {
-    EXPECT_EQ(opened->key, nullptr) << "no key on failure";
+// A value as text: "REG_SZ text", "REG_EXPAND_SZ text", "REG_DWORD 10", the
+// type and the bytes of other values, or the status of the read that failed.
+std::string ReadValue(HKEY key, const char* name) {
+  const TrxString wide = TrxWiden(name ? name : "");
+  DWORD size = 0, type = REG_NONE;
+  LSTATUS status = RegQueryValueExW(key, name ? wide.c_str() : nullptr, nullptr, &type, nullptr, &size);
+  std::vector<BYTE> data(size);
+  if (status == ERROR_SUCCESS)
+    status = RegQueryValueExW(key, name ? wide.c_str() : nullptr, nullptr, &type, data.data(), &size);
+  if (status != ERROR_SUCCESS) return "status " + std::to_string(status);
+  if (type == REG_DWORD && size == 4)
+    return "REG_DWORD " + std::to_string(*reinterpret_cast<const DWORD*>(data.data()));
+  if ((type != REG_SZ && type != REG_EXPAND_SZ) || size % 2 || size < 2 || data[size - 1] || data[size - 2]) {
+    std::string bytes = "type " + std::to_string(type) + ":";
+    for (BYTE byte : data) bytes += " " + std::to_string(byte);
+    return bytes;
   }
-  return opened;
+  const std::string text = TrxNarrow(reinterpret_cast<const OLECHAR*>(data.data()));
+  EXPECT_EQ(size, (TrxWiden(text).size() + 1) * 2) << "UTF-16 with the terminator";
+  return (type == REG_SZ ? "REG_SZ " : "REG_EXPAND_SZ ") + text;
 }
 
-// A value as read: status, type and the data's bytes.
-struct Read {
-  bool opened = true;  // false: the key could not be opened (status is the open's)
-  LSTATUS status = ERROR_SUCCESS;
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-
-  std::string Text() const {
-    TrxString text;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) text.push_back(static_cast<OLECHAR>(data[i] | data[i + 1] << 8));
-    if (!text.empty() && text.back() == 0) text.pop_back();
-    return TrxNarrow(text);
-  }
-  DWORD Dword() const {
-    return data.size() == 4 ? static_cast<DWORD>(data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24) : 0xDEADu;
-  }
-};
-
-Read readValue(HKEY key, const char* name) {
-  Read read;
-  TrxString wide = name ? TrxWiden(name) : TrxString();
-  DWORD size = 0;
-  read.status = RegQueryValueExW(key, name ? wide.c_str() : nullptr, nullptr, &read.type, nullptr, &size);
-  if (read.status != ERROR_SUCCESS) return read;
-  read.data.resize(size);
-  read.status = RegQueryValueExW(key, name ? wide.c_str() : nullptr, nullptr, &read.type, read.data.data(), &size);
-  read.data.resize(size);
-  return read;
+// Opens root\path and reads one value; "no key" when the key does not open.
+std::string Read(HKEY root, const std::string& path, const char* name) {
+  Key key(root, path);
+  return key.status == ERROR_FILE_NOT_FOUND ? "no key"
+         : key.status                       ? "status " + std::to_string(key.status)
+                                            : ReadValue(key.key, name);
 }
 
-// Opens root\path and reads one value; the open's status if it fails.
-Read readAt(HKEY root, const std::string& path, const char* name) {
-  auto opened = open(root, path);
-  if (opened->status != ERROR_SUCCESS) return Read{false, opened->status, REG_NONE, {}};
-  return readValue(opened->key, name);
-}
-
-std::vector<std::string> subkeys(HKEY key) {
+std::vector<std::string> Subkeys(HKEY key) {
   std::vector<std::string> names;
-  for (DWORD index = 0;; ++index) {
-    WCHAR name[300];
-    DWORD length = 300;
-    LSTATUS status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    EXPECT_EQ(status, ERROR_SUCCESS);
-    if (status != ERROR_SUCCESS) break;
+  WCHAR name[300];
+  DWORD length = 300;
+  for (DWORD index = 0; RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++index, length = 300) {
     EXPECT_EQ(length, TrxLength(name));
     names.push_back(TrxNarrow(name));
   }
   return names;
 }
 
-const char* const kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
+const std::string kNoValue = "status " + std::to_string(ERROR_FILE_NOT_FOUND);
 
 }  // namespace
 
-// ---- the file format --------------------------------------------------------------------
+TEST(RegistryFormat, ValuesOfTheVendorKey) {
+  // The file: the header, [HKEY_LOCAL_MACHINE\SOFTWARE\Vendor\Key], then the lines given.
+  // clang-format off
+  const struct { std::string lines; const char* value; std::string expected; } cases[] = {
+      {"@=\"text\"\r\n", nullptr, "REG_SZ text"},  // the default value
+      {"@=\"text\"\r\n", "", "REG_SZ text"},
+      {"\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n", "Path", "REG_SZ C:\\dir\\\"q\""},  // escapes
+      {"\"a\\\"b\"=\"x\"\r\n", "a\"b", "REG_SZ x"},
+      {"\"P\"=\"a\\nb\"\r\n", "P", "REG_SZ a\\nb"},  // other backslashes stay
+      {"\"E\"=\"\"\r\n", "E", "REG_SZ "},
+      {"\"N\"=\"Zürich €\"\r\n", "N", "REG_SZ Zürich €"},
+      {"\"Count\"=dword:0000000a\r\n", "Count", "REG_DWORD 10"},
+      {"\"Count\"=DWORD:FFFFFFFE\r\n", "Count", "REG_DWORD 4294967294"},
+      {"\"E\"=hex(2):25,00,54,00,\\\r\n  4d,00,50,00,25,00,00,00\r\n", "E", "REG_EXPAND_SZ %TMP%"},
+      {"  ; [HKLM\\SOFTWARE\\Vendor\\Key]\r\n\r\n@=\"c\"\r\n", nullptr, "REG_SZ c"},  // comments, blank lines
+      {"\"MixedCase\"=\"v\"\r\n", "mIXEDcASE", "REG_SZ v"},  // names ignore case
+      {"\"A\"=\"1\"\r\n[HKLM\\SOFTWARE\\Other]\r\n" + kVendor + "\"B\"=\"2\"\r\n", "A", "REG_SZ 1"},
+      {"\"A\"=\"1\"\r\n\"a\"=\"2\"\r\n", "A", "REG_SZ 2"},  // the last of two wins
+      {"@=\"d\"\r\n", "Nope", kNoValue},
+      {"\"Broken\"=\"no end\r\n\"Good\"=\"yes\"\r\n", "Good", "REG_SZ yes"},  // a malformed line is skipped
+      {"\"Broken\"=\"no end\r\n\"Good\"=\"yes\"\r\n", "Broken", kNoValue},
+      {"\"D\"=dword:12345678z\r\n", "D", kNoValue},
+      {"this is no line\r\n@=\"after\"\r\n", nullptr, "REG_SZ after"},
+      {"[HKEY_NOWHERE\\X]\r\n\"Lost\"=\"1\"\r\n", "Lost", kNoValue},  // after a bad key line: nowhere
+      {"\"V\"=\"d\"\r\n\"V\"=-\r\n", "V", kNoValue},  // deleted
+      {"@=\"d\"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n", nullptr, "no key"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lines);
+    RegistryFile file(kHeader + kVendor + c.lines);
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", c.value), c.expected);
+  }
+}
 
-TEST(RegistryFormat, ReadsValues) {
-  enum Outcome { Found, NoValue, NoKey };
-  struct Case {
-    const char* what;
-    std::string file;
-    HKEY root;
-    std::string key;
-    const char* value;  // null: default value
-    Outcome outcome;
-    DWORD type;
-    std::string text;  // REG_SZ / REG_EXPAND_SZ
-    DWORD number;      // REG_DWORD
+TEST(RegistryFormat, FilesRootsAndKeys) {
+  // clang-format off
+  const struct { std::string file; HKEY root; std::string key; std::string expected; } cases[] = {
+      {"REGEDIT4\n[HKLM\\SOFTWARE\\S]\n@=\"lf\"\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\S", "REG_SZ lf"},
+      {"[HKLM\\SOFTWARE\\S]\r\n@=\"bare\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\S", "REG_SZ bare"},  // no header
+      {"REGEDIT4\r\n[HKLM\\SOFTWARE\\S]\r\n@=hex(2):25,41,25,00\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\S", "REG_EXPAND_SZ %A%"},
+      {kHeader + ";[HKLM\\SOFTWARE\\S]\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\S", "no key"},
+      {kHeader + "[HKCU\\Software\\S]\r\n@=\"u\"\r\n", HKEY_CURRENT_USER, "Software\\S", "REG_SZ u"},
+      {kHeader + "[HKCR\\S]\r\n@=\"r\"\r\n", HKEY_CLASSES_ROOT, "S", "REG_SZ r"},
+      {kHeader + "[hkey_local_machine\\SOFTWARE\\S]\r\n@=\"m\"\r\n", HKEY_LOCAL_MACHINE, "software\\s", "REG_SZ m"},
+      {kHeader + "[HKCR\\S]\r\n@=\"r\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\S", "REG_SZ r"},
+      {kHeader + "[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n", HKEY_CLASSES_ROOT, "S", "REG_SZ m"},
+      {kHeader + "[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n[HKCU\\Software\\Classes\\S]\r\n@=\"u\"\r\n",
+       HKEY_CLASSES_ROOT, "S", "REG_SZ u"},  // the user's classes win
+      {kHeader + "[HKLM\\SOFTWARE\\A\\B\\C]\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\A", kNoValue},  // an implicit parent
+      {kHeader + kVendor, HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Nope", "no key"},
+      {kHeader + kVendor, HKEY_CURRENT_USER, "SOFTWARE\\Vendor\\Key", "no key"},
+      {kHeader + "[HKLM\\SOFTWARE\\Open\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Open", "no key"},
+      {kHeader + "\"Orphan\"=\"x\"\r\n[HKLM\\SOFTWARE\\S]\r\n@=\"late\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\S", "REG_SZ late"},
   };
-  const std::string vendor = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Key]\r\n";
-  const Case cases[] = {
-      {"default value", kHeader + vendor + "@=\"text\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr,
-       Found, REG_SZ, "text", 0},
-      {"empty name is the default value", kHeader + vendor + "@=\"text\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "", Found, REG_SZ, "text", 0},
-      {"named string with escapes", kHeader + vendor + "\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "Path", Found, REG_SZ, "C:\\dir\\\"q\"", 0},
-      {"escaped quote in the name", kHeader + vendor + "\"a\\\"b\"=\"x\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "a\"b", Found, REG_SZ, "x", 0},
-      {"other backslashes stay", kHeader + vendor + "\"P\"=\"a\\nb\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
-       "P", Found, REG_SZ, "a\\nb", 0},
-      {"empty string", kHeader + vendor + "\"E\"=\"\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E", Found,
-       REG_SZ, "", 0},
-      {"non-ASCII text", kHeader + vendor + "\"N\"=\"Zürich €\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "N",
-       Found, REG_SZ, "Zürich €", 0},
-      {"dword", kHeader + vendor + "\"Count\"=dword:0000000a\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Count",
-       Found, REG_DWORD, "", 10},
-      {"dword upper-case hex", kHeader + vendor + "\"Count\"=DWORD:FFFFFFFE\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "Count", Found, REG_DWORD, "", 0xFFFFFFFEu},
-      {"expandable string as hex(2)", kHeader + vendor + "\"E\"=hex(2):25,00,54,00,\\\r\n  4d,00,50,00,25,00,00,00\r\n",
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E", Found, REG_EXPAND_SZ, "%TMP%", 0},
-      {"lines ending in LF only", "REGEDIT4\n[HKLM\\SOFTWARE\\Vendor\\Key]\n@=\"lf\"\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ, "lf", 0},
-      {"no header line", vendor + "@=\"bare\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ,
-       "bare", 0},
-      {"REGEDIT4 expandable string is 8-bit", "REGEDIT4\r\n" + vendor + "\"E\"=hex(2):25,41,25,00\r\n",
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "E", Found, REG_EXPAND_SZ, "%A%", 0},
-      {"comments and blank lines",
-       kHeader + std::string("; a comment\r\n\r\n") + vendor + "  ; [HKLM\\SOFTWARE\\Vendor\\Key]\r\n\r\n@=\"c\"\r\n",
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ, "c", 0},
-      {"a commented key line is no key", kHeader + std::string(";[HKLM\\SOFTWARE\\Hidden]\r\n"), HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Hidden", nullptr, NoKey, 0, "", 0},
-      {"short name HKLM", kHeader + std::string("[HKLM\\SOFTWARE\\S]\r\n@=\"m\"\r\n"), HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\S", nullptr, Found, REG_SZ, "m", 0},
-      {"short name HKCU", kHeader + std::string("[HKCU\\Software\\S]\r\n@=\"u\"\r\n"), HKEY_CURRENT_USER, "Software\\S",
-       nullptr, Found, REG_SZ, "u", 0},
-      {"short name HKCR", kHeader + std::string("[HKCR\\S]\r\n@=\"r\"\r\n"), HKEY_CLASSES_ROOT, "S", nullptr, Found,
-       REG_SZ, "r", 0},
-      {"root names ignore case", kHeader + std::string("[hkey_local_machine\\SOFTWARE\\S]\r\n@=\"m\"\r\n"),
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\S", nullptr, Found, REG_SZ, "m", 0},
-      {"classes root lines belong to the machine's classes", kHeader + std::string("[HKCR\\S]\r\n@=\"r\"\r\n"),
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\S", nullptr, Found, REG_SZ, "r", 0},
-      {"machine classes appear under the classes root",
-       kHeader + std::string("[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n"), HKEY_CLASSES_ROOT, "S", nullptr, Found,
-       REG_SZ, "m", 0},
-      {"the user's classes win under the classes root",
-       kHeader + std::string("[HKLM\\SOFTWARE\\Classes\\S]\r\n@=\"m\"\r\n[HKCU\\Software\\Classes\\S]\r\n@=\"u\"\r\n"),
-       HKEY_CLASSES_ROOT, "S", nullptr, Found, REG_SZ, "u", 0},
-      {"key names ignore case", kHeader + vendor + "@=\"k\"\r\n", HKEY_LOCAL_MACHINE, "software\\VENDOR\\kEy", nullptr,
-       Found, REG_SZ, "k", 0},
-      {"value names ignore case", kHeader + vendor + "\"MixedCase\"=\"v\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "mIXEDcASE", Found, REG_SZ, "v", 0},
-      {"a key repeated later adds to it",
-       kHeader + vendor + "\"A\"=\"1\"\r\n[HKLM\\SOFTWARE\\Other]\r\n" + vendor + "\"B\"=\"2\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "A", Found, REG_SZ, "1", 0},
-      {"the last of two values wins", kHeader + vendor + "\"A\"=\"1\"\r\n\"a\"=\"2\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "A", Found, REG_SZ, "2", 0},
-      {"implicit parent exists", kHeader + std::string("[HKLM\\SOFTWARE\\A\\B\\C]\r\n"), HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\A\\B", "x", NoValue, 0, "", 0},
-      {"implicit parent has no default value", kHeader + std::string("[HKLM\\SOFTWARE\\A\\B\\C]\r\n"),
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\A", nullptr, NoValue, 0, "", 0},
-      {"missing key", kHeader + vendor, HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Nope", nullptr, NoKey, 0, "", 0},
-      {"missing value", kHeader + vendor + "@=\"d\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Nope", NoValue,
-       0, "", 0},
-      {"keys of one root are not in another", kHeader + vendor, HKEY_CURRENT_USER, "SOFTWARE\\Vendor\\Key", nullptr,
-       NoKey, 0, "", 0},
-      {"malformed value line is skipped, the next one kept",
-       kHeader + vendor + "\"Broken\"=\"no end\r\n\"Good\"=\"yes\"\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
-       "Good", Found, REG_SZ, "yes", 0},
-      {"malformed value is not there", kHeader + vendor + "\"Broken\"=\"no end\r\n\"Good\"=\"yes\"\r\n",
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Broken", NoValue, 0, "", 0},
-      {"bad dword is skipped", kHeader + vendor + "\"D\"=dword:12345678z\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", "D", NoValue, 0, "", 0},
-      {"stray text is skipped", kHeader + vendor + "this is no line\r\n@=\"after\"\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", nullptr, Found, REG_SZ, "after", 0},
-      {"values after a bad key line go nowhere", kHeader + vendor + "[HKEY_NOWHERE\\X]\r\n\"Lost\"=\"1\"\r\n",
-       HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", "Lost", NoValue, 0, "", 0},
-      {"unclosed key line is skipped", kHeader + std::string("[HKLM\\SOFTWARE\\Open\r\n"), HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Open", nullptr, NoKey, 0, "", 0},
-      {"keys after a malformed line are read",
-       kHeader + std::string("\"Orphan\"=\"x\"\r\n[HKLM\\SOFTWARE\\Late]\r\n@=\"late\"\r\n"), HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Late", nullptr, Found, REG_SZ, "late", 0},
-      {"deleted key", kHeader + vendor + "@=\"d\"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n", HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Vendor\\Key", nullptr, NoKey, 0, "", 0},
-      {"deleted value", kHeader + vendor + "\"V\"=\"d\"\r\n\"V\"=-\r\n", HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key",
-       "V", NoValue, 0, "", 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
     RegistryFile file(c.file);
-    Read read = readAt(c.root, c.key, c.value);
-    Outcome outcome = !read.opened ? NoKey : read.status == ERROR_SUCCESS ? Found : NoValue;
-    EXPECT_EQ(outcome, c.outcome) << "status " << read.status;
-    if (outcome != Found || c.outcome != Found) {
-      EXPECT_EQ(read.status, outcome == Found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-      continue;
-    }
-    EXPECT_EQ(read.type, c.type);
-    if (c.type == REG_DWORD) {
-      EXPECT_EQ(read.Dword(), c.number);
-    } else {
-      EXPECT_EQ(read.Text(), c.text);
-      EXPECT_EQ(read.data.size(), (TrxWiden(c.text).size() + 1) * 2) << "UTF-16 bytes with the terminator";
-    }
+    EXPECT_EQ(Read(c.root, c.key, nullptr), c.expected);
+  }
+
+  const std::string text = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Kéy]\r\n\"Name\"=\"Grüße\"\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (unsigned char byte : TrxUtf16LEBytes(TrxWiden(text))) utf16 += static_cast<char>(byte);
+  for (const std::string& bytes : {text, "\xEF\xBB\xBF" + text, utf16}) {
+    RegistryFile file(bytes);
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\KÉY", "Name"), "REG_SZ Grüße");
+    Key vendor(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
+    EXPECT_EQ(Subkeys(vendor.key), std::vector<std::string>{"Kéy"}) << "the name as the file spells it";
   }
 }
-
-TEST(RegistryFormat, Encodings) {
-  const std::string text =
-      "Windows Registry Editor Version 5.00\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Kéy]\r\n"
-      "\"Name\"=\"Grüße\"\r\n";
-  struct Case {
-    const char* what;
-    std::string bytes;
-  };
-  const Case cases[] = {
-      {"UTF-8", text},
-      {"UTF-8 with byte-order mark", "\xEF\xBB\xBF" + text},
-      {"UTF-16LE with byte-order mark", utf16File(text)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    RegistryFile file(c.bytes);
-    Read read = readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\KÉY", "Name");
-    ASSERT_EQ(read.status, ERROR_SUCCESS);
-    EXPECT_EQ(read.Text(), "Grüße");
-    auto vendor = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
-    ASSERT_EQ(vendor->status, ERROR_SUCCESS);
-    EXPECT_EQ(subkeys(vendor->key), std::vector<std::string>{"Kéy"}) << "the name as the file spells it";
-  }
-}
-
-// ---- opening keys ---------------------------------------------------------------------------
 
 TEST(RegOpenKeyExW, PathsArgumentsAndRights) {
-  RegistryFile file(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"v\"\r\n");
-  struct Case {
-    const char* what;
-    std::string path;
-    REGSAM access;
-    LSTATUS status;
+  RegistryFile file(kHeader + "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n" + kVendor + "@=\"v\"\r\n");
+  // clang-format off
+  const struct { std::string path; REGSAM access; LSTATUS status; } cases[] = {
+      {"SOFTWARE\\Vendor\\Key\\", KEY_READ, ERROR_SUCCESS},
+      {"SOFTWARE\\\\Vendor\\Key", KEY_READ, ERROR_SUCCESS},
+      {"\\SOFTWARE\\Vendor", KEY_READ, ERROR_BAD_PATHNAME},
+      {"", KEY_READ, ERROR_SUCCESS},  // the root again
+      {"SOFTWARE\\Vend", KEY_READ, ERROR_FILE_NOT_FOUND},  // a name is not a path prefix
+      {"SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE, ERROR_SUCCESS},
+      {"SOFTWARE\\Vendor\\Key", GENERIC_READ, ERROR_SUCCESS},
+      {"SOFTWARE\\Vendor\\Key", KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
+      {"SOFTWARE\\Vendor\\Key", KEY_WRITE, ERROR_SUCCESS},
+      {"SOFTWARE\\Vendor\\Key", KEY_ALL_ACCESS, ERROR_SUCCESS},
+      {"SOFTWARE\\Vendor\\Key", MAXIMUM_ALLOWED, ERROR_SUCCESS},
+      {"SOFTWARE\\Vendor\\Key", KEY_READ | SYNCHRONIZE, ERROR_ACCESS_DENIED},
   };
-  const Case cases[] = {
-      {"plain path", "SOFTWARE\\Vendor\\Key", KEY_READ, ERROR_SUCCESS},
-      {"trailing backslash", "SOFTWARE\\Vendor\\Key\\", KEY_READ, ERROR_SUCCESS},
-      {"doubled backslash", "SOFTWARE\\\\Vendor\\Key", KEY_READ, ERROR_SUCCESS},
-      {"leading backslash", "\\SOFTWARE\\Vendor", KEY_READ, ERROR_BAD_PATHNAME},
-      {"empty path: the root again", "", KEY_READ, ERROR_SUCCESS},
-      {"a name is not a path prefix", "SOFTWARE\\Vend", KEY_READ, ERROR_FILE_NOT_FOUND},
-      {"query only", "SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE, ERROR_SUCCESS},
-      {"generic read", "SOFTWARE\\Vendor\\Key", GENERIC_READ, ERROR_SUCCESS},
-      {"64-bit view flag", "SOFTWARE\\Vendor\\Key", KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
-      {"write rights", "SOFTWARE\\Vendor\\Key", KEY_WRITE, ERROR_SUCCESS},
-      {"all access", "SOFTWARE\\Vendor\\Key", KEY_ALL_ACCESS, ERROR_SUCCESS},
-      {"maximum allowed", "SOFTWARE\\Vendor\\Key", MAXIMUM_ALLOWED, ERROR_SUCCESS},
-      {"not a key right", "SOFTWARE\\Vendor\\Key", KEY_READ | SYNCHRONIZE, ERROR_ACCESS_DENIED},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(open(HKEY_LOCAL_MACHINE, c.path, c.access)->status, c.status);
-  }
-
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(Key(HKEY_LOCAL_MACHINE, c.path, c.access).status, c.status) << c.path;
   HKEY key = reinterpret_cast<HKEY>(0x1);
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_READ, &key), ERROR_SUCCESS) << "null path";
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE) << "closed twice";
+  EXPECT_EQ(ReadValue(key, nullptr), "status " + std::to_string(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(RegOpenKeyExW(key, u"", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
   key = reinterpret_cast<HKEY>(0x1);
   EXPECT_EQ(RegOpenKeyExW(nullptr, u"SOFTWARE", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
   EXPECT_EQ(key, nullptr);
   EXPECT_EQ(RegOpenKeyExW(reinterpret_cast<HKEY>(0x12345678), u"SOFTWARE", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
-}
-
-TEST(RegOpenKeyExW, RightsOfTheHandleAreChecked) {
-  RegistryFile file(std::string(kHeader) +
-                    "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n[HKLM\\SOFTWARE\\Vendor\\Key]\r\n"
-                    "@=\"v\"\r\n");
-  WCHAR name[64];
-  DWORD length = 64;
-  auto queryOnly = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE);
-  ASSERT_EQ(queryOnly->status, ERROR_SUCCESS);
-  EXPECT_EQ(readValue(queryOnly->key, nullptr).status, ERROR_SUCCESS);
-  EXPECT_EQ(RegEnumKeyExW(queryOnly->key, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
-
-  auto enumerateOnly = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", KEY_ENUMERATE_SUB_KEYS);
-  ASSERT_EQ(enumerateOnly->status, ERROR_SUCCESS);
-  EXPECT_EQ(readValue(enumerateOnly->key, nullptr).status, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegEnumKeyExW(enumerateOnly->key, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-}
-
-TEST(RegCloseKey, HandlesAndPredefinedKeys) {
-  RegistryFile file(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor]\r\n@=\"v\"\r\n");
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor", 0, KEY_READ, &key), ERROR_SUCCESS);
-  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE) << "closed twice";
-  EXPECT_EQ(readValue(key, nullptr).status, ERROR_INVALID_HANDLE) << "a closed handle";
-  HKEY sub = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(key, u"", 0, KEY_READ, &sub), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT}) {
     EXPECT_EQ(RegCloseKey(root), ERROR_SUCCESS);
-    EXPECT_EQ(open(root, "")->status, ERROR_SUCCESS) << "still usable";
-  }
-}
-
-// ---- enumeration ----------------------------------------------------------------------
-
-TEST(RegEnumKeyExW, DirectSubkeysInCaseInsensitiveOrder) {
-  RegistryFile file(std::string(kHeader) +
-                    "[HKLM\\SOFTWARE\\Vendor\\gamma]\r\n"
-                    "[HKLM\\SOFTWARE\\Vendor\\beta\\deeper]\r\n"
-                    "[HKLM\\SOFTWARE\\Vendor\\ALPHA2]\r\n"
-                    "[HKLM\\SOFTWARE\\Vendor\\Alpha]\r\n"
-                    "[HKLM\\SOFTWARE\\Vendor\\BETA]\r\n");
-  auto vendor = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
-  ASSERT_EQ(vendor->status, ERROR_SUCCESS);
-  EXPECT_EQ(subkeys(vendor->key), (std::vector<std::string>{"Alpha", "ALPHA2", "beta", "gamma"}))
-      << "sorted without regard to case, one key per name, first spelling kept";
-
-  auto software = open(HKEY_LOCAL_MACHINE, "SOFTWARE");
-  ASSERT_EQ(software->status, ERROR_SUCCESS);
-  EXPECT_EQ(subkeys(software->key), std::vector<std::string>{"Vendor"}) << "implicit parent";
-  EXPECT_EQ(subkeys(HKEY_LOCAL_MACHINE), std::vector<std::string>{"SOFTWARE"}) << "a predefined key";
-
-  auto leaf = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\gamma");
-  ASSERT_EQ(leaf->status, ERROR_SUCCESS);
-  EXPECT_TRUE(subkeys(leaf->key).empty());
-}
-
-TEST(RegEnumKeyExW, BuffersIndexesAndArguments) {
-  RegistryFile file(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor\\Abcde]\r\n[HKLM\\SOFTWARE\\Vendor\\Z]\r\n");
-  auto vendor = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
-  ASSERT_EQ(vendor->status, ERROR_SUCCESS);
-  struct Case {
-    const char* what;
-    DWORD index;
-    DWORD size;
-    LSTATUS status;
-    DWORD length;  // after the call
-    std::string name;
-  };
-  const Case cases[] = {
-      {"fits exactly", 0, 6, ERROR_SUCCESS, 5, "Abcde"},
-      {"large buffer", 0, 64, ERROR_SUCCESS, 5, "Abcde"},
-      {"no room for the terminator", 0, 5, ERROR_MORE_DATA, 5, ""},
-      {"much too small", 0, 1, ERROR_MORE_DATA, 1, ""},
-      {"second key", 1, 2, ERROR_SUCCESS, 1, "Z"},
-      {"index past the end", 2, 64, ERROR_NO_MORE_ITEMS, 64, ""},
-      {"far past the end", 1000, 64, ERROR_NO_MORE_ITEMS, 64, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    WCHAR name[64];
-    std::fill(std::begin(name), std::end(name), u'#');
-    DWORD length = c.size;
-    EXPECT_EQ(RegEnumKeyExW(vendor->key, c.index, name, &length, nullptr, nullptr, nullptr, nullptr), c.status);
-    EXPECT_EQ(length, c.length);
-    if (c.status == ERROR_SUCCESS) {
-      EXPECT_EQ(TrxNarrow(name), c.name);
-    } else {
-      EXPECT_EQ(name[0], u'#') << "buffer untouched";
-    }
+    EXPECT_EQ(Key(root, "").status, ERROR_SUCCESS) << "a predefined key stays usable";
   }
 
+  // The rights of the handle are checked.
   WCHAR name[64];
   DWORD length = 64;
-  EXPECT_EQ(RegEnumKeyExW(vendor->key, 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr),
-            ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegEnumKeyExW(vendor->key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
-  DWORD reserved = 0;
-  EXPECT_EQ(RegEnumKeyExW(vendor->key, 0, name, &length, &reserved, nullptr, nullptr, nullptr),
-            ERROR_INVALID_PARAMETER);
+  Key queryOnly(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE);
+  EXPECT_EQ(ReadValue(queryOnly.key, nullptr), "REG_SZ v");
+  EXPECT_EQ(RegEnumKeyExW(queryOnly.key, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+  Key enumerateOnly(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", KEY_ENUMERATE_SUB_KEYS);
+  EXPECT_EQ(ReadValue(enumerateOnly.key, nullptr), "status " + std::to_string(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(RegEnumKeyExW(enumerateOnly.key, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+}
 
-  WCHAR keyClass[8] = u"xxxxxxx";
-  DWORD classLength = 8;
+TEST(RegEnumKeyExW, DirectSubkeysInCaseInsensitiveOrderAndBuffers) {
+  RegistryFile file(kHeader +
+                    "[HKLM\\SOFTWARE\\Vendor\\gamma]\r\n[HKLM\\SOFTWARE\\Vendor\\beta\\deeper]\r\n"
+                    "[HKLM\\SOFTWARE\\Vendor\\ALPHA2]\r\n[HKLM\\SOFTWARE\\Vendor\\Abcde]\r\n"
+                    "[HKLM\\SOFTWARE\\Vendor\\BETA]\r\n");
+  Key vendor(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
+  EXPECT_EQ(Subkeys(vendor.key), (std::vector<std::string>{"Abcde", "ALPHA2", "beta", "gamma"}))
+      << "sorted without regard to case, one key per name, its first spelling";
+  EXPECT_EQ(Subkeys(Key(HKEY_LOCAL_MACHINE, "SOFTWARE").key), std::vector<std::string>{"Vendor"}) << "implicit";
+  EXPECT_EQ(Subkeys(HKEY_LOCAL_MACHINE), std::vector<std::string>{"SOFTWARE"}) << "a predefined key";
+  EXPECT_TRUE(Subkeys(Key(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\gamma").key).empty());
+  // clang-format off
+  const struct { DWORD index, size; LSTATUS status; DWORD length; std::string name; } cases[] = {
+      {0, 6, ERROR_SUCCESS, 5, "Abcde"},  // fits exactly
+      {0, 64, ERROR_SUCCESS, 5, "Abcde"},
+      {0, 5, ERROR_MORE_DATA, 5, "#"},  // no room for the terminator: untouched
+      {0, 1, ERROR_MORE_DATA, 1, "#"},
+      {3, 6, ERROR_SUCCESS, 5, "gamma"},
+      {4, 64, ERROR_NO_MORE_ITEMS, 64, "#"},
+      {1000, 64, ERROR_NO_MORE_ITEMS, 64, "#"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    WCHAR name[64] = {u'#', 0};
+    DWORD length = c.size;
+    EXPECT_EQ(RegEnumKeyExW(vendor.key, c.index, name, &length, nullptr, nullptr, nullptr, nullptr), c.status);
+    EXPECT_EQ(length, c.length) << c.index << " " << c.size;
+    EXPECT_EQ(TrxNarrow(name), c.name) << c.index << " " << c.size;
+  }
+  WCHAR name[64], keyClass[8] = u"xxxxxxx";
+  DWORD length = 64, reserved = 0, classLength = 8;
   FILETIME written = {0, 0};
-  length = 64;
-  EXPECT_EQ(RegEnumKeyExW(vendor->key, 0, name, &length, nullptr, keyClass, &classLength, &written), ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, name, &length, &reserved, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, name, &length, nullptr, keyClass, &classLength, &written), ERROR_SUCCESS);
   EXPECT_EQ(keyClass[0], 0) << "keys have no class";
   EXPECT_EQ(classLength, 0u);
   EXPECT_NE(written.dwHighDateTime, 0u) << "the file's modification time";
 }
 
-// ---- values ------------------------------------------------------------------------------
-
 TEST(RegQueryValueExW, SizesAndBuffers) {
-  RegistryFile file(std::string(kHeader) + "[HKLM\\SOFTWARE\\Vendor]\r\n@=\"abc\"\r\n\"N\"=dword:00000102\r\n");
-  auto vendor = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
-  ASSERT_EQ(vendor->status, ERROR_SUCCESS);
-  struct Case {
-    const char* what;
-    const char16_t* name;
-    bool withData;
-    DWORD size;
-    LSTATUS status;
-    DWORD sizeAfter;
+  RegistryFile file(kHeader + kVendor + "@=\"abc\"\r\n\"N\"=dword:00000102\r\n");
+  Key vendor(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key");
+  // clang-format off
+  const struct { const char16_t* name; bool withData; DWORD size; LSTATUS status; DWORD sizeAfter; } cases[] = {
+      {nullptr, false, 0, ERROR_SUCCESS, 8},  // the size only
+      {nullptr, true, 8, ERROR_SUCCESS, 8},
+      {nullptr, true, 100, ERROR_SUCCESS, 8},
+      {nullptr, true, 6, ERROR_MORE_DATA, 8},  // no room for the terminator
+      {nullptr, true, 0, ERROR_MORE_DATA, 8},
+      {u"N", false, 0, ERROR_SUCCESS, 4},
+      {u"N", true, 3, ERROR_MORE_DATA, 4},
+      {u"N", true, 4, ERROR_SUCCESS, 4},
   };
-  const Case cases[] = {
-      {"size only", nullptr, false, 0, ERROR_SUCCESS, 8},
-      {"exact buffer", nullptr, true, 8, ERROR_SUCCESS, 8},
-      {"larger buffer", nullptr, true, 100, ERROR_SUCCESS, 8},
-      {"no room for the terminator", nullptr, true, 6, ERROR_MORE_DATA, 8},
-      {"empty buffer", nullptr, true, 0, ERROR_MORE_DATA, 8},
-      {"dword size only", u"N", false, 0, ERROR_SUCCESS, 4},
-      {"dword short buffer", u"N", true, 3, ERROR_MORE_DATA, 4},
-      {"dword", u"N", true, 4, ERROR_SUCCESS, 4},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    BYTE data[100];
-    std::fill(std::begin(data), std::end(data), BYTE{0xCC});
+  // clang-format on
+  for (const auto& c : cases) {
+    BYTE data[100] = {0xCC};
     DWORD size = c.size, type = 0xFFFF;
-    EXPECT_EQ(RegQueryValueExW(vendor->key, c.name, nullptr, &type, c.withData ? data : nullptr, &size), c.status);
-    EXPECT_EQ(size, c.sizeAfter);
+    EXPECT_EQ(RegQueryValueExW(vendor.key, c.name, nullptr, &type, c.withData ? data : nullptr, &size), c.status);
+    EXPECT_EQ(size, c.sizeAfter) << c.size;
     EXPECT_EQ(type, c.name ? REG_DWORD : REG_SZ) << "the type in every case";
-    if (c.status == ERROR_SUCCESS && c.withData) {
-      if (c.name) {
-        EXPECT_EQ(data[0] | data[1] << 8, 0x102);
-      } else {
-        EXPECT_EQ(TrxNarrow(reinterpret_cast<const OLECHAR*>(data)), "abc");
-      }
-    } else {
-      EXPECT_EQ(data[0], 0xCC) << "buffer untouched";
-    }
+    EXPECT_EQ(data[0], c.status == ERROR_SUCCESS && c.withData ? (c.name ? 0x02 : 'a') : 0xCC)
+        << "untouched unless read";
   }
-
-  EXPECT_EQ(RegQueryValueExW(vendor->key, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS)
-      << "existence check";
   BYTE data[8];
-  EXPECT_EQ(RegQueryValueExW(vendor->key, nullptr, nullptr, nullptr, data, nullptr), ERROR_INVALID_PARAMETER);
   DWORD reserved = 0, size = 8;
-  EXPECT_EQ(RegQueryValueExW(vendor->key, nullptr, &reserved, nullptr, data, &size), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegQueryValueExW(vendor->key, u"", nullptr, nullptr, data, &size), ERROR_SUCCESS) << "\"\" is default";
-}
-
-// ---- the file and its snapshots ------------------------------------------------------------
-
-TEST(Registry, MissingFileIsAnEmptyRegistry) {
-  TrxTempFile missing("absent");
-  TrxScopedEnvironment environment("TRX_REGISTRY", missing.Path().string().c_str());
-  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT}) {
-    EXPECT_EQ(open(root, "SOFTWARE")->status, ERROR_FILE_NOT_FOUND);
-    auto itself = open(root, "");
-    ASSERT_EQ(itself->status, ERROR_SUCCESS) << "the predefined keys are always there";
-    EXPECT_TRUE(subkeys(itself->key).empty());
-  }
+  EXPECT_EQ(RegQueryValueExW(vendor.key, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "exists";
+  EXPECT_EQ(RegQueryValueExW(vendor.key, nullptr, nullptr, nullptr, data, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegQueryValueExW(vendor.key, nullptr, &reserved, nullptr, data, &size), ERROR_INVALID_PARAMETER);
 }
 
 TEST(Registry, FileIsReadAtEachOpenWhileOpenKeysKeepTheirSnapshot) {
-  RegistryFile file(std::string(kHeader) +
-                    "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"old\"\r\n"
-                    "[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n@=\"old sub\"\r\n");
-  auto before = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
-  ASSERT_EQ(before->status, ERROR_SUCCESS);
+  RegistryFile file(kHeader + kVendor + "@=\"old\"\r\n[HKLM\\SOFTWARE\\Vendor\\Key\\Sub]\r\n@=\"old sub\"\r\n");
+  auto before = std::make_unique<Key>(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
+  file.Rewrite(kHeader + kVendor + "@=\"new\"\r\n[HKLM\\SOFTWARE\\Vendor\\Added]\r\n");
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr), "REG_SZ new") << "a new open reads again";
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key\\Sub", nullptr), "no key");
+  EXPECT_EQ(Read(before->key, "Key", nullptr), "REG_SZ old") << "opened relative to the snapshot";
+  EXPECT_EQ(Subkeys(before->key), std::vector<std::string>{"Key"});
+  EXPECT_EQ(Subkeys(Key(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor").key), (std::vector<std::string>{"Added", "Key"}));
+  Key child(before->key, "Key\\Sub");
+  before.reset();
+  EXPECT_EQ(ReadValue(child.key, nullptr), "REG_SZ old sub") << "valid after its parent is closed";
 
-  file.Rewrite(std::string(kHeader) +
-               "[HKLM\\SOFTWARE\\Vendor\\Key]\r\n@=\"new\"\r\n"
-               "[HKLM\\SOFTWARE\\Vendor\\Added]\r\n");
-
-  EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key", nullptr).Text(), "new") << "a new open reads again";
-  EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key\\Sub", nullptr).status, ERROR_FILE_NOT_FOUND);
-
-  EXPECT_EQ(readAt(before->key, "Key", nullptr).Text(), "old") << "opened relative to the snapshot";
-  EXPECT_EQ(readAt(before->key, "Key\\Sub", nullptr).Text(), "old sub");
-  EXPECT_EQ(subkeys(before->key), std::vector<std::string>{"Key"});
-  EXPECT_EQ(subkeys(HKEY_LOCAL_MACHINE), std::vector<std::string>{"SOFTWARE"});
-  auto after = open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor");
-  ASSERT_EQ(after->status, ERROR_SUCCESS);
-  EXPECT_EQ(subkeys(after->key), (std::vector<std::string>{"Added", "Key"}));
-
-  // A key opened from a snapshot stays valid after its parent is closed.
-  auto child = open(before->key, "Key\\Sub");
-  ASSERT_EQ(child->status, ERROR_SUCCESS);
-  EXPECT_EQ(RegCloseKey(before->key), ERROR_SUCCESS);
-  before->key = nullptr;
-  EXPECT_EQ(readValue(child->key, nullptr).Text(), "old sub");
+  TrxTempFile missing("absent");
+  TrxScopedEnvironment environment("TRX_REGISTRY", missing.Path().string().c_str());
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT}) {
+    EXPECT_EQ(Key(root, "SOFTWARE").status, ERROR_FILE_NOT_FOUND) << "a missing file is an empty registry";
+    EXPECT_TRUE(Subkeys(Key(root, "").key).empty());
+  }
 }
 
 TEST(Registry, FileLocation) {
-  // Each case lays out a configuration folder and points the variables at
-  // it; the file found is the one whose value is read.
-  struct Case {
-    const char* what;
-    bool registryVariable;
-    bool configHome;
-    const char* expected;  // null: nothing found
-  };
-  const Case cases[] = {
-      {"TRX_REGISTRY wins", true, true, "override"},
-      {"XDG_CONFIG_HOME/trx/registry.reg", false, true, "config home"},
-      {"HOME/.config/trx/registry.reg", false, false, "home"},
-  };
   TrxTempFile folder("registry-folder");
   const std::filesystem::path root = folder.Path();
   std::filesystem::create_directories(root / "config" / "trx");
   std::filesystem::create_directories(root / "home" / ".config" / "trx");
-  auto fileWith = [](const char* text) {
-    return std::string(kHeader) + "[HKLM\\SOFTWARE\\Where]\r\n@=\"" + text + "\"\r\n";
+  const std::pair<std::filesystem::path, std::string> files[] = {
+      {root / "override.reg", "override"},
+      {root / "config" / "trx" / "registry.reg", "config home"},
+      {root / "home" / ".config" / "trx" / "registry.reg", "home"}};
+  for (const auto& [file, text] : files)
+    WriteBytes(file, kHeader + "[HKLM\\SOFTWARE\\Where]\r\n@=\"" + text + "\"\r\n");
+  const std::string override = (root / "override.reg").string(), config = (root / "config").string();
+  // clang-format off
+  const struct { const char* registry; const char* configHome; const char* expected; } cases[] = {
+      {override.c_str(), config.c_str(), "REG_SZ override"},
+      {nullptr, config.c_str(), "REG_SZ config home"},
+      {"", config.c_str(), "REG_SZ config home"},  // an empty TRX_REGISTRY is not set
+      {nullptr, nullptr, "REG_SZ home"},
   };
-  writeBytes(root / "override.reg", fileWith("override"));
-  writeBytes(root / "config" / "trx" / "registry.reg", fileWith("config home"));
-  writeBytes(root / "home" / ".config" / "trx" / "registry.reg", fileWith("home"));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::string override = (root / "override.reg").string(), config = (root / "config").string(),
-                home = (root / "home").string();
-    TrxScopedEnvironment registry("TRX_REGISTRY", c.registryVariable ? override.c_str() : nullptr);
-    TrxScopedEnvironment xdg("XDG_CONFIG_HOME", c.configHome ? config.c_str() : nullptr);
-    TrxScopedEnvironment homeVariable("HOME", home.c_str());
-    EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Where", nullptr).Text(), c.expected);
-  }
-  {
-    TrxScopedEnvironment registry("TRX_REGISTRY", "");
-    TrxScopedEnvironment xdg("XDG_CONFIG_HOME", (root / "config").string().c_str());
-    EXPECT_EQ(readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Where", nullptr).Text(), "config home")
-        << "an empty TRX_REGISTRY is not set";
+  // clang-format on
+  for (const auto& c : cases) {
+    TrxScopedEnvironment registry("TRX_REGISTRY", c.registry), xdg("XDG_CONFIG_HOME", c.configHome);
+    TrxScopedEnvironment home("HOME", (root / "home").string().c_str());
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Where", nullptr), c.expected);
   }
   std::error_code ec;
   std::filesystem::remove_all(root, ec);
@@ -561,69 +344,180 @@ TEST(Registry, KeysOpenedReadAndClosedOnManyThreads) {
     registry.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Key" + std::to_string(i), "Name", std::to_string(i));
   std::atomic<int> failures{0};
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < 4; ++t)
     threads.emplace_back([t, &failures] {
       for (int round = 0; round < 50; ++round) {
-        int i = (t + round) % 8;
-        HKEY key = nullptr;
-        TrxString path = TrxWiden("SOFTWARE\\Vendor\\Key" + std::to_string(i));
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-          ++failures;
-          continue;
-        }
-        WCHAR text[8];
-        DWORD size = sizeof text;
-        if (RegQueryValueExW(key, u"name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
-            TrxNarrow(text) != std::to_string(i))
-          ++failures;
-        if (RegCloseKey(key) != ERROR_SUCCESS) ++failures;
+        const int i = (t + round) % 8;
+        failures += Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key" + std::to_string(i), "name") !=
+                    "REG_SZ " + std::to_string(i);
       }
     });
-  }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures.load(), 0);
 }
 
-// ---- the test registry itself ----------------------------------------------------------------
+// ---- writing ------------------------------------------------------------------------------
 
-TEST(TrxTestRegistry, WritesWhatTheRegistryReads) {
-  std::string previous;
-  {
-    TrxTestRegistry registry;
-    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}";
-    registry.AddKey(key);
-    Read added = readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", nullptr);
-    EXPECT_TRUE(added.opened);
-    EXPECT_EQ(added.status, ERROR_FILE_NOT_FOUND) << "the key is there, without a default value";
-    registry.SetString(key, "", "C:\\quoted \"path\"");
-    registry.SetString(key, "Name", "first");
-    registry.SetString(key, "NAME", "second");
-    registry.SetDword(key, "Count", 42);
-    registry.RegisterInprocServer("{00000000-0000-0000-0000-0000000000AB}", "/lib/x.so");
-    EXPECT_EQ(
-        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", nullptr).Text(),
-        "C:\\quoted \"path\"");
-    EXPECT_EQ(
-        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", "name").Text(),
-        "second");
-    EXPECT_EQ(
-        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", "Count").Dword(),
-        42u);
-    EXPECT_EQ(
-        readAt(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-0000000000AB}\\InprocServer32", nullptr).Text(),
-        "/lib/x.so");
-    registry.Remove("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvik Systems, Inc.\\TRX Services");
-    EXPECT_FALSE(
-        readAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvik Systems, Inc.\\TRX Services\\TRXNotifier\\{1}", nullptr).opened)
-        << "removed with everything below";
-    EXPECT_EQ(
-        readAt(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-0000000000AB}\\InprocServer32", nullptr).Text(),
-        "/lib/x.so")
-        << "other keys stay";
-    previous = registry.Path().string();
+namespace {
+
+LSTATUS Create(HKEY root, const char16_t* path, HKEY* key, DWORD* disposition = nullptr) {
+  return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key,
+                         disposition);
+}
+
+LSTATUS SetText(HKEY key, const char16_t* name, const std::u16string& text, DWORD type = REG_SZ) {
+  return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+}
+
+LSTATUS SetDword(HKEY key, const char16_t* name, DWORD value) {
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+// Creates root\path and closes it again.
+LSTATUS Touch(HKEY root, const char16_t* path) {
+  HKEY key = nullptr;
+  const LSTATUS status = Create(root, path, &key);
+  if (key) RegCloseKey(key);
+  return status;
+}
+
+}  // namespace
+
+TEST(RegistryWrite, CreatesKeysWithTheirParentsAndReopensExistingOnes) {
+  TrxTestRegistry registry;
+  registry.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other", "Keep", "me");
+  HKEY created = nullptr, again = nullptr, below = nullptr, bad = reinterpret_cast<HKEY>(1);
+  DWORD disposition = 0;
+  ASSERT_EQ(Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App\\Settings", &created, &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  EXPECT_EQ(Key(HKEY_LOCAL_MACHINE, "software\\vendor\\app\\settings").status, ERROR_SUCCESS) << "whatever the case";
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Other", "Keep"), "REG_SZ me") << "other keys stay";
+  ASSERT_EQ(Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VENDOR\\App", &again, &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  ASSERT_EQ(Create(again, u"Settings\\Deeper", &below, &disposition), ERROR_SUCCESS) << "relative to an open key";
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  EXPECT_EQ(Subkeys(Key(HKEY_LOCAL_MACHINE, "SOFTWARE").key), (std::vector<std::string>{"Other", "Vendor"}))
+      << "names keep the spelling of their creation";
+  EXPECT_FALSE(std::filesystem::exists(registry.Path().string() + ".writing")) << "no temporary file left behind";
+  EXPECT_EQ(Create(HKEY_LOCAL_MACHINE, u"\\SOFTWARE\\X", &bad), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(bad, nullptr);
+  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\X", 0, nullptr, 0, KEY_WRITE, nullptr, nullptr, nullptr),
+            ERROR_INVALID_PARAMETER);
+  for (HKEY key : {created, again, below}) RegCloseKey(key);
+}
+
+TEST(RegistryWrite, SetsValuesOfEveryTypeAndReadsThemBack) {
+  TrxTestRegistry registry;
+  HKEY key = nullptr;
+  ASSERT_EQ(Create(HKEY_CURRENT_USER, u"Software\\Vendor", &key), ERROR_SUCCESS);
+  const BYTE binary[] = {0x00, 0xFF, 0x10};
+  EXPECT_EQ(SetText(key, nullptr, u"default \"quoted\" \\ text"), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(key, u"Name", u"first"), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(key, u"NAME", u"second"), ERROR_SUCCESS) << "the same value, whatever the case";
+  EXPECT_EQ(SetDword(key, u"Count", 0xA0B0C0D0u), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(key, u"Lines", u"one\r\ntwo"), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(key, u"Expand", u"%HOME%\\x", REG_EXPAND_SZ), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, u"Bytes", 0, REG_BINARY, binary, sizeof binary), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, u"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, u"Short", 0, REG_DWORD, binary, 3), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValueExW(key, u"Null", 0, REG_SZ, nullptr, 4), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"OnTheRoot", 7), ERROR_SUCCESS);
+  // clang-format off
+  const std::pair<const char*, std::string> values[] = {
+      {nullptr, "REG_SZ default \"quoted\" \\ text"}, {"name", "REG_SZ second"}, {"Count", "REG_DWORD 2695938256"},
+      {"Lines", "REG_SZ one\r\ntwo"}, {"Expand", "REG_EXPAND_SZ %HOME%\\x"}, {"Bytes", "type 3: 0 255 16"},
+      {"Empty", "type 3:"},
+  };
+  // clang-format on
+  for (const auto& [name, expected] : values) {
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Vendor", name), expected) << "read from the file";
+    EXPECT_EQ(ReadValue(key, name), expected) << "seen by the handle that wrote it";
   }
-  WCHAR value[512];
-  DWORD length = GetEnvironmentVariableW(u"TRX_REGISTRY", value, 512);
-  EXPECT_TRUE(length == 0 || TrxNarrow(value) != previous) << "the variable is restored afterwards";
-  EXPECT_FALSE(std::filesystem::exists(previous)) << "the file is removed";
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "", "OnTheRoot"), "REG_DWORD 7");
+  std::ifstream in(registry.Path(), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << "a .reg file";
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Count\"=dword:a0b0c0d0\r\n"), std::string::npos);
+  EXPECT_NE(text.find("@=\"default \\\"quoted\\\" \\\\ text\"\r\n"), std::string::npos) << "plain text as text";
+  RegCloseKey(key);
+}
+
+TEST(RegistryWrite, DeletesValuesKeysAndTrees) {
+  TrxTestRegistry registry;
+  registry.SetString("HKLM\\SOFTWARE\\Vendor\\App", "", "app");
+  registry.SetString("HKLM\\SOFTWARE\\Vendor\\App", "Name", "x");
+  registry.SetString("HKLM\\SOFTWARE\\Vendor\\App\\Sub\\Leaf\\Deeper", "V", "y");
+  registry.SetString("HKLM\\SOFTWARE\\Vendor\\Other", "V", "z");
+  Key app(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App", KEY_ALL_ACCESS);
+  EXPECT_EQ(RegDeleteValueW(app.key, u"name"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(app.key, u"Name"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App", nullptr), "REG_SZ app");
+  EXPECT_EQ(RegDeleteKeyW(app.key, u"Sub\\Leaf"), ERROR_ACCESS_DENIED) << "a key with subkeys stays";
+  EXPECT_EQ(RegDeleteKeyW(app.key, u"Sub\\Leaf\\Deeper"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(app.key, u"Sub\\Leaf\\Deeper"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App\\Sub\\Leaf", nullptr), kNoValue) << "its parent stays";
+  EXPECT_EQ(RegDeleteKeyW(app.key, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u""), ERROR_ACCESS_DENIED) << "a predefined key stays";
+  EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App\\Sub"), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App\\Sub", nullptr), "no key");
+  EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App\\Sub"), ERROR_FILE_NOT_FOUND);
+  // No subkey: the key's contents go, the key stays.
+  EXPECT_EQ(Touch(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App\\Sub"), ERROR_SUCCESS);
+  Key fresh(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App", KEY_ALL_ACCESS);
+  EXPECT_EQ(RegDeleteTreeW(fresh.key, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App", nullptr), kNoValue);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App\\Sub", nullptr), "no key");
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Other", "V"), "REG_SZ z") << "its sibling stays";
+  EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App"), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(fresh.key, u"V", u"late"), ERROR_KEY_DELETED) << "a handle whose key was deleted meanwhile";
+  EXPECT_EQ(Touch(fresh.key, u"Child"), ERROR_KEY_DELETED);
+
+  // The rights of the handle are checked.
+  Key readOnly(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Other"), writable(readOnly.key, "", KEY_SET_VALUE);
+  EXPECT_EQ(SetText(readOnly.key, u"V", u"w"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteValueW(readOnly.key, u"V"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Touch(readOnly.key, u"Child"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteTreeW(readOnly.key, nullptr), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SetText(writable.key, u"V", u"w"), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Other", "V"), "REG_SZ w");
+}
+
+TEST(RegistryWrite, ClassesRootWritesToTheMachineAndDeletesEverywhere) {
+  TrxTestRegistry registry;
+  registry.SetString("HKCU\\Software\\Classes\\UserOnly", "", "user");
+  HKEY created = nullptr, user = nullptr;
+  ASSERT_EQ(Create(HKEY_CLASSES_ROOT, u"Vendor.Thing\\CLSID", &created), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(created, nullptr, u"{id}"), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Vendor.Thing\\CLSID", nullptr), "REG_SZ {id}");
+  EXPECT_EQ(Read(HKEY_CLASSES_ROOT, "Vendor.Thing\\CLSID", nullptr), "REG_SZ {id}");
+  ASSERT_EQ(Create(HKEY_CLASSES_ROOT, u"UserOnly", &user), ERROR_SUCCESS);
+  EXPECT_EQ(SetText(user, u"V", u"mine"), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Classes\\UserOnly", "V"), "REG_SZ mine") << "the user's key has it";
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\UserOnly", nullptr), "no key");
+  registry.SetString("HKLM\\SOFTWARE\\Classes\\UserOnly", "", "machine");
+  EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, u"UserOnly"), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_CLASSES_ROOT, "UserOnly", nullptr), "no key");
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Classes\\UserOnly", nullptr), "no key");
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\UserOnly", nullptr), "no key");
+  RegCloseKey(created);
+  RegCloseKey(user);
+}
+
+TEST(RegistryWrite, WritersOnSeveralThreadsLoseNothing) {
+  TrxTestRegistry registry;
+  std::vector<std::thread> threads;
+  for (char16_t t = u'0'; t < u'4'; ++t)
+    threads.emplace_back([t] {
+      HKEY key = nullptr;
+      if (Create(HKEY_LOCAL_MACHINE, (u"SOFTWARE\\Vendor\\T" + std::u16string(1, t)).c_str(), &key)) return;
+      for (DWORD v = 0; v < 20; ++v) SetDword(key, (u"V" + TrxWiden(std::to_string(v))).c_str(), v);
+      RegCloseKey(key);
+    });
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < 4; ++t)
+    for (int v = 0; v < 20; ++v)
+      EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\T" + std::to_string(t), ("V" + std::to_string(v)).c_str()),
+                "REG_DWORD " + std::to_string(v));
 }

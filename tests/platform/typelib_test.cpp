@@ -1,25 +1,12 @@
 // LoadRegTypeLib on Linux: no type library is registered, whatever is asked.
-#include <gtest/gtest.h>
-
-#include "linux/pal_types.h"
-#include "linux/pal_oleauto.h"
-
-namespace {
-
-constexpr GUID kSomeLibrary = {0x7ff56e4d, 0x5e78, 0x4835, {0x94, 0x02, 0x43, 0x54, 0xbe, 0xa8, 0xea, 0xa5}};
+#include "paltest.h"
 
 TEST(LoadRegTypeLib, ReportsEveryLibraryAsNotRegisteredAndHandsBackNull) {
-  struct Case {
-    const GUID* library;
-    WORD major, minor;
-  };
-  const Case cases[] = {{&kSomeLibrary, 1, 0}, {&kSomeLibrary, 2, 5}, {&GUID_NULL, 0, 0}};
-  for (const Case& c : cases) {
-    ITypeLib* library = reinterpret_cast<ITypeLib*>(static_cast<uintptr_t>(0x1000));  // overwritten
-    EXPECT_EQ(LoadRegTypeLib(*c.library, c.major, c.minor, 0, &library), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(library, nullptr);
+  const GUID someLibrary = {0x7ff56e4d, 0x5e78, 0x4835, {0x94, 0x02, 0x43, 0x54, 0xbe, 0xa8, 0xea, 0xa5}};
+  for (auto [library, major, minor] : {std::tuple{someLibrary, 1, 0}, {someLibrary, 2, 5}, {GUID_NULL, 0, 0}}) {
+    ITypeLib* typeLibrary = reinterpret_cast<ITypeLib*>(static_cast<uintptr_t>(0x1000));  // overwritten
+    EXPECT_EQ(LoadRegTypeLib(library, major, minor, 0, &typeLibrary), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_EQ(typeLibrary, nullptr);
   }
-  EXPECT_EQ(LoadRegTypeLib(kSomeLibrary, 1, 0, 0, nullptr), E_INVALIDARG);
+  EXPECT_EQ(LoadRegTypeLib(someLibrary, 1, 0, 0, nullptr), E_INVALIDARG);
 }
-
-}  // namespace

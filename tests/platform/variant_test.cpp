@@ -1,302 +1,159 @@
 // VARIANT layout, VariantInit, VariantClear, VariantCopy and VariantCopyInd.
 // Freed memory is checked by the sanitizer build (leaks and double frees);
 // released interfaces by reference counts.
-#include <gtest/gtest.h>
-
 #include <cstddef>
 #include <cstring>
-#include <string>
 
-#include "linux/pal_types.h"
-#include "linux/pal_oleauto.h"
+#include "oletest.h"
+
+using namespace oletest;
 
 namespace {
 
 // ---- layout: the Windows x64 ABI --------------------------------------------------------
-static_assert(sizeof(VARIANT) == 24);
-static_assert(offsetof(VARIANT, vt) == 0);
-static_assert(offsetof(VARIANT, lVal) == 8);
-static_assert(offsetof(VARIANT, pRecInfo) == 16);
-static_assert(offsetof(VARIANT, decVal) == 0);
-static_assert(sizeof(DECIMAL) == 16);
-static_assert(offsetof(DECIMAL, scale) == 2 && offsetof(DECIMAL, sign) == 3);
+static_assert(sizeof(VARIANT) == 24 && offsetof(VARIANT, lVal) == 8 && offsetof(VARIANT, pRecInfo) == 16);
+static_assert(sizeof(DECIMAL) == 16 && offsetof(VARIANT, decVal) == 0 && offsetof(DECIMAL, scale) == 2);
 static_assert(offsetof(DECIMAL, Hi32) == 4 && offsetof(DECIMAL, Lo32) == 8 && offsetof(DECIMAL, Mid32) == 12);
-static_assert(sizeof(CY) == 8 && offsetof(CY, Hi) == 4);
-static_assert(sizeof(SAFEARRAYBOUND) == 8);
-static_assert(sizeof(SAFEARRAY) == 32);
-static_assert(offsetof(SAFEARRAY, cbElements) == 4 && offsetof(SAFEARRAY, cLocks) == 8);
-static_assert(offsetof(SAFEARRAY, pvData) == 16 && offsetof(SAFEARRAY, rgsabound) == 24);
-static_assert(sizeof(DISPPARAMS) == 24);
-static_assert(sizeof(EXCEPINFO) == 64 && offsetof(EXCEPINFO, scode) == 56);
+static_assert(sizeof(CY) == 8 && offsetof(CY, Hi) == 4 && sizeof(SAFEARRAYBOUND) == 8 && sizeof(SAFEARRAY) == 32);
+static_assert(offsetof(SAFEARRAY, cLocks) == 8 && offsetof(SAFEARRAY, pvData) == 16);
+static_assert(sizeof(DISPPARAMS) == 24 && sizeof(EXCEPINFO) == 64 && offsetof(EXCEPINFO, scode) == 56);
 static_assert(VT_DECIMAL == 14 && VT_I1 == 16 && VT_INT == 22 && VT_UINT == 23 && VT_RECORD == 36);
-static_assert(VT_ARRAY == 0x2000 && VT_BYREF == 0x4000 && VT_TYPEMASK == 0xfff);
-static_assert(VARIANT_TRUE == -1 && VARIANT_FALSE == 0);
 
-// A COM object that only counts references.
-class Counted : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-};
-
-SAFEARRAY* MakeBstrArray(const char16_t* first, const char16_t* second) {
+SAFEARRAY* BstrArray(const char16_t* first, const char16_t* second) {
   SAFEARRAYBOUND bound = {2, 0};
   SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
   LONG index = 0;
-  BSTR text = SysAllocString(first);
-  SafeArrayPutElement(array, &index, text);
-  SysFreeString(text);
-  index = 1;
-  text = SysAllocString(second);
-  SafeArrayPutElement(array, &index, text);
-  SysFreeString(text);
+  for (const char16_t* text : {first, second}) {
+    Var element = Str(text);
+    SafeArrayPutElement(array, &index, element.v.bstrVal);
+    ++index;
+  }
   return array;
 }
 
-std::u16string ElementText(SAFEARRAY* array, LONG index) {
-  BSTR text = nullptr;
-  EXPECT_EQ(SafeArrayGetElement(array, &index, &text), S_OK);
-  std::u16string result(text, SysStringLen(text));
-  SysFreeString(text);
-  return result;
+std::string ElementText(SAFEARRAY* array, LONG index) {
+  Var text(VT_BSTR);
+  EXPECT_EQ(SafeArrayGetElement(array, &index, &text.v.bstrVal), S_OK);
+  return Show(text.v);
 }
 
-TEST(OleVariant, MembersOverlapAsOnWindows) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I8;
-  v.llVal = 0x1122334455667788LL;
-  EXPECT_EQ(V_I4(&v), 0x55667788);
-  EXPECT_EQ(V_UI1(&v), 0x88);
-  EXPECT_EQ(v.uiVal, 0x7788);
-  EXPECT_EQ(v.decVal.Lo64, 0x1122334455667788ULL);
-  EXPECT_EQ(v.decVal.wReserved, VT_I8) << "vt shares its bytes with DECIMAL::wReserved";
-  v.dblVal = 1.0;
-  EXPECT_EQ(v.ullVal, 0x3FF0000000000000ULL);
-}
-
-TEST(OleVariant, InitZeroesEverything) {
+TEST(OleVariant, MembersOverlapAndInitZeroesEverything) {
   VARIANT v;
   std::memset(&v, 0xAB, sizeof v);
   VariantInit(&v);
   const VARIANT zero{};
   EXPECT_EQ(std::memcmp(&v, &zero, sizeof v), 0);
-  EXPECT_EQ(v.vt, VT_EMPTY);
+  V_VT(&v) = VT_I8;
+  v.llVal = 0x1122334455667788LL;
+  EXPECT_EQ(V_I4(&v), 0x55667788);
+  EXPECT_EQ(V_UI1(&v), 0x88);
+  EXPECT_EQ(v.decVal.Lo64, 0x1122334455667788ULL);
+  EXPECT_EQ(v.decVal.wReserved, VT_I8) << "vt shares its bytes with DECIMAL::wReserved";
 }
 
-TEST(OleVariant, ClearFreesOwnedValuesAndResetsType) {
-  Counted object;
-  Counted inArray;
+TEST(OleVariant, ClearFreesWhatItOwnsAndValidatesTheType) {
+  Counted object, inArray;
   SAFEARRAYBOUND bound = {1, 0};
   SAFEARRAY* objects = SafeArrayCreate(VT_UNKNOWN, 1, &bound);
   LONG index = 0;
   SafeArrayPutElement(objects, &index, &inArray);
-  ASSERT_EQ(inArray.refs, 2u);
-
-  VARIANT v;
-  // BSTR: freed (a leak would show in the sanitizer build).
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(u"text");
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  EXPECT_EQ(v.vt, VT_EMPTY);
-
-  // Interfaces: released.
-  object.AddRef();
-  v.vt = VT_UNKNOWN;
-  v.punkVal = &object;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  EXPECT_EQ(object.refs, 1u);
-  EXPECT_EQ(v.vt, VT_EMPTY);
-
-  // Arrays: destroyed with their elements.
-  v.vt = VT_ARRAY | VT_UNKNOWN;
-  v.parray = objects;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  EXPECT_EQ(inArray.refs, 1u);
-
-  // By reference: nothing is freed or released.
-  BSTR owned = SysAllocString(u"still mine");
-  v.vt = VT_BSTR | VT_BYREF;
-  v.pbstrVal = &owned;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  EXPECT_EQ(v.vt, VT_EMPTY);
-  EXPECT_EQ(std::u16string(owned), u"still mine");
-  SysFreeString(owned);
-
+  BSTR mine = SysAllocString(u"still mine");
   IUnknown* ref = &object;
-  v.vt = VT_UNKNOWN | VT_BYREF;
-  v.ppunkVal = &ref;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  EXPECT_EQ(object.refs, 1u);
-
-  // Null pointers in owned slots are fine.
-  v.vt = VT_BSTR;
-  v.bstrVal = nullptr;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  v.vt = VT_DISPATCH;
-  v.pdispVal = nullptr;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-  v.vt = VT_ARRAY | VT_I4;
-  v.parray = nullptr;
-  EXPECT_EQ(VariantClear(&v), S_OK);
-}
-
-TEST(OleVariant, ClearValidatesTheType) {
-  struct Case {
-    VARTYPE vt;
-    HRESULT hr;
+  object.AddRef();
+  // clang-format off
+  const struct { VARTYPE vt; void* value; HRESULT hr; } cases[] = {
+      {VT_BSTR, SysAllocString(u"text"), S_OK},  // freed
+      {VT_UNKNOWN, &object, S_OK},  // released
+      {VT_ARRAY | VT_UNKNOWN, objects, S_OK},  // destroyed with its elements
+      {VT_BSTR | VT_BYREF, &mine, S_OK},  // by reference: nothing freed or released
+      {VT_UNKNOWN | VT_BYREF, &ref, S_OK},
+      {VT_BSTR, nullptr, S_OK}, {VT_DISPATCH, nullptr, S_OK}, {VT_ARRAY | VT_I4, nullptr, S_OK},
+      {VT_EMPTY, nullptr, S_OK}, {VT_NULL, nullptr, S_OK}, {VT_UINT, nullptr, S_OK}, {VT_DECIMAL, nullptr, S_OK},
+      {VT_VARIANT | VT_BYREF, nullptr, S_OK}, {VT_CLSID, nullptr, S_OK},
+      {15, nullptr, DISP_E_BADVARTYPE}, {VT_VOID, nullptr, DISP_E_BADVARTYPE},
+      {VT_HRESULT, nullptr, DISP_E_BADVARTYPE}, {VT_LPWSTR, nullptr, DISP_E_BADVARTYPE},
+      {VT_INT_PTR, nullptr, DISP_E_BADVARTYPE}, {VT_I4 | VT_VECTOR, nullptr, DISP_E_BADVARTYPE},
+      {VT_I4 | VT_RESERVED, nullptr, DISP_E_BADVARTYPE}, {VT_EMPTY | VT_BYREF, nullptr, DISP_E_BADVARTYPE},
+      {VT_NULL | VT_ARRAY, nullptr, DISP_E_BADVARTYPE}, {0x7FF, nullptr, DISP_E_BADVARTYPE},
   };
-  static const Case cases[] = {
-      {VT_EMPTY, S_OK},
-      {VT_NULL, S_OK},
-      {VT_I4, S_OK},
-      {VT_UINT, S_OK},
-      {VT_DECIMAL, S_OK},
-      {VT_I4 | VT_BYREF, S_OK},
-      {VT_VARIANT | VT_BYREF, S_OK},
-      {VT_CLSID, S_OK},
-      {15, DISP_E_BADVARTYPE},
-      {VT_VOID, DISP_E_BADVARTYPE},
-      {VT_HRESULT, DISP_E_BADVARTYPE},
-      {VT_LPWSTR, DISP_E_BADVARTYPE},
-      {VT_INT_PTR, DISP_E_BADVARTYPE},
-      {VT_I4 | VT_VECTOR, DISP_E_BADVARTYPE},
-      {VT_I4 | VT_RESERVED, DISP_E_BADVARTYPE},
-      {VT_EMPTY | VT_BYREF, DISP_E_BADVARTYPE},
-      {VT_NULL | VT_ARRAY, DISP_E_BADVARTYPE},
-      {0x7FF, DISP_E_BADVARTYPE},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "vt=0x" << std::hex << c.vt);
+  // clang-format on
+  for (const auto& c : cases) {
     VARIANT v;
     VariantInit(&v);
     v.vt = c.vt;
-    EXPECT_EQ(VariantClear(&v), c.hr);
+    v.byref = c.value;
+    EXPECT_EQ(VariantClear(&v), c.hr) << c.vt;
     EXPECT_EQ(v.vt, SUCCEEDED(c.hr) ? VARTYPE{VT_EMPTY} : c.vt) << "a failed clear leaves the variant alone";
   }
-}
+  EXPECT_EQ(object.refs, 1u);
+  EXPECT_EQ(inArray.refs, 1u);
+  EXPECT_EQ(std::u16string(mine), u"still mine");
+  SysFreeString(mine);
 
-TEST(OleVariant, ClearOfLockedArrayFails) {
-  SAFEARRAYBOUND bound = {3, 0};
-  SAFEARRAY* array = SafeArrayCreate(VT_I4, 1, &bound);
-  ASSERT_EQ(SafeArrayLock(array), S_OK);
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_ARRAY | VT_I4;
-  v.parray = array;
-  EXPECT_EQ(VariantClear(&v), DISP_E_ARRAYISLOCKED);
-  // As on Windows the variant lets go of the array; it is still usable.
-  EXPECT_EQ(v.vt, VT_EMPTY);
-  EXPECT_EQ(SafeArrayUnlock(array), S_OK);
-  EXPECT_EQ(SafeArrayDestroy(array), S_OK);
+  SAFEARRAY* locked = SafeArrayCreate(VT_I4, 1, &bound);
+  SafeArrayLock(locked);
+  Var v(VT_ARRAY | VT_I4);
+  v.v.parray = locked;
+  EXPECT_EQ(VariantClear(&v.v), DISP_E_ARRAYISLOCKED);
+  EXPECT_EQ(v.v.vt, VT_EMPTY) << "as on Windows the variant lets go of the array, which stays usable";
+  EXPECT_EQ(SafeArrayUnlock(locked), S_OK);
+  EXPECT_EQ(SafeArrayDestroy(locked), S_OK);
 }
 
 TEST(OleVariant, CopyMakesIndependentValues) {
   Counted object;
-  VARIANT src, dst;
-  VariantInit(&src);
-  VariantInit(&dst);
+  Var src = Str(u"a\0b", 3), dst;
+  ASSERT_EQ(VariantCopy(&dst.v, &src.v), S_OK);
+  EXPECT_NE(dst.v.bstrVal, src.v.bstrVal);
+  EXPECT_EQ(Show(dst.v), Show(src.v)) << "a new string with the same text, embedded null included";
 
-  // BSTR: a new string with the same content, embedded null included.
-  src.vt = VT_BSTR;
-  src.bstrVal = SysAllocStringLen(u"a\0b", 3);
-  ASSERT_EQ(VariantCopy(&dst, &src), S_OK);
-  EXPECT_EQ(dst.vt, VT_BSTR);
-  EXPECT_NE(dst.bstrVal, src.bstrVal);
-  EXPECT_EQ(std::u16string(dst.bstrVal, SysStringLen(dst.bstrVal)), std::u16string(u"a\0b", 3));
-  VariantClear(&src);
-
-  // The destination is cleared first: its BSTR is freed, the object released.
-  src.vt = VT_UNKNOWN;
-  src.punkVal = &object;
-  object.AddRef();
-  ASSERT_EQ(VariantCopy(&dst, &src), S_OK);
-  EXPECT_EQ(dst.punkVal, &object);
-  EXPECT_EQ(object.refs, 3u) << "the copy holds its own reference";
-  src.vt = VT_I4;
-  src.lVal = 7;
-  object.Release();
-  ASSERT_EQ(VariantCopy(&dst, &src), S_OK);
+  // The destination is cleared first: its BSTR is freed, its object released.
+  VARIANT unknown;
+  unknown.vt = VT_UNKNOWN;
+  unknown.punkVal = &object;
+  ASSERT_EQ(VariantCopy(&dst.v, &unknown), S_OK);
+  EXPECT_EQ(dst.v.punkVal, &object);
+  EXPECT_EQ(object.refs, 2u) << "the copy holds its own reference";
+  Var seven = I4(7);
+  ASSERT_EQ(VariantCopy(&dst.v, &seven.v), S_OK);
   EXPECT_EQ(object.refs, 1u) << "copying over the object released it";
-  EXPECT_EQ(dst.vt, VT_I4);
-  EXPECT_EQ(dst.lVal, 7);
+  EXPECT_EQ(Show(dst.v), Show(seven.v));
+  Var null = Str(nullptr);
+  ASSERT_EQ(VariantCopy(&dst.v, &null.v), S_OK);
+  EXPECT_EQ(Show(dst.v), Show(Str(u"").v)) << "a null BSTR is copied as an empty one, as Windows does";
+  ASSERT_EQ(VariantCopy(&dst.v, &dst.v), S_OK);
+  EXPECT_EQ(Show(dst.v), Show(Str(u"").v)) << "onto itself";
 
-  // A null BSTR is copied as an empty one, as Windows does.
-  src.vt = VT_BSTR;
-  src.bstrVal = nullptr;
-  ASSERT_EQ(VariantCopy(&dst, &src), S_OK);
-  ASSERT_NE(dst.bstrVal, nullptr);
-  EXPECT_EQ(SysStringLen(dst.bstrVal), 0u);
-  VariantClear(&dst);
+  VARIANT array, arrayCopy;
+  VariantInit(&arrayCopy);
+  array.vt = VT_ARRAY | VT_BSTR;
+  array.parray = BstrArray(u"one", u"two");
+  ASSERT_EQ(VariantCopy(&arrayCopy, &array), S_OK);
+  EXPECT_NE(arrayCopy.parray, array.parray);
+  VariantClear(&array);  // the copy outlives its source
+  EXPECT_EQ(ElementText(arrayCopy.parray, 1), Show(Str(u"two").v));
+  VariantClear(&arrayCopy);
 
-  // Arrays are copied element by element.
-  src.vt = VT_ARRAY | VT_BSTR;
-  src.parray = MakeBstrArray(u"one", u"two");
-  ASSERT_EQ(VariantCopy(&dst, &src), S_OK);
-  EXPECT_EQ(dst.vt, VT_ARRAY | VT_BSTR);
-  EXPECT_NE(dst.parray, src.parray);
-  VariantClear(&src);  // the copy must survive its source
-  EXPECT_EQ(ElementText(dst.parray, 0), u"one");
-  EXPECT_EQ(ElementText(dst.parray, 1), u"two");
-  VariantClear(&dst);
-}
-
-TEST(OleVariant, CopyOfReferenceCopiesThePointerOnly) {
-  Counted object;
   IUnknown* slot = &object;
-  VARIANT src, dst;
-  VariantInit(&src);
-  VariantInit(&dst);
-  src.vt = VT_UNKNOWN | VT_BYREF;
-  src.ppunkVal = &slot;
-  ASSERT_EQ(VariantCopy(&dst, &src), S_OK);
-  EXPECT_EQ(dst.vt, VT_UNKNOWN | VT_BYREF);
-  EXPECT_EQ(dst.ppunkVal, &slot);
+  Var reference(VT_UNKNOWN | VT_BYREF), copy;
+  reference.v.ppunkVal = &slot;
+  ASSERT_EQ(VariantCopy(&copy.v, &reference.v), S_OK);
+  EXPECT_EQ(copy.v.ppunkVal, &slot) << "a reference: the pointer only";
   EXPECT_EQ(object.refs, 1u);
-}
 
-TEST(OleVariant, CopyOntoItselfKeepsTheValue) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(u"same");
-  BSTR before = v.bstrVal;
-  EXPECT_EQ(VariantCopy(&v, &v), S_OK);
-  EXPECT_EQ(v.bstrVal, before);
-  EXPECT_EQ(std::u16string(v.bstrVal), u"same");
-  VariantClear(&v);
-}
-
-TEST(OleVariant, CopyRejectsInvalidTypes) {
-  struct Case {
-    VARTYPE src;
-    VARTYPE dst;
-    HRESULT hr;
+  // clang-format off
+  const struct { VARTYPE src, dst; } invalid[] = {
+      {15, VT_I4}, {VT_I4 | VT_VECTOR, VT_I4},
+      {VT_CLSID, VT_I4},  // valid to clear, not to copy
+      {VT_I4, 15},  // the destination cannot be cleared
   };
-  static const Case cases[] = {
-      {15, VT_I4, DISP_E_BADVARTYPE},
-      {VT_I4 | VT_VECTOR, VT_I4, DISP_E_BADVARTYPE},
-      {VT_CLSID, VT_I4, DISP_E_BADVARTYPE},  // valid to clear, not to copy
-      {VT_I4, 15, DISP_E_BADVARTYPE},        // the destination cannot be cleared
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "src=" << c.src << " dst=" << c.dst);
-    VARIANT src, dst;
-    VariantInit(&src);
-    VariantInit(&dst);
-    src.vt = c.src;
-    src.lVal = 1;
-    dst.vt = c.dst;
-    dst.lVal = 99;
-    EXPECT_EQ(VariantCopy(&dst, &src), c.hr);
-    EXPECT_EQ(dst.vt, c.dst);
-    EXPECT_EQ(dst.lVal, 99);
+  // clang-format on
+  for (const auto& c : invalid) {
+    Var from(c.src), to(c.dst);
+    to.v.lVal = 99;
+    EXPECT_EQ(VariantCopy(&to.v, &from.v), DISP_E_BADVARTYPE) << c.src << " " << c.dst;
+    EXPECT_EQ(to.v.vt, c.dst);
+    EXPECT_EQ(to.v.lVal, 99);
   }
 }
 
@@ -307,122 +164,65 @@ TEST(OleVariant, CopyIndDereferences) {
   VARIANT_BOOL flag = VARIANT_TRUE;
   LONGLONG i8 = -9000000000LL;
   BSTR text = SysAllocString(u"by ref");
-  VARIANT inner;
-  VariantInit(&inner);
-  inner.vt = VT_R8;
-  inner.dblVal = 4.25;
-
-  struct Case {
-    const char* what;
-    VARTYPE vt;
-    void* ref;
-    VARTYPE expectedVt;
-  };
-  const Case cases[] = {
-      {"I2", VT_I2, &i2, VT_I2},       {"I4", VT_I4, &i4, VT_I4},         {"R8", VT_R8, &r8, VT_R8},
-      {"BOOL", VT_BOOL, &flag, VT_BOOL}, {"I8", VT_I8, &i8, VT_I8},       {"BSTR", VT_BSTR, &text, VT_BSTR},
-      {"VARIANT", VT_VARIANT, &inner, VT_R8},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    VARIANT src, dst;
-    VariantInit(&src);
-    VariantInit(&dst);
-    src.vt = static_cast<VARTYPE>(c.vt | VT_BYREF);
-    src.byref = c.ref;
-    ASSERT_EQ(VariantCopyInd(&dst, &src), S_OK);
-    EXPECT_EQ(dst.vt, c.expectedVt);
-    switch (c.expectedVt) {
-      case VT_I2: EXPECT_EQ(dst.iVal, -5); break;
-      case VT_I4: EXPECT_EQ(dst.lVal, 123456); break;
-      case VT_R8: EXPECT_EQ(dst.dblVal, c.vt == VT_VARIANT ? 4.25 : 2.5); break;
-      case VT_BOOL: EXPECT_EQ(dst.boolVal, VARIANT_TRUE); break;
-      case VT_I8: EXPECT_EQ(dst.llVal, -9000000000LL); break;
-      case VT_BSTR:
-        EXPECT_NE(dst.bstrVal, text);
-        EXPECT_EQ(std::u16string(dst.bstrVal), u"by ref");
-        break;
-    }
-    VariantClear(&dst);
-  }
-  SysFreeString(text);
-}
-
-TEST(OleVariant, CopyIndAddRefsAndCopiesArrays) {
+  Var inner = R8(4.25);
   Counted object;
   IUnknown* slot = &object;
-  VARIANT src, dst;
-  VariantInit(&src);
+  SAFEARRAY* array = BstrArray(u"x", u"y");
+  // clang-format off
+  const struct { VARTYPE vt; void* ref; Var expected; } cases[] = {
+      {VT_I2, &i2, I2(-5)}, {VT_I4, &i4, I4(123456)}, {VT_R8, &r8, R8(2.5)}, {VT_BOOL, &flag, Bool(true)},
+      {VT_I8, &i8, I8(-9000000000LL)}, {VT_BSTR, &text, Str(u"by ref")}, {VT_VARIANT, &inner.v, R8(4.25)},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    Var src(static_cast<VARTYPE>(c.vt | VT_BYREF)), dst;
+    src.v.byref = c.ref;
+    ASSERT_EQ(VariantCopyInd(&dst.v, &src.v), S_OK) << c.vt;
+    EXPECT_EQ(Show(dst.v), Show(c.expected.v));
+  }
+  Var unknown(VT_UNKNOWN | VT_BYREF), arrays(VT_ARRAY | VT_BSTR | VT_BYREF);
+  unknown.v.ppunkVal = &slot;
+  arrays.v.pparray = &array;
+  VARIANT dst;
   VariantInit(&dst);
-  src.vt = VT_UNKNOWN | VT_BYREF;
-  src.ppunkVal = &slot;
-  ASSERT_EQ(VariantCopyInd(&dst, &src), S_OK);
+  ASSERT_EQ(VariantCopyInd(&dst, &unknown.v), S_OK);
   EXPECT_EQ(dst.vt, VT_UNKNOWN);
   EXPECT_EQ(object.refs, 2u);
-  VariantClear(&dst);
+  ASSERT_EQ(VariantCopyInd(&dst, &arrays.v), S_OK);
   EXPECT_EQ(object.refs, 1u);
-
-  SAFEARRAY* array = MakeBstrArray(u"x", u"y");
-  src.vt = VT_ARRAY | VT_BSTR | VT_BYREF;
-  src.pparray = &array;
-  ASSERT_EQ(VariantCopyInd(&dst, &src), S_OK);
   EXPECT_EQ(dst.vt, VT_ARRAY | VT_BSTR);
   EXPECT_NE(dst.parray, array);
-  EXPECT_EQ(ElementText(dst.parray, 1), u"y");
+  EXPECT_EQ(ElementText(dst.parray, 1), Show(Str(u"y").v));
   VariantClear(&dst);
   SafeArrayDestroy(array);
-}
 
-TEST(OleVariant, CopyIndInPlaceAndErrors) {
   // In place: the variant becomes the value it referred to.
-  BSTR text = SysAllocString(u"abc");
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR | VT_BYREF;
-  v.pbstrVal = &text;
-  ASSERT_EQ(VariantCopyInd(&v, &v), S_OK);
-  EXPECT_EQ(v.vt, VT_BSTR);
-  EXPECT_NE(v.bstrVal, text);
-  VariantClear(&v);
+  Var inPlace(VT_BSTR | VT_BYREF);
+  inPlace.v.pbstrVal = &text;
+  ASSERT_EQ(VariantCopyInd(&inPlace.v, &inPlace.v), S_OK);
+  EXPECT_EQ(inPlace.v.vt, VT_BSTR);
+  EXPECT_NE(inPlace.v.bstrVal, text);
   SysFreeString(text);
 
-  // Only one level of VT_VARIANT | VT_BYREF is followed.
-  LONG i4 = 1;
-  VARIANT level2, level1;
-  VariantInit(&level2);
-  level2.vt = VT_I4 | VT_BYREF;
-  level2.plVal = &i4;
-  VariantInit(&level1);
-  level1.vt = VT_VARIANT | VT_BYREF;
-  level1.pvarVal = &level2;
-  VARIANT outer, dst;
-  VariantInit(&outer);
-  VariantInit(&dst);
-  outer.vt = VT_VARIANT | VT_BYREF;
-  outer.pvarVal = &level1;
-  EXPECT_EQ(VariantCopyInd(&dst, &outer), E_INVALIDARG);
-  ASSERT_EQ(VariantCopyInd(&dst, &level1), S_OK) << "a reference inside the referenced variant is followed";
-  EXPECT_EQ(dst.vt, VT_I4);
-  EXPECT_EQ(dst.lVal, 1);
-
-  struct Case {
-    VARTYPE vt;
-    HRESULT hr;
-  };
-  static const Case invalid[] = {
-      {VT_EMPTY | VT_BYREF, E_INVALIDARG},
-      {VT_NULL | VT_BYREF, E_INVALIDARG},
-      {VT_VOID | VT_BYREF, E_INVALIDARG},
+  // One level of VT_VARIANT | VT_BYREF is followed.
+  Var level2(VT_I4 | VT_BYREF), level1(VT_VARIANT | VT_BYREF), outer(VT_VARIANT | VT_BYREF);
+  level2.v.plVal = &i4;
+  level1.v.pvarVal = &level2.v;
+  outer.v.pvarVal = &level1.v;
+  EXPECT_EQ(VariantCopyInd(&dst, &outer.v), E_INVALIDARG);
+  ASSERT_EQ(VariantCopyInd(&dst, &level1.v), S_OK) << "a reference inside the referenced variant is followed";
+  EXPECT_EQ(Show(dst), Show(I4(123456).v));
+  // clang-format off
+  const struct { VARTYPE vt; HRESULT hr; } invalid[] = {
+      {VT_EMPTY | VT_BYREF, E_INVALIDARG}, {VT_NULL | VT_BYREF, E_INVALIDARG}, {VT_VOID | VT_BYREF, E_INVALIDARG},
       {VT_I4 | VT_BYREF | VT_VECTOR, E_INVALIDARG},
       {15, DISP_E_BADVARTYPE},  // by value: the rules of VariantCopy
   };
-  for (const Case& c : invalid) {
-    SCOPED_TRACE(testing::Message() << "vt=0x" << std::hex << c.vt);
-    VARIANT src;
-    VariantInit(&src);
-    src.vt = c.vt;
-    src.plVal = &i4;
-    EXPECT_EQ(VariantCopyInd(&dst, &src), c.hr);
+  // clang-format on
+  for (const auto& c : invalid) {
+    Var src(c.vt);
+    src.v.plVal = &i4;
+    EXPECT_EQ(VariantCopyInd(&dst, &src.v), c.hr) << c.vt;
   }
 }
 
