@@ -336,9 +336,9 @@ TEST(CNVTRXXmlSerialise, ElementsAreWrittenWithoutWhiteSpaceOrDeclaration) {
     const char* loaded;
     const char* element;
   };
+  // clang-format off
   const Case cases[] = {
-      {"<?xml version=\"1.0\"?>\n<Obj  ClassName = 'A'\n RepositoryName=\"B\" />",
-       "<Obj ClassName=\"A\" RepositoryName=\"B\"/>"},
+      {"<?xml version=\"1.0\"?>\n<Obj  ClassName = 'A'\n RepositoryName=\"B\" />", "<Obj ClassName=\"A\" RepositoryName=\"B\"/>"},
       {"<a>\n  <b/>\n  <c></c>\n</a>", "<a><b/><c/></a>"},
       {"<a x='&quot;&apos;&lt;&gt;&amp;'/>", "<a x=\"&quot;'&lt;&gt;&amp;\"/>"},
       {"<a x='&#9;&#10;&#13;&#1;'/>", "<a x=\"&#9;&#10;&#13;&#1;\"/>"},
@@ -350,6 +350,7 @@ TEST(CNVTRXXmlSerialise, ElementsAreWrittenWithoutWhiteSpaceOrDeclaration) {
       {"<a>;<a>;&#9;</a>&#9;</a>", "<a>;<a>;\t</a>&#9;</a>"},
       {"<a><b/>&#32;&#10;<c/> x\t</a>", "<a><b/>&#32;&#10;<c/> x\t</a>"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const CNVTRXXmlDocument document = Loaded(c.loaded);
     const TrxString xml = document.GetDocumentElement().GetXml();
