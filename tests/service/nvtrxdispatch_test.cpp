@@ -281,15 +281,6 @@ TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   m_client->Unload();
 }
 
-TEST_F(Dispatch, TheClientsInterfaceAnswersTheToolsDispatchIds) {
-  TrxComPtr<INVTRX> host;
-  ASSERT_EQ(m_tool.As(host), S_OK);
-  TrxVariant code;
-  DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  ASSERT_EQ(host->Invoke(kGetLastError, IID_NULL, 0, DISPATCH_METHOD, &none, &code, nullptr, nullptr), S_OK);
-  EXPECT_EQ(code.vt, VT_I4);
-}
-
 // ---- names ------------------------------------------------------------------------------------
 
 TEST_F(Dispatch, NamesMapToDispatchIdsWithoutRegardToCase) {
