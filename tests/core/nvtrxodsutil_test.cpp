@@ -50,6 +50,7 @@ TEST_F(Descriptor, ParseOutcomes) {
     LONG code;
     const char* lastText;  // "" when nothing is reported
   };
+  // clang-format off
   const Case cases[] = {
       {"", TRX_OK, ""},
       {kApp, TRX_OK, ""},
@@ -59,17 +60,13 @@ TEST_F(Descriptor, ParseOutcomes) {
       {"<Obj ClassName=\"A\" RepositoryName=\"B\">", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
       {"not xml", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
       {"<Obj/><Obj/>", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
-      {"<Obj ClassName=\"A\" ClassName=\"B\"/>", -11,
-       "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
-      {"<?xml version=\"1.0\"?><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11,
-       "Too many child elements to the <Obj> node ErrorCode: -11"},
-      {"<!--c--><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11,
-       "Too many child elements to the <Obj> node ErrorCode: -11"},
-      {"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/><?pi x?>", -11,
-       "Too many child elements to the <Obj> node ErrorCode: -11"},
-      {"<!DOCTYPE Obj><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11,
-       "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" ClassName=\"B\"/>", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
+      {"<?xml version=\"1.0\"?><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<!--c--><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/><?pi x?>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<!DOCTYPE Obj><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Stale();
     CNVTRXXmlNode node = CNVTRXXmlDocument().CreateElement(OLESTR("previous"));
@@ -104,6 +101,7 @@ TEST_F(Descriptor, ValidationOutcomes) {
     bool valid;
     std::string lastText;  // "" when nothing is reported
   };
+  // clang-format off
   const Case cases[] = {
       {kApp, TRX_OK, true, ""},
       {kFourLevels, TRX_OK, true, ""},
@@ -114,20 +112,14 @@ TEST_F(Descriptor, ValidationOutcomes) {
       {"<Obj RepositoryName=\"Norvik\" ClassName=\"NorvApplication\"/>", -11, false, ""},
       {"<Obj Class=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, false, ""},
       {"<Obj ClassName=\"A\" Repository=\"B\"/>", -11, false, ""},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj RepositoryName=\"C\" ClassName=\"D\"/></Obj>", -11, false,
-       ""},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj RepositoryName=\"C\" ClassName=\"D\"/></Obj>", -11, false, ""},
       // Element names.
-      {"<Object ClassName=\"A\" RepositoryName=\"B\"/>", -11, false,
-       "Invalid node name encountered: \"Object\" ErrorCode: -11"},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Child ClassName=\"C\" RepositoryName=\"D\"/></Obj>", -11, false,
-       "Invalid node name encountered: \"Child\" ErrorCode: -11"},
-      {"<\u00d6bj ClassName=\"A\" RepositoryName=\"B\"/>", -11, false,
-       "Invalid node name encountered: \"\u00d6bj\" ErrorCode: -11"},
+      {"<Object ClassName=\"A\" RepositoryName=\"B\"/>", -11, false, "Invalid node name encountered: \"Object\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Child ClassName=\"C\" RepositoryName=\"D\"/></Obj>", -11, false, "Invalid node name encountered: \"Child\" ErrorCode: -11"},
+      {"<\u00d6bj ClassName=\"A\" RepositoryName=\"B\"/>", -11, false, "Invalid node name encountered: \"\u00d6bj\" ErrorCode: -11"},
       {"<Obj Cl\u00e4ssName=\"A\" RepositoryName=\"B\"/>", -11, false, ""},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\">text</Obj>", -11, false,
-       "Invalid node name encountered: \"#text\" ErrorCode: -11"},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><!--c--></Obj>", -11, false,
-       "Invalid node name encountered: \"#comment\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\">text</Obj>", -11, false, "Invalid node name encountered: \"#text\" ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><!--c--></Obj>", -11, false, "Invalid node name encountered: \"#comment\" ErrorCode: -11"},
       // Attribute counts.
       {"<Obj ClassName=\"NorvApplication\"/>", -11, false, missing},
       {"<Obj/>", -11, false, missing},
@@ -136,15 +128,11 @@ TEST_F(Descriptor, ValidationOutcomes) {
       {"<Obj ClassName=\"A\" RepositoryName=\"B\"><?Obj data?></Obj>", -11, false, missing},
       // Children. The element with two children has matched its names, so
       // `valid` stays as that level set it.
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/>"
-       "<Obj ClassName=\"E\" RepositoryName=\"F\"/></Obj>",
-       -11, true, tooMany},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/>x</Obj>", -11, true,
-       tooMany},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"><Obj ClassName=\"E\" "
-       "RepositoryName=\"F\"/><Obj ClassName=\"G\" RepositoryName=\"H\"/></Obj></Obj>",
-       -11, true, tooMany},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/><Obj ClassName=\"E\" RepositoryName=\"F\"/></Obj>", -11, true, tooMany},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/>x</Obj>", -11, true, tooMany},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"><Obj ClassName=\"E\" RepositoryName=\"F\"/><Obj ClassName=\"G\" RepositoryName=\"H\"/></Obj></Obj>", -11, true, tooMany},
   };
+  // clang-format on
   for (const Case& c : cases) {
     CNVTRXXmlNode top;
     ASSERT_EQ(ParseODS(W(c.text), &top), TRX_OK) << c.text;
@@ -175,12 +163,13 @@ TEST_F(Descriptor, LeafOfValidChainsIsTheInnermostElement) {
     std::string text;
     const char* leafRepositoryName;
   };
+  // clang-format off
   const Case cases[] = {
       {kApp, "Norvik"},
       {kFourLevels, "A"},
-      {"<obj classname=\"NorvList\" repositoryname=\"Top\"><obj classname=\"NorvText\" repositoryname=\"Inner\"/></obj>",
-       "Inner"},
+      {"<obj classname=\"NorvList\" repositoryname=\"Top\"><obj classname=\"NorvText\" repositoryname=\"Inner\"/></obj>", "Inner"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Stale();
     CNVTRXXmlNode leaf;
@@ -203,17 +192,16 @@ TEST_F(Descriptor, LeafGivesTheCodeOfTheStepThatFailed) {
     LONG code;
     const char* lastText;
   };
+  // clang-format off
   const Case cases[] = {
       {"", TRX_OK, ""},
       {"<Obj", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
-      {"<!--c--><Obj ClassName=\"A\" RepositoryName=\"B\"/>", -11,
-       "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<!--c--><Obj ClassName=\"A\" RepositoryName=\"B\"/>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
       {"<Obj RepositoryName=\"B\" ClassName=\"A\"/>", -11, ""},
       {"<Obj ClassName=\"A\"/>", -11, "Missing required ODS attribute \"ClassName\" or \"Repository\" ErrorCode: -11"},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/><Obj ClassName=\"E\" "
-       "RepositoryName=\"F\"/></Obj>",
-       -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
+      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/><Obj ClassName=\"E\" RepositoryName=\"F\"/></Obj>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Stale();
     CNVTRXXmlNode leaf = CNVTRXXmlDocument().CreateElement(OLESTR("previous"));

@@ -25,6 +25,7 @@ TEST_F(Report, EveryUserErrorCodeHasItsTextWithAndWithoutArguments) {
     std::initializer_list<TrxFormatArg> args;
     const char* text;
   };
+  // clang-format off
   const Case cases[] = {
       {-1000, {OLESTR("5")}, "Value cannot be less than 10. TimeOut value : 5."},
       {-1001, {}, "Directory structure $path does not exist. TRX does not create directories."},
@@ -37,34 +38,21 @@ TEST_F(Report, EveryUserErrorCodeHasItsTextWithAndWithoutArguments) {
       {-1008, {}, "TRXODS cannot be empty."},
       {-1009, {OLESTR("<x>")}, "Invalid TRXODS : <x>."},
       {-1010, {}, "MethodName cannot be empty."},
-      {-1011,
-       {OLESTR("Foo"), OLESTR("NorvList")},
-       "MethodName: Foo is invalid. This method is not supported by this class NorvList."},
+      {-1011, {OLESTR("Foo"), OLESTR("NorvList")}, "MethodName: Foo is invalid. This method is not supported by this class NorvList."},
       {-1012, {3, OLESTR("Goto"), 1}, "Invalid argument count 3 for MethodName:Goto. Expected ArgCount : 1."},
-      {-1013,
-       {OLESTR("SetText"), OLESTR("Text"), OLESTR("String")},
-       "Invalid argument type for method name:SetText for argument: Text. Expected type: String."},
-      {-1014,
-       {OLESTR("GetProperty"), OLESTR("Property Name"), OLESTR("Colour")},
-       "Invalid argument value for method name \"GetProperty\" for argument \"Property Name\". Input value: "
-       "\"Colour\"."},
+      {-1013, {OLESTR("SetText"), OLESTR("Text"), OLESTR("String")}, "Invalid argument type for method name:SetText for argument: Text. Expected type: String."},
+      {-1014, {OLESTR("GetProperty"), OLESTR("Property Name"), OLESTR("Colour")}, "Invalid argument value for method name \"GetProperty\" for argument \"Property Name\". Input value: \"Colour\"."},
       {-1015, {OLESTR("a"), OLESTR("b")}, "TRXODS : a is not unique. Duplicate object: b found."},
       {-1016, {OLESTR("Norvik.X"), OLESTR("NorvView")}, "Failed to create object \"Norvik.X\" of class \"NorvView\"."},
-      {-1017,
-       {OLESTR("o"), OLESTR("c"), OLESTR("r"), OLESTR("p")},
-       "System Error. Debug info: Object \"o\" of class \"c\" failed on request \"r\" with parameter \"p\"."},
+      {-1017, {OLESTR("o"), OLESTR("c"), OLESTR("r"), OLESTR("p")}, "System Error. Debug info: Object \"o\" of class \"c\" failed on request \"r\" with parameter \"p\"."},
       {-1018, {}, "Could not find Norvik application object."},
       {-1019, {}, "Norvik application is busy."},
       {-1020, {125, 7}, "Norvik Event Processing Engine failed: Invalid event 125 from object with Id 7."},
-      {-1021,
-       {12, OLESTR("A"), OLESTR("B"), OLESTR("C"), OLESTR("D")},
-       "Norvik Event Engine processing event 12 from object d%. Object A of class B failed on request C with "
-       "parameter D."},
-      {-1022,
-       {16, OLESTR("(abc)"), OLESTR("Blocked")},
-       "System error. Debug info: Failed to execute method id 16 with args ((abc)). Reason: Blocked."},
+      {-1021, {12, OLESTR("A"), OLESTR("B"), OLESTR("C"), OLESTR("D")}, "Norvik Event Engine processing event 12 from object d%. Object A of class B failed on request C with parameter D."},
+      {-1022, {16, OLESTR("(abc)"), OLESTR("Blocked")}, "System error. Debug info: Failed to execute method id 16 with args ((abc)). Reason: Blocked."},
       {-1023, {OLESTR("CreateEvent Win32 error 5")}, "System error. Debug info: CreateEvent Win32 error 5"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     TRX_LOG(TRXLOG_USERERR).UserError(c.code, c.args);
     EXPECT_EQ(LastCode(), c.code);
