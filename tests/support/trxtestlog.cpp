@@ -8,9 +8,10 @@ std::atomic<int> g_counter{0};
 }
 
 TrxTempFile::TrxTempFile(const std::string& stem) {
+  // The process id keeps test programs that ctest runs side by side apart
+  // (their addresses and counters can be the same).
   m_path = std::filesystem::temp_directory_path() /
-           ("trx-" + stem + "-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            std::to_string(g_counter++) + "-" +
+           ("trx-" + stem + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(g_counter++) + "-" +
             std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF) + ".log");
   std::error_code ec;
   std::filesystem::remove(m_path, ec);
