@@ -1,6 +1,5 @@
 // The threadbar, the query boxes, the tree and the alphabet tabs of the
 // sample client through the bridge: read, driven, recorded and replayed.
-#include "cli/trxodspath.h"
 #include "trxclitest.h"
 
 namespace {
@@ -17,25 +16,10 @@ const char kTree[] =
 const char kContacts[] = "NorvScreen[Contacts Screen]/NorvView[Contact List View]/NorvApplet[Contact List Applet]";
 std::string Tab(const char* label) { return kContacts + std::string("/NorvAlphaTabs[") + label + "]"; }
 
-std::string Ods(const std::string& path) {
-  TrxString descriptor;
-  std::string error;
-  EXPECT_TRUE(TrxDescriptorFromObject(path, descriptor, error)) << error;
-  return TrxNarrow(descriptor);
-}
-// A VARIANT as the bridge writes it, values only.
-TrxJson Plain(const TrxJson& v) {
-  if (v.is_object()) return v.contains("value") ? Plain(v["value"]) : TrxJson();
-  if (!v.is_array()) return v;
-  TrxJson items = TrxJson::array();
-  for (const TrxJson& item : v) items.push_back(Plain(item));
-  return items;
-}
-
 class BarsTest : public TrxBridgeTest {
  protected:
   TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
-    return Submit(method, args, Ods(path));
+    return Submit(method, args, TrxOds(path));
   }
   std::vector<std::string> Requests() {
     std::vector<std::string> requests;
@@ -83,7 +67,7 @@ TEST_F(BarsTest, ThreadbarQueryBoxesTreeAndTabsAnswerFromTheClientsLists) {
     const TrxJson reply = On(r.path, r.method, r.args);
     EXPECT_EQ(reply["errCode"], r.errCode) << r.path << " " << r.method << r.args.dump() << reply.dump();
     if (!r.value.is_discarded()) {
-      EXPECT_EQ(Plain(reply["retVal"]), r.value) << r.path << " " << r.method;
+      EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << r.path << " " << r.method;
     }
   }
 }
@@ -116,7 +100,7 @@ TEST_F(BarsTest, ActionsSendTheirRequestsAndChangeTheClient) {
     EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], s.errCode) << label;
     EXPECT_EQ(Requests(), s.requests) << label;
     const TrxJson reply = On(s.after.path, s.after.method, s.after.args);
-    EXPECT_EQ(Plain(reply["retVal"]), s.after.value) << label << " then " << s.after.method << reply.dump();
+    EXPECT_EQ(TrxPlain(reply["retVal"]), s.after.value) << label << " then " << s.after.method << reply.dump();
   }
 }
 
@@ -142,10 +126,10 @@ TEST_F(BarsTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
     if (!a.arguments.empty()) action["arguments"] = a.arguments;
     const std::vector<TrxJson> lines = Lines(action.dump());
     ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
-    EXPECT_EQ(lines[0]["trxODS"], Ods("NorvApplication[Norvik Sales]/" + a.ods)) << a.eventId;
+    EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + a.ods)) << a.eventId;
     EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
     if (!a.args.is_discarded()) {
-      EXPECT_EQ(Plain(lines[0]["pArgs"]), a.args) << lines[0].dump();
+      EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump();
     }
     recorded.push_back(lines[0]);
   }
@@ -164,11 +148,11 @@ TEST_F(BarsTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
       {kTree, "IsSelected", {"2.2.1"}, 0, true},
       {kTree, "ActiveTreeItem", kAny, 0, "Renewal"},
   };
-  for (const Read& r : state) EXPECT_EQ(Plain(On(r.path, r.method, r.args)["retVal"]), r.value) << r.method;
+  for (const Read& r : state) EXPECT_EQ(TrxPlain(On(r.path, r.method, r.args)["retVal"]), r.value) << r.method;
   const std::string applet = "Contacts Screen/Contact List View/Contact List Applet";
-  EXPECT_EQ(Plain(Call({{"call", "client.get"}, {"object", applet}, {"property", "AlphaFilter"}})["value"]), "O");
+  EXPECT_EQ(TrxPlain(Call({{"call", "client.get"}, {"object", applet}, {"property", "AlphaFilter"}})["value"]), "O");
   EXPECT_EQ(
-      Plain(Call({{"call", "client.get"}, {"object", "Contacts Screen/NorvPDQ"}, {"property", "Value"}})["value"]),
+      TrxPlain(Call({{"call", "client.get"}, {"object", "Contacts Screen/NorvPDQ"}, {"property", "Value"}})["value"]),
       "All Contacts");
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/trxcommands.h"
 #include "cli/trxjsontext.h"
+#include "cli/trxodspath.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -158,4 +159,19 @@ TrxJson TrxBridgeTest::Submit(const std::string& method, const TrxJson& args, co
   TrxJson request = {{"call", "Submit"}, {"trxODS", ods}, {"methodName", method}};
   if (!args.is_discarded()) request["Args"] = args;
   return Call(request);
+}
+
+std::string TrxOds(const std::string& path) {
+  TrxString descriptor;
+  std::string error;
+  EXPECT_TRUE(TrxDescriptorFromObject(path, descriptor, error)) << error;
+  return TrxNarrow(descriptor);
+}
+
+TrxJson TrxPlain(const TrxJson& variant) {
+  if (variant.is_object()) return variant.contains("value") ? TrxPlain(variant["value"]) : TrxJson();
+  if (!variant.is_array()) return variant;
+  TrxJson items = TrxJson::array();
+  for (const TrxJson& item : variant) items.push_back(TrxPlain(item));
+  return items;
 }

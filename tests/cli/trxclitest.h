@@ -62,6 +62,12 @@ inline bool TrxUnwritten(const TrxJson& reply, const char* name) {
 #endif
 }
 
+// The descriptor of a short object path ("NorvScreen[Accounts Screen]/...").
+std::string TrxOds(const std::string& path);
+// A VARIANT as the bridge writes it ({"vt":..,"value":..}), values only:
+// empty cells are null.
+TrxJson TrxPlain(const TrxJson& variant);
+
 // The application's descriptor as a tool writes it.
 inline constexpr char kTrxRootOds[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
 

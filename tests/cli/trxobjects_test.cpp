@@ -3,28 +3,9 @@
 // three levels of view tabs, views, task views, the view's applets), and the
 // form of the sample client (applet, fields, buttons); played back, read,
 // recorded and replayed.
-#include "cli/trxodspath.h"
 #include "trxclitest.h"
 
 namespace {
-
-// The descriptor of a short path ("NorvScreen[Accounts Screen]/...").
-std::string Ods(const std::string& path) {
-  TrxString descriptor;
-  std::string error;
-  EXPECT_TRUE(TrxDescriptorFromObject(path, descriptor, error)) << error;
-  return TrxNarrow(descriptor);
-}
-
-// A VARIANT as the bridge writes it ({"vt":..,"value":..}), values only:
-// empty cells are null.
-TrxJson Plain(const TrxJson& variant) {
-  if (variant.is_object()) return variant.contains("value") ? Plain(variant["value"]) : TrxJson();
-  if (!variant.is_array()) return variant;
-  TrxJson items = TrxJson::array();
-  for (const TrxJson& item : variant) items.push_back(Plain(item));
-  return items;
-}
 
 // Occurrences of `piece` in `text`.
 size_t Count(const std::string& text, const std::string& piece) {
@@ -46,7 +27,7 @@ class NavigationTest : public TrxBridgeTest {
   }
   TrxJson On(const std::string& path, const std::string& method,
              const TrxJson& args = TrxJson(TrxJson::value_t::discarded)) {
-    return Submit(method, args, Ods(path));
+    return Submit(method, args, TrxOds(path));
   }
   std::string State(const char* what) { return Call({{"call", "client.state"}})[what].get<std::string>(); }
   // The replay of a recorded event, as a tool makes it.
@@ -122,15 +103,15 @@ TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
     const TrxJson reply = On(c.path, c.method, c.args);
     const std::string label = c.path + " " + c.method + " " + c.args.dump();
     EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(Plain(reply["retVal"]), c.value) << label << "\n" << reply.dump(); }
+    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << label << "\n" << reply.dump(); }
     if (c.errCode != 0) { EXPECT_FALSE(reply["errMsg"].get<std::string>().empty()) << label; }
   }
 }
 
 TEST_F(NavigationTest, GridsOfThePageTabsAndTheScreenViews) {
-  EXPECT_EQ(Plain(On(kTabs, "GetData")["retVal"]), TrxJson::parse(R"([["Accounts Screen","Account List View"],["Orders Screen",
+  EXPECT_EQ(TrxPlain(On(kTabs, "GetData")["retVal"]), TrxJson::parse(R"([["Accounts Screen","Account List View"],["Orders Screen",
       "Account Detail View"],[null,"Account Contacts View"],[null,"Account Notes View"]])"));
-  EXPECT_EQ(Plain(On(kViews, "GetData")["retVal"]), TrxJson::parse(R"([["My Accounts","Detail","Contacts"],["Account Detail","Contacts",
+  EXPECT_EQ(TrxPlain(On(kViews, "GetData")["retVal"]), TrxJson::parse(R"([["My Accounts","Detail","Contacts"],["Account Detail","Contacts",
       "Notes"]])"));
 }
 
@@ -195,9 +176,9 @@ TEST_F(NavigationTest, UserNavigationIsRecordedAsTheCallThatReplaysIt) {
                                                  .dump());
     ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
     const TrxJson& event = lines[0];
-    EXPECT_EQ(event["trxODS"], Ods(std::string("NorvApplication[Norvik Navigator]/") + a.ods)) << a.eventId;
+    EXPECT_EQ(event["trxODS"], TrxOds(std::string("NorvApplication[Norvik Navigator]/") + a.ods)) << a.eventId;
     EXPECT_EQ(event["eventName"], a.method);
-    EXPECT_EQ(Plain(event["pArgs"]), a.args) << event.dump();
+    EXPECT_EQ(TrxPlain(event["pArgs"]), a.args) << event.dump();
     recorded.push_back(event);
   }
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
@@ -211,7 +192,7 @@ TEST_F(NavigationTest, UserNavigationIsRecordedAsTheCallThatReplaysIt) {
 TEST_F(NavigationTest, ContentsOfTheWholeTreeAndObjectsByHtmlId) {
   for (int mode : {0, 1, 5}) {
     const TrxJson reply =
-        Call({{"call", "GetObjectContents"}, {"nMode", mode}, {"trxODS", mode == 0 ? Ods(kAccounts) : kTrxRootOds}});
+        Call({{"call", "GetObjectContents"}, {"nMode", mode}, {"trxODS", mode == 0 ? TrxOds(kAccounts) : kTrxRootOds}});
     EXPECT_EQ(reply["errCode"], 0) << mode << reply.dump();
     const std::string xml = reply["trxContentXML"].get<std::string>();
     EXPECT_TRUE(TrxHas(xml, "<Obj ClassName=\"NorvScreenViews\" RepositoryName=\"NorvScreenViews\"")) << xml;
@@ -227,7 +208,7 @@ TEST_F(NavigationTest, ContentsOfTheWholeTreeAndObjectsByHtmlId) {
     const TrxJson reply = Call({{"call", "GetObjectFromId"}, {"htmlId", id.htmlId}});
     EXPECT_EQ(reply["errCode"], 0) << reply.dump();
     EXPECT_TRUE(reply["errMsg"].is_null() || reply["errMsg"] == "") << reply.dump();
-    EXPECT_EQ(reply["trxODS"], Ods(std::string("NorvApplication[Norvik Navigator]/") + id.path));
+    EXPECT_EQ(reply["trxODS"], TrxOds(std::string("NorvApplication[Norvik Navigator]/") + id.path));
   }
 }
 
@@ -244,10 +225,10 @@ class FormTest : public TrxBridgeTest {
  protected:
   TrxJson On(const std::string& path, const std::string& method,
              const TrxJson& args = TrxJson(TrxJson::value_t::discarded)) {
-    return Submit(method, args, Ods(path));
+    return Submit(method, args, TrxOds(path));
   }
   TrxJson ClientValue(const std::string& object, const char* property) {
-    return Plain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
+    return TrxPlain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
   }
   std::vector<std::string> Requests() {
     std::vector<std::string> requests;
@@ -310,7 +291,7 @@ TEST_F(FormTest, FieldsAndButtonsAreReadAndFoundByClassAndName) {
     const TrxJson reply = On(c.path, c.method, c.args);
     const std::string label = c.path + " " + c.method + " " + c.args.dump();
     EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(Plain(reply["retVal"]), c.value) << label << "\n" << reply.dump(); }
+    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << label << "\n" << reply.dump(); }
   }
 }
 
@@ -370,7 +351,7 @@ TEST_F(FormTest, MenusAndToolbars) {
   for (const Case& c : cases) {
     const TrxJson reply = On(c.path, c.method, c.args);
     EXPECT_EQ(reply["errCode"], c.errCode) << c.path << " " << c.method << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(Plain(reply["retVal"]), c.value) << c.path << " " << c.method; }
+    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << c.path << " " << c.method; }
   }
   Requests();
   EXPECT_EQ(On("NorvMenu[NorvMenu]", "Select", {"Reports\\\\Sales\\\\By Region (Q3)"})["errCode"], 0);
@@ -382,7 +363,7 @@ TEST_F(FormTest, MenusAndToolbars) {
       Lines(R"({"call":"client.action","object":"NorvMenu","eventId":"SELECTMENUITEM","arguments":[["0","Save Record"]]})");
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["eventName"], "Select");
-  EXPECT_EQ(Plain(lines[0]["pArgs"]), "File\\\\Save Record");
+  EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), "File\\\\Save Record");
 }
 
 TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
@@ -432,7 +413,7 @@ TEST_F(ViewAppletsTest, AFocusedAppletIsRecordedAsTheSelectThatReplaysIt) {
             R"("eventId":"SETFOCUS"})");
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["eventName"], "Select");
-  EXPECT_EQ(Plain(lines[0]["pArgs"]), "Account Form Applet") << "the applet's name, not the parameter's";
+  EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), "Account Form Applet") << "the applet's name, not the parameter's";
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   const TrxJson replay = Call({{"call", "Submit"},
                                {"trxODS", lines[0]["trxODS"]},

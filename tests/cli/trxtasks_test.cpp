@@ -1,7 +1,6 @@
 // The task assistant, the task pane with its links and the communications
 // toolbar of the sample client through the bridge: read, driven through a
 // task, and user actions recorded as the calls that replay them.
-#include "cli/trxodspath.h"
 #include "trxclitest.h"
 
 namespace {
@@ -10,22 +9,6 @@ const std::string kAssistant = "NorvTaskAssistant[TaskAssistant]";
 const std::string kPane = "NorvTaskUIPane[TaskUIPane]";
 const std::string kCtb = "NorvCommunicationsToolbar[NorvCommunicationsToolbar]";
 std::string Link(const std::string& task) { return kPane + "/NorvTaskLink[" + task + "]"; }
-
-// The descriptor of a short path, and a bridge VARIANT as plain values.
-std::string Ods(const std::string& path) {
-  TrxString descriptor;
-  std::string error;
-  EXPECT_TRUE(TrxDescriptorFromObject(path, descriptor, error)) << error;
-  return TrxNarrow(descriptor);
-}
-
-TrxJson Plain(const TrxJson& variant) {
-  if (variant.is_object()) return variant.contains("value") ? Plain(variant["value"]) : TrxJson();
-  if (!variant.is_array()) return variant;
-  TrxJson items = TrxJson::array();
-  for (const TrxJson& item : variant) items.push_back(Plain(item));
-  return items;
-}
 
 const TrxJson kAny(TrxJson::value_t::discarded);
 
@@ -36,10 +19,10 @@ struct Case {  // value discarded: not checked
 class TasksTest : public TrxBridgeTest {
  protected:
   TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
-    return Submit(method, args, Ods(path));
+    return Submit(method, args, TrxOds(path));
   }
   TrxJson Client(const char* object, const char* property) {
-    return Plain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
+    return TrxPlain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
   }
   void Check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
@@ -47,7 +30,7 @@ class TasksTest : public TrxBridgeTest {
       const std::string label = c.path + " " + c.method + " " + c.args.dump() + "\n" + reply.dump();
       EXPECT_EQ(reply["errCode"], c.errCode) << label;
       if (!c.value.is_discarded()) {
-        EXPECT_EQ(Plain(reply["retVal"]), c.value) << label;
+        EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << label;
       }
     }
   }
@@ -112,7 +95,7 @@ TEST_F(TasksTest, ATaskIsStartedSteppedAndClosedAndTheBarActedOn) {
   Call({{"call", "client.set"}, {"object", "TaskUIPane"}, {"property", "StepList"}, {"value", "Submit Order"}});
   const TrxJson reply = On(kPane, "GetData");
   EXPECT_EQ(reply["errCode"], 103) << reply.dump();
-  EXPECT_TRUE(Plain(reply["retVal"]).is_null()) << reply.dump();
+  EXPECT_TRUE(TrxPlain(reply["retVal"]).is_null()) << reply.dump();
 }
 
 TEST_F(TasksTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
@@ -135,9 +118,9 @@ TEST_F(TasksTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
         TrxJson({{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}, {"arguments", a.arguments}})
             .dump());
     ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
-    EXPECT_EQ(lines[0]["trxODS"], Ods("NorvApplication[Norvik Sales]/" + a.path)) << a.eventId;
+    EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + a.path)) << a.eventId;
     EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    EXPECT_EQ(Plain(lines[0]["pArgs"]), a.args) << lines[0].dump();
+    EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump();
     recorded.push_back(lines[0]);
   }
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
