@@ -364,6 +364,23 @@ TEST_F(FormTest, MenusAndToolbars) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["eventName"], "Select");
   EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), "File\\\\Save Record");
+  // The applet's own menu: opening it forgets the application menu's path,
+  // and the pick replays as the same two requests.
+  const std::string appletMenu = "Accounts Screen/Account List View/Account Form Applet/NorvMenu";
+  Lines(R"({"call":"client.action","object":")" + appletMenu +
+        R"(","eventId":"OPENMENU","arguments":[["0","Applet"],["1","Menu"]]})");
+  const std::vector<TrxJson> picked = Lines(
+      R"({"call":"client.action","object":")" + appletMenu +
+      R"(","eventId":"SELECTMENUITEM","arguments":[["0","Copy Record"]]})");
+  ASSERT_EQ(picked.size(), 2u);
+  EXPECT_EQ(picked[0]["eventName"], "Select");
+  EXPECT_EQ(TrxPlain(picked[0]["pArgs"]), "Copy Record");
+  EXPECT_TRUE(TrxHas(picked[0]["trxODS"].get<std::string>(), "Account Form Applet")) << picked[0].dump();
+  Requests();
+  const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", picked[0]["trxODS"]}, {"methodName", "Select"},
+                               {"Args", picked[0]["pArgs"]}});
+  EXPECT_EQ(replay["errCode"], 0) << replay.dump();
+  EXPECT_EQ(Requests(), (std::vector<std::string>{"REQID_OPENMENU", "REQID_SELECTMENUITEM"}));
 }
 
 TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
