@@ -136,4 +136,20 @@ TEST_F(TasksTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   EXPECT_EQ(Client("NorvCommunicationsToolbar", "Message"), "Connected");
 }
 
+TEST_F(TasksTest, AToolbarWithoutButtonsHasOnlyItsHeaderRow) {
+  Open(TrxWriteTempFile("ctb-without-buttons.xml",
+                        "<application name=\"Bare\" htmlId=\"s_0\">\n"
+                        "  <object type=\"NAVCONTROL\" name=\"Screen\" htmlId=\"s_sctrl\"/>\n"
+                        "  <object type=\"EXTOBJECT\" name=\"NorvCommunicationsToolbar\" displayName=\"Comms\">\n"
+                        "    <property name=\"Type\">NorvCommunicationsToolbar</property>\n"
+                        "  </object>\n"
+                        "</application>\n"));
+  // clang-format off
+  Check({
+      {"NorvApplication[Bare]/" + kCtb, "GetData", kAny, 0, {{"Name", "State", "Tooltip"}}},
+      {"NorvApplication[Bare]/" + kCtb, "UIName", kAny, 0, "Comms"},
+  });
+  // clang-format on
+}
+
 }  // namespace
