@@ -175,7 +175,8 @@ struct INVAutomation : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetChild(AUTO_OBJECTTYPE eType, BSTR name, INVAutomation** ppChild) = 0;
   // A VARIANT holding an array of the names of the children of that type.
   virtual HRESULT STDMETHODCALLTYPE GetChildNames(AUTO_OBJECTTYPE type, VARIANT* pNames) = 0;
-  // pAuxParams may be null; auxArrSize is the number of auxiliary parameters.
+  // pAuxParams may be null; it holds one auxiliary parameter, or an array of
+  // them, and auxArrSize is their number.
   virtual HRESULT STDMETHODCALLTYPE GetProperty(BSTR name, VARIANT* pAuxParams, SHORT auxArrSize,
                                                 VARIANT* pValue) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetAllProperties(VARIANT* pProperties) = 0;
