@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <istream>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -44,7 +45,7 @@ const char kMainHelp[] =
     "loaded, 2 the command line (or a line of record's actions) was not understood.\n";
 
 const char kServeHelp[] =
-    "usage: trx serve [--app FILE] [--detached] [--max-line BYTES]\n"
+    "usage: trx serve [--app FILE] [--detached] [--max-line BYTES] [--idle-pause MS]\n"
     "\n"
     "Starts the service with the simulated client of FILE attached and answers one\n"
     "JSON request per line of standard input with one JSON reply per line of\n"
@@ -71,7 +72,11 @@ const char kServeHelp[] =
     "options:\n"
     "  --app FILE        the client's description file (default: samples/crm.xml)\n"
     "  --detached        load the client but do not attach it; client.attach does that\n"
-    "  --max-line BYTES  the longest request line read (default 16777216, 16 MiB)\n";
+    "  --max-line BYTES  the longest request line read (default 16777216, 16 MiB)\n"
+    "  --idle-pause MS   the pause between the two waits for the client to be idle\n"
+    "                    that every call makes (default 100, or TRXIDLEPAUSE; 0 to\n"
+    "                    60000). 0 is safe with a client whose idle signal does not\n"
+    "                    flicker, such as the simulated one; see docs/trx.md\n";
 
 const char kTreeHelp[] =
     "usage: trx tree [--app FILE] [--mode 0|1|5] [--ods OBJECT] [--xml]\n"
@@ -224,6 +229,26 @@ bool ParseByteCount(const std::string& text, size_t& out) {
   return out > 0;
 }
 
+// An environment variable set for a scope, and put back as it was after it.
+class TrxEnvironmentSetting {
+ public:
+  TrxEnvironmentSetting(const OLECHAR* name, const TrxString& value) : m_name(name) {
+    OLECHAR buffer[256];
+    const DWORD n = GetEnvironmentVariableW(name, buffer, 256);
+    m_had = n > 0 && n < 256;
+    if (m_had) m_previous.assign(buffer, n);
+    SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~TrxEnvironmentSetting() { SetEnvironmentVariableW(m_name, m_had ? m_previous.c_str() : nullptr); }
+  TrxEnvironmentSetting(const TrxEnvironmentSetting&) = delete;
+  TrxEnvironmentSetting& operator=(const TrxEnvironmentSetting&) = delete;
+
+ private:
+  const OLECHAR* m_name;
+  bool m_had = false;
+  TrxString m_previous;
+};
+
 int UsageError(std::ostream& err, const std::string& command, const std::string& message) {
   err << "trx " << command << ": " << message << " (see trx " << command << " --help)\n";
   return kTrxExitUsage;
@@ -341,7 +366,7 @@ std::string TrxDescribeEvent(const std::string& line) {
 int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(arguments, {"app", "max-line"}, {"detached"}, line, error))
+  if (!ParseCommandLine(arguments, {"app", "max-line", "idle-pause"}, {"detached"}, line, error))
     return UsageError(err, "serve", error);
   if (line.help) {
     out << kServeHelp;
@@ -351,6 +376,17 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
   size_t maxLine = kTrxDefaultMaxLineBytes;
   if (line.values.count("max-line") && !ParseByteCount(line.values.at("max-line"), maxLine))
     return UsageError(err, "serve", "--max-line must be a number of bytes from 1 up");
+  std::optional<TrxEnvironmentSetting> idlePause;
+  if (line.values.count("idle-pause")) {
+    const std::string& pause = line.values.at("idle-pause");
+    if (pause.empty() || pause.size() > 5 || pause.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(pause) > 60000)
+      return UsageError(err, "serve", "--idle-pause must be a number of milliseconds from 0 to 60000");
+    // The service reads it when it starts: this process's own service on
+    // Linux; the server COM starts from here (and the client process) on
+    // Windows.
+    idlePause.emplace(OLESTR("TRXIDLEPAUSE"), TrxWiden(pause));
+  }
   TrxSessionOptions options;
   if (line.values.count("app")) options.appFile = line.values.at("app");
   options.detached = line.flags.count("detached") > 0;

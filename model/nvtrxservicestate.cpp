@@ -9,6 +9,16 @@ std::atomic<bool> g_recordingSuspended{false};
 }  // namespace
 
 CNVTRXServiceState::CNVTRXServiceState(const CNVTRXLogSubject* owner) : m_owner(owner) {
+  OLECHAR buffer[32];
+  const DWORD n = GetEnvironmentVariableW(OLESTR("TRXIDLEPAUSE"), buffer, 32);
+  if (n > 0 && n < 32) {
+    const TrxStringView text(buffer, n);
+    const long pause = TrxParseLong(text);
+    const bool number = text.find_first_not_of(OLESTR("0123456789")) == TrxStringView::npos;
+    if (!number || pause < 0 || !SetIdlePause(static_cast<DWORD>(pause)))
+      TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("TRXIDLEPAUSE=%s is not 0 to 60000 ms: the pause stays %ld ms"),
+                                           text, static_cast<LONG>(kDefaultIdlePause));
+  }
   m_lastError.MakeCurrent();
   g_state.store(this);
 }
@@ -144,8 +154,14 @@ TRXRESULT CNVTRXServiceState::WaitForHostIdle() {
   if (!executor || !executor->GetSyncEvent()) return TRX_E_BUSY;
   const DWORD timeout = GetSubmitTimeout();
   WaitForSingleObject(executor->GetSyncEvent(), timeout);
-  Sleep(100);
+  if (const DWORD pause = GetIdlePause()) Sleep(pause);
   return WaitForSingleObject(executor->GetSyncEvent(), timeout) == WAIT_OBJECT_0 ? TRX_OK : TRX_E_BUSY;
+}
+
+bool CNVTRXServiceState::SetIdlePause(DWORD milliseconds) noexcept {
+  if (milliseconds > kMaxIdlePause) return false;
+  m_idlePause.store(milliseconds);
+  return true;
 }
 
 TRXRESULT CNVTRXServiceState::CheckReady() {

@@ -19,6 +19,10 @@
 class CNVTRXServiceState {
  public:
   static constexpr DWORD kDefaultSubmitTimeout = 60000;
+  // The pause between the two waits for the idle signal, unless the
+  // environment variable TRXIDLEPAUSE gives another (0 to kMaxIdlePause ms).
+  static constexpr DWORD kDefaultIdlePause = 100;
+  static constexpr DWORD kMaxIdlePause = 60000;
 
   // `owner` is the object that reports in the state's name (the root).
   explicit CNVTRXServiceState(const CNVTRXLogSubject* owner = nullptr);
@@ -87,9 +91,12 @@ class CNVTRXServiceState {
   const TrxString& GetOperationId() const noexcept { return m_strOperationId; }
 
   // ---- the host's idle state ----
-  // Waits for the idle signal, pauses 100 ms and waits again (not while
+  // Waits for the idle signal, pauses and waits again (not while
   // recording): TRX_OK or -1019.
   TRXRESULT WaitForHostIdle();
+  DWORD GetIdlePause() const noexcept { return m_idlePause.load(); }
+  // False (and the pause unchanged) above kMaxIdlePause.
+  bool SetIdlePause(DWORD milliseconds) noexcept;
   // -1018 when the client unloaded or never attached, -1019 when it stays busy; otherwise
   // clears the last error.
   TRXRESULT CheckReady();
@@ -100,6 +107,7 @@ class CNVTRXServiceState {
 
   const CNVTRXLogSubject* m_owner;
   std::atomic<DWORD> m_submitTimeout{kDefaultSubmitTimeout};
+  std::atomic<DWORD> m_idlePause{kDefaultIdlePause};
   std::atomic<bool> m_hostUnloaded{false};
   std::atomic<LONG> m_lastOperationTime{0};
   CNVTRXLastError m_lastError;

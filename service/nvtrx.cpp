@@ -499,7 +499,9 @@ void CNVCoTRX::GetLastOpTime(VARIANT* retVal, BSTR*, LONG*) {
 void CNVCoTRX::GetBusyTime(VARIANT* retVal, BSTR* errMsg, LONG* errCode) {
   const DWORD start = GetTickCount();
   const TRXRESULT idle = m_pApplication->State().WaitForHostIdle();
-  const LONG busy = static_cast<LONG>(GetTickCount() - start) - 100;
+  // Less the pause, so that an idle client answers about 0.
+  const LONG busy = static_cast<LONG>(GetTickCount() - start) -
+                    static_cast<LONG>(m_pApplication->State().GetIdlePause());
   if (idle == TRX_E_BUSY) {
     TrxFail(TRX_E_BUSY);
     CopyLastError(errMsg, errCode);

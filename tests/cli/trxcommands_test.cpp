@@ -26,6 +26,8 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
       {{"serve", "--detached=yes"}, kTrxExitUsage, {}, "unknown option"},
       {{"serve", "--max-line", "0"}, kTrxExitUsage, {}, "--max-line must be a number of bytes"},
       {{"serve", "--max-line", "16M"}, kTrxExitUsage, {}, "--max-line must be a number of bytes"},
+      {{"serve", "--idle-pause", "60001"}, kTrxExitUsage, {}, "--idle-pause must be a number of milliseconds"},
+      {{"serve", "--idle-pause", "5ms"}, kTrxExitUsage, {}, "--idle-pause must be a number of milliseconds"},
       {{"call", "/"}, kTrxExitUsage, {}, "OBJECT and METHOD"},
       {{"call", "NorvScreen[", "GetProperty"}, kTrxExitUsage, {}, "OBJECT"},
       {{"call", "--json", "{bad", "/", "GetClassCount"}, kTrxExitUsage, {}, "--json: invalid JSON"},
@@ -73,6 +75,24 @@ TEST(CommandsTest, ServeAnswersEveryLineOfItsInput) {
     const std::vector<TrxJson> replies = TrxJsonLines(run.out);
     ASSERT_EQ(replies.size(), c.replies.size()) << run.out;
     for (size_t i = 0; i < replies.size(); ++i) EXPECT_TRUE(TrxFields(replies[i], c.replies[i]));
+  }
+}
+
+TEST(CommandsTest, GetBusyTimeLeavesOutTheIdlePauseServeWasGiven) {
+  // While recording there is no wait at all, so the answer is minus the pause.
+  const std::string input = "{\"id\":1,\"call\":\"StartRecording\"}\n{\"id\":2,\"call\":\"Submit\",\"trxODS\":\"\","
+                            "\"methodName\":\"GetBusyTime\"}\n";
+  const std::pair<std::vector<std::string>, int> cases[] = {
+      {{"serve"}, -100},
+      {{"serve", "--idle-pause", "0"}, 0},
+      {{"serve", "--idle-pause", "40"}, -40},
+  };
+  for (const auto& [arguments, busy] : cases) {
+    const TrxOutcome run = TrxRun(arguments, input);
+    const std::vector<TrxJson> replies = TrxJsonLines(run.out);
+    ASSERT_EQ(replies.size(), 2u) << run.out << run.err;
+    const int answered = replies[1]["retVal"]["value"].get<int>();
+    EXPECT_TRUE(answered >= busy && answered <= busy + 20) << answered << " for " << arguments.back();
   }
 }
 
