@@ -28,6 +28,8 @@ const char kMainHelp[] =
     "\n"
     "usage: trx COMMAND [OPTIONS]\n"
     "\n"
+    "       trx --version\n"
+    "\n"
     "commands:\n"
     "  serve   a JSON-lines bridge to the service on standard input and output\n"
     "  tree    the object tree the service sees in the client (GetObjectContents)\n"
@@ -94,7 +96,7 @@ const char kTreeHelp[] =
     "  --xml         print the contents document as the service returns it\n";
 
 const char kDefsHelp[] =
-    "usage: trx defs [--version V] [--summary]\n"
+    "usage: trx defs [--version V] [--summary | --class NAME]\n"
     "\n"
     "Prints the object definitions catalogue as GetObjectDefinitions returns it to a\n"
     "tool that holds version V (default: none). A tool with the same version gets\n"
@@ -103,7 +105,9 @@ const char kDefsHelp[] =
     "options:\n"
     "  --version V   the catalogue version the caller already has\n"
     "  --summary     the version, the number of classes and each class with its\n"
-    "                counts of methods and properties, instead of the document\n";
+    "                counts of methods and properties, instead of the document\n"
+    "  --class NAME  one class's methods and properties with their signatures and\n"
+    "                help texts, instead of the document\n";
 
 const char kCallHelp[] =
     "usage: trx call [--app FILE] OBJECT METHOD [ARG ...]\n"
@@ -464,10 +468,87 @@ int TrxTree(const std::vector<std::string>& arguments, std::ostream& out, std::o
   return kTrxExitOk;
 }
 
+// The name a tool sees for a catalogue type number.
+std::string TypeName(const TrxString& number) {
+  static const std::map<std::string, std::string> kNames = {
+      {"0", "nothing"}, {"2", "Integer"}, {"3", "Integer"}, {"8", "String"}, {"11", "Boolean"},
+      {"12", "Variant"}, {"8192", "Array"}, {"8204", "Array"}};
+  const auto found = kNames.find(TrxNarrow(number));
+  return found == kNames.end() ? "type " + TrxNarrow(number) : found->second;
+}
+
+std::string Attribute(const CNVTRXXmlNode& node, const OLECHAR* name) {
+  TrxString value;
+  node.GetAttribute(name, value);
+  return TrxNarrow(value);
+}
+
+// The help lines after the first (which repeats the signature), indented.
+void WriteHelp(const CNVTRXXmlNode& member, std::ostream& out) {
+  std::vector<CNVTRXXmlNode> lines;
+  member.SelectNodes(OLESTR("HelpString/StringData"), lines);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const CNVTRXXmlNode text = lines[i].GetFirstChild();
+    out << "      " << (text ? TrxNarrow(text.GetValue()) : std::string()) << "\n";
+  }
+}
+
+// One class of the catalogue, as a person reads it: exact name first, then
+// any letter case.
+int WriteClass(const std::vector<CNVTRXXmlNode>& classes, const std::string& wanted, std::ostream& out,
+               std::ostream& err) {
+  const CNVTRXXmlNode* chosen = nullptr;
+  std::string names;
+  for (int pass = 0; pass < 2 && !chosen; ++pass) {
+    for (const CNVTRXXmlNode& info : classes) {
+      CNVTRXXmlNode data;
+      info.SelectSingleNode(OLESTR("ObjectData"), data);
+      const std::string name = data ? Attribute(data, OLESTR("NorvikClassName")) : std::string();
+      if (pass == 0) names += (names.empty() ? "" : ", ") + name;
+      if (pass == 0 ? name == wanted : TrxEqualsNoCase(TrxWiden(name), TrxWiden(wanted))) {
+        chosen = &info;
+        break;
+      }
+    }
+  }
+  if (!chosen) {
+    err << "trx defs: the catalogue has no class \"" << wanted << "\" (classes: " << names << ")\n";
+    return kTrxExitFailed;
+  }
+  CNVTRXXmlNode data;
+  chosen->SelectSingleNode(OLESTR("ObjectData"), data);
+  out << Attribute(data, OLESTR("NorvikClassName")) << " (tabular data: " << Attribute(data, OLESTR("SupportsTabularData"))
+      << ", text data: " << Attribute(data, OLESTR("SupportsTextData")) << ")\n";
+  std::vector<CNVTRXXmlNode> methods, properties;
+  chosen->SelectNodes(OLESTR("Methods/MethodData"), methods);
+  chosen->SelectNodes(OLESTR("Properties/PropertyData"), properties);
+  out << "\nMethods (" << methods.size() << ")\n";
+  for (const CNVTRXXmlNode& method : methods) {
+    std::vector<CNVTRXXmlNode> params;
+    method.SelectNodes(OLESTR("Params/ParamData"), params);
+    out << "  " << Attribute(method, OLESTR("Name")) << "(";
+    for (size_t i = 0; i < params.size(); ++i)
+      out << (i ? ", " : "") << Attribute(params[i], OLESTR("Name")) << ": "
+          << TypeName(TrxWiden(Attribute(params[i], OLESTR("VariantType"))));
+    out << ") -> " << TypeName(TrxWiden(Attribute(method, OLESTR("ReturnValVariantType")))) << "\n";
+    WriteHelp(method, out);
+  }
+  out << "\nProperties (" << properties.size() << ")\n";
+  for (const CNVTRXXmlNode& property : properties) {
+    out << "  " << Attribute(property, OLESTR("Name")) << ": "
+        << TypeName(TrxWiden(Attribute(property, OLESTR("VariantType")))) << "\n";
+    WriteHelp(property, out);
+  }
+  return kTrxExitOk;
+}
+
 int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(arguments, {"version"}, {"summary"}, line, error)) return UsageError(err, "defs", error);
+  if (!ParseCommandLine(arguments, {"version", "class"}, {"summary"}, line, error))
+    return UsageError(err, "defs", error);
+  if (line.flags.count("summary") && line.values.count("class"))
+    return UsageError(err, "defs", "give either --summary or --class");
   if (line.help) {
     out << kDefsHelp;
     return kTrxExitOk;
@@ -483,7 +564,7 @@ int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::o
     (code < 0 ? err : out) << "trx defs: " << Narrow(message) << " (code " << code << ")\n";
     return code < 0 ? kTrxExitFailed : kTrxExitOk;
   }
-  if (!line.flags.count("summary")) {
+  if (!line.flags.count("summary") && !line.values.count("class")) {
     out << Narrow(definitions);
     if (definitions.Length() && definitions.View().back() != '\n') out << '\n';
     return kTrxExitOk;
@@ -497,6 +578,7 @@ int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::o
   document.GetDocumentElement().GetAttribute(OLESTR("Version"), catalogueVersion);
   std::vector<CNVTRXXmlNode> classes;
   document.SelectNodes(OLESTR("/*/ObjectInfo"), classes);
+  if (line.values.count("class")) return WriteClass(classes, line.values.at("class"), out, err);
   out << "Object definitions version " << TrxNarrow(catalogueVersion) << ": " << classes.size() << " classes\n";
   for (const CNVTRXXmlNode& info : classes) {
     CNVTRXXmlNode data;
@@ -622,6 +704,10 @@ int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::os
   if (command == "--help" || command == "-h" || command == "help") {
     if (command == "help" && !rest.empty()) return TrxMain({rest.front(), "--help"}, in, out, err);
     out << kMainHelp;
+    return kTrxExitOk;
+  }
+  if (command == "--version" || command == "version") {
+    out << "trx " << TRX_VERSION << "\n";
     return kTrxExitOk;
   }
   if (command == "serve") return TrxServe(rest, in, out, err);

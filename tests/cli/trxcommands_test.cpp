@@ -39,6 +39,7 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
       {{"record"}, kTrxExitUsage, {}, "ACTIONS is needed"},
       {{"record", "a.jsonl", "b.jsonl"}, kTrxExitUsage, {}, "unexpected argument"},
       {{"record", "--loud", "a.jsonl"}, kTrxExitUsage, {}, "unknown option"},
+      {{"defs", "--summary", "--class", "NorvTree"}, kTrxExitUsage, {}, "either --summary or --class"},
   };
   for (const Case& c : cases) TrxExpectRun(c);
 }
@@ -115,6 +116,9 @@ TEST(CommandsTest, CallDefsTreeAndDemoPrintTheirResults) {
       {{"defs", "--summary"}, kTrxExitOk, {"Object definitions version 8.2: ", "  NorvApplication "}},
       {{"defs", "--version", "8.2"}, kTrxExitOk, {"trx has the same object definition (code 2)"}},
       {{"defs", "--version=9"}, kTrxExitFailed, {}, "trx has an older object definition (code -1023)"},
+      {{"defs", "--class", "norvtree"}, kTrxExitOk, {"NorvTree (tabular data: ", "\nMethods (", "  GetChildCount(", ") -> Integer\n      ", "\nProperties ("}},
+      {{"defs", "--class", "NorvBogus"}, kTrxExitFailed, {}, "the catalogue has no class \"NorvBogus\" (classes: NorvApplication, "},
+      {{"--version"}, kTrxExitOk, {"trx 0."}},
       {{"tree", "--app", mini}, kTrxExitOk, {"NorvApplication[Mini]   (active)\n" + properties}, "", true},
       {{"tree", "--app", mini, "--mode", "5"}, kTrxExitOk, {"NorvApplication[Mini]   (active)\n"}, "", true},
       {{"tree", "--app", mini, "--mode=0", "--ods", "/"}, kTrxExitOk, {"NorvApplication[Mini]\n" + properties}, "", true},
