@@ -14,6 +14,7 @@
 #include "cli/trxjsontext.h"
 #include "cli/trxjsonvariant.h"
 #include "cli/trxodspath.h"
+#include "cli/trxtrace.h"
 #include "descriptors/nvtrxxml.h"
 #ifdef _WIN32
 #include "cli/trxclientprocess.h"
@@ -48,6 +49,7 @@ const char kMainHelp[] =
 
 const char kServeHelp[] =
     "usage: trx serve [--app FILE] [--detached] [--max-line BYTES] [--idle-pause MS]\n"
+    "                 [--trace]\n"
     "\n"
     "Starts the service with the simulated client of FILE attached and answers one\n"
     "JSON request per line of standard input with one JSON reply per line of\n"
@@ -78,7 +80,9 @@ const char kServeHelp[] =
     "  --idle-pause MS   the pause between the two waits for the client to be idle\n"
     "                    that every call makes (default 100, or TRXIDLEPAUSE; 0 to\n"
     "                    60000). 0 is safe with a client whose idle signal does not\n"
-    "                    flicker, such as the simulated one; see docs/trx.md\n";
+    "                    flicker, such as the simulated one; see docs/trx.md\n"
+    "  --trace           copy the service's trace log to standard error, as UTF-8\n"
+    "                    lines, while it runs (until a tool starts a log of its own)\n";
 
 const char kTreeHelp[] =
     "usage: trx tree [--app FILE] [--mode 0|1|5] [--ods OBJECT] [--xml]\n"
@@ -370,7 +374,7 @@ std::string TrxDescribeEvent(const std::string& line) {
 int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(arguments, {"app", "max-line", "idle-pause"}, {"detached"}, line, error))
+  if (!ParseCommandLine(arguments, {"app", "max-line", "idle-pause"}, {"detached", "trace"}, line, error))
     return UsageError(err, "serve", error);
   if (line.help) {
     out << kServeHelp;
@@ -391,6 +395,9 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
     // Windows.
     idlePause.emplace(OLESTR("TRXIDLEPAUSE"), TrxWiden(pause));
   }
+  const bool trace = line.flags.count("trace") > 0;
+  std::optional<TrxEnvironmentSetting> verbose;
+  if (trace) verbose.emplace(OLESTR("TRXLOGLEVEL"), OLESTR("1"));  // every record, not only errors
   TrxSessionOptions options;
   if (line.values.count("app")) options.appFile = line.values.at("app");
   options.detached = line.flags.count("detached") > 0;
@@ -407,6 +414,17 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
   if (FAILED(session.GetAttachStatus()))
     err << "trx serve: the client did not attach (status " << HexStatus(session.GetAttachStatus())
         << "); client.attach tries again\n";
+  TrxTraceTail traceTail;
+  if (trace) {
+    const std::string file = TrxTraceTail::NewFileName();
+    TrxBstr name(TrxWiden(file)), message;
+    LONG code = 0;
+    session.Facade()->StartLogging(name.Get(), VARIANT_FALSE, message.Put(), &code);
+    if (code == 0)
+      traceTail.Start(file, err);
+    else
+      err << "trx serve: no trace: " << Narrow(message) << " (code " << code << ")\n";
+  }
   TrxBridge bridge(session);
   bridge.SetMaxLineBytes(maxLine);
 #ifdef _WIN32

@@ -79,14 +79,14 @@ TEST(CommandsTest, ServeAnswersEveryLineOfItsInput) {
   }
 }
 
-TEST(CommandsTest, GetBusyTimeLeavesOutTheIdlePauseServeWasGiven) {
+TEST(CommandsTest, ServeSetsTheIdlePauseAndCopiesTheTrace) {
   // While recording there is no wait at all, so the answer is minus the pause.
   const std::string input = "{\"id\":1,\"call\":\"StartRecording\"}\n{\"id\":2,\"call\":\"Submit\",\"trxODS\":\"\","
                             "\"methodName\":\"GetBusyTime\"}\n";
   const std::pair<std::vector<std::string>, int> cases[] = {
       {{"serve"}, -100},
       {{"serve", "--idle-pause", "0"}, 0},
-      {{"serve", "--idle-pause", "40"}, -40},
+      {{"serve", "--trace", "--idle-pause", "40"}, -40},
   };
   for (const auto& [arguments, busy] : cases) {
     const TrxOutcome run = TrxRun(arguments, input);
@@ -94,6 +94,8 @@ TEST(CommandsTest, GetBusyTimeLeavesOutTheIdlePauseServeWasGiven) {
     ASSERT_EQ(replies.size(), 2u) << run.out << run.err;
     const int answered = replies[1]["retVal"]["value"].get<int>();
     EXPECT_TRUE(answered >= busy && answered <= busy + 20) << answered << " for " << arguments.back();
+    // --trace copies the service's trace records to standard error.
+    EXPECT_EQ(TrxHas(run.err, "Reporting BusyTime = " + std::to_string(answered)), arguments[1] == "--trace") << run.err;
   }
 }
 
