@@ -114,8 +114,8 @@ const char kDefsHelp[] =
     "                help texts, instead of the document\n";
 
 const char kCallHelp[] =
-    "usage: trx call [--app FILE] OBJECT METHOD [ARG ...]\n"
-    "       trx call [--app FILE] --json ARGS OBJECT METHOD\n"
+    "usage: trx call [--app FILE] [--output text|json] OBJECT METHOD [ARG ...]\n"
+    "       trx call [--app FILE] [--output text|json] --json ARGS OBJECT METHOD\n"
     "\n"
     "Submits METHOD on OBJECT once and prints retVal, errCode and errMsg.\n"
     "\n"
@@ -128,6 +128,9 @@ const char kCallHelp[] =
     "string; one ARG is passed alone, several as an array. --json ARGS passes a JSON\n"
     "value instead, converted as the serve bridge converts \"Args\". Put -- before\n"
     "arguments that start with --.\n"
+    "\n"
+    "--output json prints one JSON line instead, as the serve bridge replies:\n"
+    "  {\"hr\":0,\"errCode\":0,\"errMsg\":null,\"retVal\":{\"vt\":3,\"value\":1}}\n"
     "\n"
     "examples:\n"
     "  trx call / GetClassCount NorvMenu\n"
@@ -615,7 +618,7 @@ int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::o
 int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(arguments, {"app", "json"}, {}, line, error)) return UsageError(err, "call", error);
+  if (!ParseCommandLine(arguments, {"app", "json", "output"}, {}, line, error)) return UsageError(err, "call", error);
   if (line.help) {
     out << kCallHelp;
     return kTrxExitOk;
@@ -624,6 +627,8 @@ int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::o
   const bool json = line.values.count("json") > 0;
   if (json && line.words.size() > 2)
     return UsageError(err, "call", "give arguments either as ARG words or with --json");
+  const std::string output = line.values.count("output") ? line.values.at("output") : "text";
+  if (output != "text" && output != "json") return UsageError(err, "call", "--output must be text or json");
   TrxString descriptor;
   if (!TrxDescriptorFromObject(line.words[0], descriptor, error)) return UsageError(err, "call", "OBJECT: " + error);
 
@@ -665,10 +670,18 @@ int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::o
   TrxVariant result;
   LONG code = 0;
   const HRESULT status = session.Facade()->Submit(ods.Get(), method.Get(), args, &result, message.Put(), &code);
-  if (status != S_OK) out << "hr:      " << HexStatus(status) << " (" << status << ")\n";
-  out << "retVal:  " << TrxDescribeVariant(result) << "\n";
-  out << "errCode: " << code << "\n";
-  out << "errMsg:  " << BstrText(message) << "\n";
+  if (output == "json") {
+    // The fields and VARIANT form of a bridge reply to Submit, on one line.
+    out << TrxJson{{"hr", status}, {"errCode", code}, {"errMsg", TrxBstrToJson(message.Get())},
+                   {"retVal", TrxVariantToJson(result)}}
+               .dump()
+        << "\n";
+  } else {
+      if (status != S_OK) out << "hr:      " << HexStatus(status) << " (" << status << ")\n";
+    out << "retVal:  " << TrxDescribeVariant(result) << "\n";
+    out << "errCode: " << code << "\n";
+    out << "errMsg:  " << BstrText(message) << "\n";
+  }
   return code == 0 && status == S_OK ? kTrxExitOk : kTrxExitFailed;
 }
 

@@ -29,6 +29,7 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
       {{"serve", "--idle-pause", "60001"}, kTrxExitUsage, {}, "--idle-pause must be a number of milliseconds"},
       {{"serve", "--idle-pause", "5ms"}, kTrxExitUsage, {}, "--idle-pause must be a number of milliseconds"},
       {{"call", "/"}, kTrxExitUsage, {}, "OBJECT and METHOD"},
+      {{"call", "--output", "xml", "/", "UIName"}, kTrxExitUsage, {}, "--output must be text or json"},
       {{"call", "NorvScreen[", "GetProperty"}, kTrxExitUsage, {}, "OBJECT"},
       {{"call", "--json", "{bad", "/", "GetClassCount"}, kTrxExitUsage, {}, "--json: invalid JSON"},
       {{"call", "--json", "\"\xFF\"", "/", "GetClassCount"}, kTrxExitUsage, {}, "--json: invalid UTF-8 at byte offset 1"},
@@ -106,6 +107,8 @@ TEST(CommandsTest, CallDefsTreeAndDemoPrintTheirResults) {
   const std::string properties = "    RepositoryName = \"Mini\"\n    ClassName = \"NorvApplication\"\n    UIName = \"Mini & Co\"\n";
   const Case cases[] = {
       {{"call", "/", "GetClassCount", "NorvMenu"}, kTrxExitOk, {"retVal:  1\n", "errCode: 0\n", "errMsg:  (null)\n"}},
+      {{"call", "--output", "json", "/", "GetClassCount", "NorvMenu"}, kTrxExitOk, {R"({"hr":0,"errCode":0,"errMsg":null,"retVal":{"vt":3,"value":1}})" "\n"}},
+      {{"call", "--output=json", "/", "SetTimeOut", "9"}, kTrxExitFailed, {R"("errCode":1014,"errMsg":"Invalid argument value)"}},
       {{"call", "", "SetTimeOut", "30"}, kTrxExitOk, {"retVal:  60\n"}},
       {{"call", "/", "SetTimeOut", "9"}, kTrxExitFailed, {"errCode: 1014\n", "9(Expected value >= 10)"}},
       {{"call", "--json", "[\"NorvPageTabs\", 0]", "/", "GetRepositoryNameByIndex"}, kTrxExitOk, {"retVal:  \"NorvPageTabs\"\n"}},
