@@ -48,6 +48,8 @@ class TrxLineReader {
 
   // The next line without its line end, waiting with messages pumped.
   Result Next(std::string& line, DWORD timeout, const std::function<void()>& idle = {});
+  // Waits (messages pumped) until the input has ended; false on time-out.
+  bool WaitEnded(DWORD timeout);
 
  private:
   struct State;
@@ -74,6 +76,12 @@ class TrxChildProcess {
   HANDLE m_input = nullptr;  // the write end of the child's standard input
   std::unique_ptr<TrxLineReader> m_output;
 };
+
+// Keeps this process's standard handles from being inherited by the
+// processes it starts, COM's servers among them: a pipe's reader sees its
+// end only once every holder of the other end has closed it, and a server
+// outlives the tool that started it by seconds.
+void TrxKeepStandardHandles();
 
 // This program's file.
 TrxString TrxThisProgram();

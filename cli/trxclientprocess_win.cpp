@@ -16,8 +16,10 @@ namespace {
 // starts trxcom.exe through COM first), and for the answer to one request.
 constexpr DWORD kReadyWait = 60000;
 constexpr DWORD kAnswerWait = 120000;
-// How long a child gets to end after its input ends.
+// How long a child gets to end after its input ends, and its output's
+// reader after that.
 constexpr DWORD kEndWait = 15000;
+constexpr DWORD kReaderEndWait = 5000;
 
 }  // namespace
 
@@ -109,6 +111,31 @@ TrxLineReader::Result TrxLineReader::Next(std::string& line, DWORD timeout, cons
   }
 }
 
+bool TrxLineReader::WaitEnded(DWORD timeout) {
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(m_state->lock);
+      if (m_state->ended) return true;
+      // Lines nobody will read: drop them, so that the event waits again.
+      m_state->lines.clear();
+      ResetEvent(m_state->ready);
+    }
+    const ULONGLONG spent = GetTickCount64() - start;
+    if (spent >= timeout || !TrxPumpedWait(m_state->ready, static_cast<DWORD>(timeout - spent))) {
+      std::lock_guard<std::mutex> lock(m_state->lock);
+      return m_state->ended;
+    }
+  }
+}
+
+void TrxKeepStandardHandles() {
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    const HANDLE handle = GetStdHandle(which);
+    if (handle && handle != INVALID_HANDLE_VALUE) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+  }
+}
+
 // ---- TrxChildProcess ----------------------------------------------------------------------
 
 TrxString TrxThisProgram() {
@@ -140,6 +167,10 @@ TrxChildProcess::~TrxChildProcess() {
     if (!TrxPumpedWait(m_process.hProcess, kEndWait)) TerminateProcess(m_process.hProcess, 1);
     CloseHandle(m_process.hProcess);
     CloseHandle(m_process.hThread);
+    // Once the child has gone its output ends, unless a process it started
+    // still holds the pipe: give the reading thread a moment to finish, so
+    // that it is not left blocked in a read when this process exits.
+    if (m_output) m_output->WaitEnded(kReaderEndWait);
   }
 }
 
@@ -267,6 +298,7 @@ std::unique_ptr<TrxRemoteClient> TrxStartClientProcess(const std::string& appFil
 }
 
 int TrxClient(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  TrxKeepStandardHandles();
   TrxSessionOptions options;
   options.localServer = true;
   for (size_t i = 0; i < arguments.size(); ++i) {

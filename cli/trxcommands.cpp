@@ -408,6 +408,7 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
   // A COM client of the registered server, with the client in a process of
   // its own.
   options.clientProcess = true;
+  TrxKeepStandardHandles();
 #endif
   TrxSession session;
   if (!session.Open(options, error)) {
