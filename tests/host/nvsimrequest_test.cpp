@@ -174,6 +174,9 @@ const char kRules[] = R"(<application name="Rules">
     </on>
     <on request="BUTTONCLICK" arg="Number"><set property="Count" value="{arg1}"/></on>
     <on request="BUTTONCLICK" arg="Keyless"><set property="Note" key="a" value="1"/></on>
+    <on request="BUTTONCLICK" arg="Twice"><set property="Count" value="{value}{value}"/></on>
+    <on request="BUTTONCLICK" arg="Parts"><set property="Note" value="{arg1[2]} {@Count} {@./Field/Value}{arg1[3]}"/></on>
+    <on request="BUTTONCLICK" arg="Lost"><set property="Note" value="{@./Nothing/Value}"/></on>
   </object>
   <rules>
     <on request="SETVALUE" objectType="CONTROL"><set property="Value" value="{arg0}"/></on>
@@ -206,6 +209,8 @@ TEST(NVSimRules, EachActionChangesTheStateAsWritten) {
       {{"Note"}, u"Note", "REQID_BUTTONCLICK on Form in One/First/One View/Main op : Note {braces}"},
       {{"Price", "Bolt", "M8", "0.25"}, u"Log", "b"},
       {{"Show"}, u"Log", "b"},
+      {{"Twice"}, u"Count", "4242"},  // the property's value before the change
+      {{"Parts", "12/24/2024"}, u"Note", "2024 4242 x"},  // a part; this object's property; another object's
   };
   // clang-format on
   for (const auto& step : steps) {
@@ -237,6 +242,7 @@ TEST(NVSimRules, AFailEndsTheRuleAndRulesThatCannotBeAppliedFail) {
       {{"View", "Nowhere View"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "No view named \"Nowhere View\""},
       {{"Number", "many"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "\"many\" is not a 32-bit integer"},
       {{"Keyless"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "Property \"Note\" is not keyed"},
+      {{"Lost"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "{@./Nothing/Value} names no object"},
   };
   // clang-format on
   for (const auto& c : cases) {
