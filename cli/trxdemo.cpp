@@ -264,7 +264,8 @@ class Demo {
     };
     m_out << "Driving the popups:\n";
     for (const Step& step : steps)
-      Show(std::string(step.field) + " " + step.method + (step.arguments.is_null() ? "" : "(" + step.arguments.dump() + ")"),
+      Show(std::string(step.field) + " " + step.method +
+               (step.arguments.is_null() ? "" : "(" + step.arguments.dump() + ")"),
            Submit(Descriptor((form + step.field).c_str()), step.method, step.arguments), step.note);
   }
 
@@ -347,7 +348,8 @@ class Demo {
     Play(*sink, "clicking the Opportunities tab", OLESTR("Screen"), REQID_NAVCONTROL_GOTOSCREEN,
          {{OLESTR("0"), OLESTR("Opportunities Screen")}});
     Play(*sink, "picking a day", (form + OLESTR("Close Date")).c_str(), REQID_SELECTDAY, {{OLESTR("0"), OLESTR("3")}});
-    Play(*sink, "the down arrow", (form + OLESTR("Close Date")).c_str(), REQID_ARROW_KEY, {{OLESTR("0"), OLESTR("40")}});
+    Play(*sink, "the down arrow", (form + OLESTR("Close Date")).c_str(), REQID_ARROW_KEY,
+         {{OLESTR("0"), OLESTR("40")}});
     Play(*sink, "a key that is no arrow", (form + OLESTR("Close Date")).c_str(), REQID_ARROW_KEY,
          {{OLESTR("0"), OLESTR("41")}});
     m_out << "  (the service cannot name it, so it records nothing rather than a call that cannot be played)\n";

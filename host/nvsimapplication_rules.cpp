@@ -67,7 +67,8 @@ CNVSimTemplateContext CNVSimApplication::TemplateContextLocked(const CNVSimObjec
     if (!path.empty()) {
       CNVSimTarget target;
       target.source = TrxString(path);
-      const bool relative = path == OLESTR(".") || path.substr(0, 2) == OLESTR("./") || path.substr(0, 2) == OLESTR("..");
+      const bool relative =
+          path == OLESTR(".") || path.substr(0, 2) == OLESTR("./") || path.substr(0, 2) == OLESTR("..");
       if (relative) {
         target.index = CNVSimTarget::kRelative;
         target.relative = TrxString(path);

@@ -66,8 +66,10 @@ bool CNVSimTemplate::Parse(TrxStringView text, TrxString* error) {
       // {@Name} or {@path/Name}: the last '/' that is not escaped ends the path.
       size_t slash = TrxStringView::npos;
       for (size_t k = 1; k < name.size(); ++k) {
-        if (name[k] == '\\') ++k;
-        else if (name[k] == '/') slash = k;
+        if (name[k] == '\\')
+          ++k;
+        else if (name[k] == '/')
+          slash = k;
       }
       piece.path = slash == TrxStringView::npos ? TrxString() : TrxString(name.substr(1, slash - 1));
       piece.literal = TrxString(name.substr(slash == TrxStringView::npos ? 1 : slash + 1));
@@ -113,7 +115,9 @@ bool CNVSimTemplate::IsLiteral() const noexcept {
 }
 
 TrxString CNVSimTemplate::SelectPart(const TrxString& text, size_t part) {
-  auto word = [](OLECHAR c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c > 127; };
+  auto word = [](OLECHAR c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c > 127;
+  };
   size_t count = 0;
   for (size_t i = 0; i < text.size();) {
     if (!word(text[i])) {

@@ -68,7 +68,7 @@ class CNVSimTemplate {
     Part part;
     TrxString literal;  // Literal: the text; Property: the property's name
     size_t index = 0;
-    TrxString path;           // Property: the object, as written
+    TrxString path;            // Property: the object, as written
     size_t selected = kWhole;  // the part selector [n]
   };
   static constexpr size_t kWhole = static_cast<size_t>(-1);

@@ -86,8 +86,7 @@ CNVTRXCalendar::CNVTRXCalendar(TrxStringView name, CNVTRXAutomation* parent) : C
   AddMethodRows(kMethods);
 }
 
-TRXRESULT CNVTRXCalendar::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments,
-                                                  VARIANT* result) {
+TRXRESULT CNVTRXCalendar::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments, VARIANT* result) {
   if (const auto* own = TrxFindRow<TrxOwnMethod<CNVTRXCalendar>>(kOwnMethods, methodName))
     return (this->*own->handler)(arguments, result);
   return CNVTRXControl::HandleAutomationRequest(methodName, arguments, result);
@@ -115,7 +114,8 @@ TRXRESULT CNVTRXCalendar::GetProperty(const VARIANT& name, VARIANT* value) {
 
 TRXRESULT CNVTRXCalendar::GetCalendarType(VARIANT* value) {
   TrxVariant type;
-  if (FAILED(ReadHostProperty(m_spNWEAuto.Get(), OLESTR("Type"), type))) return Warn(TRX_HOST_GETPROPERTY, OLESTR("Type"));
+  if (FAILED(ReadHostProperty(m_spNWEAuto.Get(), OLESTR("Type"), type)))
+    return Warn(TRX_HOST_GETPROPERTY, OLESTR("Type"));
   TrxString calendar;
   for (const auto& entry : kCalendarTypes)
     if (TrxEqualsNoCase(TrxText(type), entry.type)) calendar = entry.calendar;

@@ -73,8 +73,7 @@ CNVTRXCurrency::CNVTRXCurrency(TrxStringView name, CNVTRXAutomation* parent) : C
 
 TRXRESULT CNVTRXCurrency::CreateChild(TrxStringView className, TrxStringView repositoryName,
                                       CNVTRXAutomation** ppChild) {
-  TRX_LOG(TRXLOG_TRXTRACE)
-      .ReportTrace(OLESTR("Class Name: \"%s\", RepositoryName: \"%s\""), className, repositoryName);
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Class Name: \"%s\", RepositoryName: \"%s\""), className, repositoryName);
   // Anything but the three sub-field classes is left to the caller to report.
   bool known = false;
   for (const TrxChildClass& entry : kChildClasses) known = known || className == entry.className;
@@ -104,8 +103,7 @@ TRXRESULT CNVTRXCurrency::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG, LONG o
   return CreateChild(field->className, name, ppChild);
 }
 
-TRXRESULT CNVTRXCurrency::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments,
-                                                  VARIANT* result) {
+TRXRESULT CNVTRXCurrency::HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments, VARIANT* result) {
   if (const auto* own = TrxFindRow<TrxOwnMethod<CNVTRXCurrency>>(kOwnMethods, methodName))
     return (this->*own->handler)(arguments, result);
   TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Sending back to Base method HandleAutomationRequest"));
