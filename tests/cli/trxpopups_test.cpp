@@ -24,8 +24,7 @@ const std::pair<std::string, const char*> kFields[] = {
 
 class PopupsTest : public TrxBridgeTest {
  protected:
-  void SetUp() override { Start(); }
-  void Start() {
+  void SetUp() override {
     Open(TrxSampleFile());
     ASSERT_EQ(Call({{"call", "client.gotoScreen"}, {"screen", "Opportunities Screen"}})["ok"], true);
   }
@@ -36,117 +35,78 @@ class PopupsTest : public TrxBridgeTest {
     for (const TrxJson& entry : journal["journal"]) requests.push_back(entry["request"]);
     return requests;
   }
-  // The client's values of the fields the actions change.
+  // The client's values of the fields the form actions change.
   std::vector<TrxJson> Values() {
     std::vector<TrxJson> values;
-    for (const char* field : {"Probability", "Close Date", "Next Call", "Meeting Time", "Revenue", "Revenue/Amount", "Notes", "Signature",
-                              "Sales Team", "Name", "Sales Stage", "Portal Password", "Discount Approved"})
-      values.push_back(Call({{"call", "client.get"}, {"object", kClientForm + field}, {"property", "Value"}})["value"]);
-    for (const char* field : {"Accounts Screen/Account List View/Account Form Applet/Name", "Accounts Screen/Account List View/Account Form Applet/Key Account",
-                              "Accounts Screen/Account List View/Account Form Applet/Description", "Contacts Screen/Contact List View/Contact Form Applet/Preferred Contact"})
-      values.push_back(Call({{"call", "client.get"}, {"object", field}, {"property", "Value"}})["value"]);
+    for (std::string field : {"Probability", "Close Date", "Next Call", "Meeting Time", "Revenue", "Revenue/Amount", "Notes", "Signature", "Sales Team",
+                              "Name", "Sales Stage", "Portal Password", "Discount Approved", "Accounts Screen/Account List View/Account Form Applet/Name",
+                              "Accounts Screen/Account List View/Account Form Applet/Key Account", "Contacts Screen/Contact List View/Contact Form Applet/Preferred Contact"})
+      values.push_back(Call({{"call", "client.get"}, {"object", TrxHas(field, " Screen/") ? field : kClientForm + field}, {"property", "Value"}})["value"]);
     return values;
-  }
-  void Replay(const std::vector<TrxJson>& events) {
-    for (const TrxJson& e : events)
-      EXPECT_EQ(Call({{"call", "Submit"}, {"trxODS", e["trxODS"]}, {"methodName", e["eventName"]}, {"Args", e["pArgs"]}})["errCode"], 0) << e.dump();
   }
 };
 
+// A call, the client's requests for it, and a property read afterwards (of `readPath`, else the object; none: the call's result).
 // clang-format off
-struct Read { std::string path; const char* method; TrxJson args; LONG errCode; TrxJson value; };
-struct Step { std::string path; const char* method; TrxJson args; LONG errCode; std::vector<std::string> requests; std::string readPath; const char* read; TrxJson value; };
+struct Step { std::string path; const char* method; TrxJson args; LONG errCode; std::vector<std::string> requests; TrxJson value; const char* read = nullptr; std::string readPath = ""; };
 // clang-format on
 
-TEST_F(PopupsTest, FieldsAndSubFieldsAnswerTheirPropertiesAndLookups) {
-  // clang-format off
-  const Read reads[] = {
-      {kForm, "GetClassCount", {"NorvCalendar"}, 0, 3},
-      {kForm, "GetClassCount", {"NorvInkData"}, 0, 1},
-      {kForm, "GetClassCount", {"NorvText"}, 0, 4},
-      {kForm, "GetRepositoryName", {"NorvCalendar", "Next Call"}, 0, "Next Call"},
-      {kDate, "CalendarType", kAny, 0, "Date"},
-      {kCall, "CalendarType", kAny, 0, "DateTime"},
-      {kMeet, "CalendarType", kAny, 0, "DateTimeZone"},
-      {kMeet, "TimeZoneCount", kAny, 0, 4},
-      {kMeet, "Time", kAny, 0, "14:30"},
-      {kDate, "Text", kAny, 0, "9/30/2024"},
-      {kDate, "IsEnabled", kAny, 0, true},
-      {kCalc, "Text", kAny, 0, "60"},
-      {kCur, "Text", kAny, 0, "250000 USD"},
-      {kCur, "GetClassCount", {"norvcalculator"}, 0, 1},
-      {kCur, "GetClassCount", {"NorvList"}, 0, 0},
-      {kCur, "GetRepositoryNameByIndex", {"NorvCalendar", 0}, 0, "Exchange Date"},
-      {kCur, "GetRepositoryNameByIndex", {"NorvText", 1}, 0, ""},
-      {kCur, "GetRepositoryName", {"NorvText", "currency code:"}, 0, "Currency Code"},
-      {kCur, "GetRepositoryName", {"NorvCalendar", "Amount"}, 0, ""},
-      {kCode, "Text", kAny, 0, "USD"},
-      {kAmount, "UIName", kAny, 0, "Amount:"},
-      {kRate, "Text", kAny, 0, "6/1/2024"},
-      {kCur + "/NorvCheckbox[Amount]", "Text", kAny, -10, kAny},  // the currency has no such sub-field
-      {F("NorvText[Portal Password]"), "PopupType", kAny, 0, "Text"},
-      {F("NorvText[Portal Password]"), "IsEncrypted", kAny, 0, true},
-      {F("NorvText[Sales Team]"), "PopupType", kAny, 0, "MVPick"},
-      {F("NorvText[Opportunity Id]"), "IsEnabled", kAny, 0, false},
-      {F("NorvInkData[Signature]"), "ClassName", kAny, 0, "NorvTextArea"},
-      {F("NorvRichText[Notes]"), "Text", kAny, 0, "<b>Fleet</b> renewal for 40 vans."},
-      {F("NorvCheckbox[Discount Approved]"), "CheckState", kAny, 0, "Indeterminate"},
-  };
-  // clang-format on
-  for (const Read& r : reads) {
-    const TrxJson reply = On(r.path, r.method, r.args);
-    EXPECT_EQ(reply["errCode"], r.errCode) << r.path << " " << r.method << r.args.dump() << reply.dump();
-    if (!r.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << r.path << " " << r.method << r.args.dump(); }
-  }
-}
-
-TEST_F(PopupsTest, ActionsSendTheirRequestsAndTheClientFollows) {
+TEST_F(PopupsTest, FieldsAndSubFieldsAreReadAndDrivenAndTheClientFollows) {
   const std::vector<std::string> none, focused = {"REQID_SETFOCUS", "REQID_SETVALUE", "REQID_CLEARFOCUS"};
-  const std::vector<std::string> opened = {"REQID_SETFOCUS", "REQID_SHOWPOPUP", "REQID_CLEARFOCUS"};
-  const std::vector<std::string> keys3(3, "REQID_SELECTCALCKEY");
+  const std::vector<std::string> opened = {"REQID_SETFOCUS", "REQID_SHOWPOPUP", "REQID_CLEARFOCUS"}, keys3(3, "REQID_SELECTCALCKEY");
   // clang-format off
   const Step steps[] = {
-      {kDate, "SetText", {"12/24/2024"}, 0, focused, kDate, "Day", 24},
-      {kDate, "SetDay", {5}, 0, {"REQID_SELECTDAY"}, kDate, "Text", "12/5/2024"},
-      {kDate, "SetMonth", {11}, 0, {"REQID_SELECTMONTH"}, kDate, "Month", 11},
-      {kDate, "SetYear", {2025}, 0, {"REQID_SELECTYEAR"}, kDate, "Text", "11/5/2025"},
-      {kDate, "NextMonth", kAny, 0, {"REQID_SCROLLMONTHNEXT"}, kDate, "Text", "12/5/2025"},
-      {kDate, "PrevMonth", kAny, 0, {"REQID_SCROLLMONTHPREV"}, kDate, "Month", 11},
-      {kDate, "ProcessKey", {"RightArrow"}, 0, {"REQID_ARROW_KEY"}, kDate, "Day", 6},
-      {kDate, "ProcessKey", {"DownArrow"}, 0, {"REQID_ARROW_KEY"}, kDate, "Text", "11/13/2025"},
-      {kDate, "ProcessKey", {"uparrow"}, 0, {"REQID_ARROW_KEY"}, kDate, "Day", 13},  // no arrow: sent as written
-      {kDate, "ProcessKey", {"EnterKey"}, 0, {"REQID_SETFOCUS", "REQID_ENTER_KEY"}, kDate, "Day", 13},
-      {kDate, "OpenPopup", kAny, 0, opened, kDate, "IsOpen", true},
-      {kDate, "ClosePopup", kAny, 0, {"REQID_CLOSEPOPUP"}, kDate, "IsOpen", false},
-      {kCall, "SetTime", {"16:45"}, 0, {"REQID_SETTIME"}, kCall, "Text", "6/14/2024 16:45"},
-      {kCall, "SetText", {"7/2/2024 09:15"}, 0, focused, kCall, "Time", "09:15"},
-      {kMeet, "SelectTimeZone", {"CET"}, 0, {"REQID_SELECTTIMEZONE"}, kMeet, "Text", "6/20/2024 14:30 CET"},
-      {kMeet, "SelectTimeZone", {"Mars"}, -1023, {"REQID_SELECTTIMEZONE"}, kMeet, "TimeZone", "CET"},
-      {kCalc, "OpenPopup", kAny, 0, opened, kCalc, "IsOpen", true},
-      {kCalc, "ClickKeys", {"C75"}, 0, keys3, kCalc, "Text", "75"},
-      {kCalc, "ClickKeys", {"1%2"}, -1023, {"REQID_SELECTCALCKEY", "REQID_SELECTCALCKEY"}, kCalc, "Text", "751"},  // stops at the refused key
-      {kCalc, "ClickKeys", {""}, 0, none, kCalc, "Text", "751"},
-      {kCalc, "ClickKey", {"="}, 0, {"REQID_SELECTCALCKEY"}, kCalc, "IsOpen", false},
-      {kCalc, "OpenPopup", kAny, 0, opened, kCalc, "IsOpen", true},
-      {kCalc, "CancelPopup", kAny, 0, {"REQID_CANCELPOPUP"}, kCalc, "IsOpen", false},
-      {kCur, "OpenPopup", kAny, 0, opened, kAmount, "Text", "250000"},
-      {kCode, "SetText", {"EUR"}, 0, focused, kCode, "Text", "EUR"},
-      {kAmount, "ClickKeys", {"C31"}, 0, keys3, kAmount, "Text", "31"},
-      {kRate, "SetText", {"7/1/2024"}, 0, focused, kCur, "ExchangeDate", "6/1/2024"},
-      {kCur, "ClosePopup", kAny, 0, {"REQID_CLOSEPOPUP"}, kCur, "Text", "31 EUR"},
-      {kCur, "OpenPopup", kAny, 0, opened, kCur, "ExchangeDate", "7/1/2024"},
-      {kAmount, "SetText", {"99"}, 0, focused, kCur, "IsOpen", true},
-      {kCur, "CancelPopup", kAny, 0, {"REQID_CANCELPOPUP"}, kCur, "Amount", "31"},
-      {kCur, "SetText", {"5 GBP"}, 0, focused, kCur, "CurrencyCode", "GBP"},
-      {F("NorvText[Opportunity Id]"), "SetText", {"x"}, -1023, {"REQID_SETFOCUS", "REQID_SETVALUE"}, F("NorvText[Opportunity Id]"), "Text", "1-OPP-4711"},
+      {kForm, "GetClassCount", {"NorvCalendar"}, 0, none, 3},
+      {kForm, "GetClassCount", {"NorvInkData"}, 0, none, 1},
+      {kDate, "CalendarType", kAny, 0, none, "Date"},
+      {kMeet, "CalendarType", kAny, 0, none, "DateTimeZone"},
+      {kMeet, "TimeZoneCount", kAny, 0, none, 4},
+      {kCur, "GetClassCount", {"norvcalculator"}, 0, none, 1},
+      {kCur, "GetRepositoryNameByIndex", {"NorvCalendar", 0}, 0, none, "Exchange Date"},
+      {kCur, "GetRepositoryNameByIndex", {"NorvText", 1}, 0, none, ""},
+      {kCur, "GetRepositoryName", {"NorvText", "currency code:"}, 0, none, "Currency Code"},
+      {kCur, "GetRepositoryName", {"NorvCalendar", "Amount"}, 0, none, ""},
+      {kCur + "/NorvCheckbox[Amount]", "Text", kAny, -10, none, nullptr},  // the currency has no such sub-field
+      {F("NorvText[Sales Team]"), "PopupType", kAny, 0, none, "MVPick"},
+      {F("NorvInkData[Signature]"), "ClassName", kAny, 0, none, "NorvTextArea"},
+      {F("NorvCheckbox[Discount Approved]"), "CheckState", kAny, 0, none, "Indeterminate"},
+      {kDate, "SetText", {"12/24/2024"}, 0, focused, 24, "Day"},
+      {kDate, "SetDay", {5}, 0, {"REQID_SELECTDAY"}, "12/5/2024", "Text"},
+      {kDate, "SetMonth", {11}, 0, {"REQID_SELECTMONTH"}, "11/5/2024", "Text"},
+      {kDate, "NextMonth", kAny, 0, {"REQID_SCROLLMONTHNEXT"}, "12/5/2024", "Text"},
+      {kDate, "ProcessKey", {"RightArrow"}, 0, {"REQID_ARROW_KEY"}, 6, "Day"},
+      {kDate, "ProcessKey", {"DownArrow"}, 0, {"REQID_ARROW_KEY"}, "12/13/2024", "Text"},
+      {kDate, "ProcessKey", {"uparrow"}, 0, {"REQID_ARROW_KEY"}, 13, "Day"},  // no arrow: sent as written
+      {kDate, "ProcessKey", {"EnterKey"}, 0, {"REQID_SETFOCUS", "REQID_ENTER_KEY"}, 13, "Day"},
+      {kDate, "OpenPopup", kAny, 0, opened, true, "IsOpen"},
+      {kDate, "ClosePopup", kAny, 0, {"REQID_CLOSEPOPUP"}, false, "IsOpen"},
+      {kCall, "SetTime", {"16:45"}, 0, {"REQID_SETTIME"}, "6/14/2024 16:45", "Text"},
+      {kMeet, "SelectTimeZone", {"CET"}, 0, {"REQID_SELECTTIMEZONE"}, "6/20/2024 14:30 CET", "Text"},
+      {kMeet, "SelectTimeZone", {"Mars"}, -1023, {"REQID_SELECTTIMEZONE"}, "CET", "TimeZone"},
+      {kCalc, "OpenPopup", kAny, 0, opened, true, "IsOpen"},
+      {kCalc, "ClickKeys", {"C75"}, 0, keys3, "75", "Text"},
+      {kCalc, "ClickKeys", {"1%2"}, -1023, {"REQID_SELECTCALCKEY", "REQID_SELECTCALCKEY"}, "751", "Text"},  // stops at the refused key
+      {kCalc, "ClickKeys", {""}, 0, none, "751", "Text"},
+      {kCalc, "ClickKey", {"="}, 0, {"REQID_SELECTCALCKEY"}, false, "IsOpen"},
+      {kCur, "OpenPopup", kAny, 0, opened, "250000", "Text", kAmount},
+      {kCode, "SetText", {"EUR"}, 0, focused, "EUR", "Text"},
+      {kAmount, "ClickKeys", {"C31"}, 0, keys3, "31", "Text"},
+      {kRate, "SetText", {"7/1/2024"}, 0, focused, "6/1/2024", "ExchangeDate", kCur},
+      {kCur, "ClosePopup", kAny, 0, {"REQID_CLOSEPOPUP"}, "31 EUR", "Text"},
+      {kAmount, "SetText", {"99"}, 0, focused, "99", "Text"},
+      {kCur, "CancelPopup", kAny, 0, {"REQID_CANCELPOPUP"}, "31", "Amount"},
+      {kCur, "SetText", {"5 GBP"}, 0, focused, "GBP", "CurrencyCode"},
+      {F("NorvText[Opportunity Id]"), "SetText", {"x"}, -1023, {"REQID_SETFOCUS", "REQID_SETVALUE"}, "1-OPP-4711", "Text"},
   };
   // clang-format on
   for (const Step& s : steps) {
     Requests();
     const std::string label = s.path + " " + s.method + s.args.dump();
-    EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], s.errCode) << label;
+    const TrxJson reply = On(s.path, s.method, s.args);
+    EXPECT_EQ(reply["errCode"], s.errCode) << label;
     EXPECT_EQ(Requests(), s.requests) << label;
-    EXPECT_EQ(TrxPlain(On(s.readPath, s.read)["retVal"]), s.value) << label << " then " << s.read;
+    const TrxJson value = s.read ? On(s.readPath.empty() ? s.path : s.readPath, s.read)["retVal"] : reply["retVal"];
+    if (!s.value.is_null()) { EXPECT_EQ(TrxPlain(value), s.value) << label << " then " << (s.read ? s.read : ""); }
   }
 }
 
@@ -164,75 +124,59 @@ TEST_F(PopupsTest, TheFormIsListedAndEveryFieldFoundByItsHtmlId) {
                                  "Name=\"PopupType\" Value=\"MVPick\"", "Name=\"CheckState\" Value=\"Indeterminate\"", "Name=\"IsOpen\" Value=\"0\""})
       EXPECT_EQ(TrxHas(xml, property), mode != 5) << mode << " " << property;
   }
-  for (const auto& [path, htmlId] : kFields) {
-    const TrxJson reply = Call({{"call", "GetObjectFromId"}, {"htmlId", htmlId}});
-    EXPECT_EQ(reply["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + path)) << htmlId << reply.dump();
-  }
+  for (const auto& [path, htmlId] : kFields)
+    EXPECT_EQ(Call({{"call", "GetObjectFromId"}, {"htmlId", htmlId}})["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + path)) << htmlId;
 }
 
-TEST_F(PopupsTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
+TEST_F(PopupsTest, UserActionsAreRecordedAsTheirCallsAndKeysThatAreNoArrowsAsNothing) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   // clang-format off
   struct Action { const char* field; const char* eventId; const char* argument; std::string ods; const char* method; TrxJson args; };
   const Action actions[] = {
       {"Close Date", "SELECTMONTH", "7", kDate, "SetMonth", 7},
-      {"Close Date", "SELECTDAY", "12", kDate, "SetDay", 12},
       {"Close Date", "ARROW_KEY", "40", kDate, "ProcessKey", "DownArrow"},
-      {"Close Date", "ARROW_KEY", "41", kDate, nullptr, kAny},   // no arrow: nothing recorded
-      {"Close Date", "ARROW_KEY", "up", kDate, nullptr, kAny},   // no number: nothing recorded
+      {"Close Date", "ARROW_KEY", "41", kDate, nullptr, kAny},    // no arrow: nothing recorded
+      {"Close Date", "ARROW_KEY", "up", kDate, nullptr, kAny},    // no number: nothing recorded
       {"Close Date", "SELECTDAY", nullptr, kDate, nullptr, kAny}, // no day: nothing recorded
-      {"Meeting Time", "SELECTTIMEZONE", "PST", kMeet, "SelectTimeZone", "PST"},
-      {"Next Call", "SETTIME", "08:00", kCall, "SetTime", "08:00"},
-      {"Probability", "SELECTCALCKEY", "9", kCalc, "ClickKey", "9"},
-      {"Revenue", "SHOWPOPUP", nullptr, kCur, "OpenPopup", kAny},
       {"Revenue/Amount", "SELECTCALCKEY", "5", kAmount, "ClickKey", "5"},
-      {"Revenue/Currency Code", "SETVALUE", "SEK", kCode, "SetText", "SEK"},
-      {"Revenue", "CLOSEPOPUP", nullptr, kCur, "ClosePopup", kAny},
   };
   // clang-format on
-  std::vector<TrxJson> recorded;
   for (const Action& a : actions) {
     TrxJson action = {{"call", "client.action"}, {"object", kClientForm + a.field}, {"eventId", a.eventId}};
     if (a.argument) action["arguments"] = {{"0", a.argument}};
     const std::vector<TrxJson> lines = Lines(action.dump());
     ASSERT_EQ(lines.size(), a.method ? 2u : 1u) << a.field << " " << a.eventId;
-    if (!a.method) {
-      EXPECT_EQ(Call({{"call", "GetLastError"}})["errCode"], 1020) << a.field << " " << a.eventId;
-      continue;
-    }
+    if (!a.method) { EXPECT_EQ(Call({{"call", "GetLastError"}})["errCode"], 1020) << a.eventId; continue; }
     EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + a.ods)) << a.eventId;
     EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    if (!a.args.is_discarded()) { EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump(); }
-    recorded.push_back(lines[0]);
+    EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump();
   }
-  const std::vector<TrxJson> played = Values();
-  Close();  // a fresh client replays the recorded calls to the same values
-  Start();
-  Replay(recorded);
-  EXPECT_EQ(Values(), played);
 }
 
+#ifndef _WIN32
+// trx record runs in the test's own process.
 TEST_F(PopupsTest, TheFormActionsFileRecordsCallsThatReplayToTheSameValues) {
   const std::string actions = TrxRepositoryFile("samples/form-actions.jsonl");
   const TrxOutcome run = TrxRun({"record", "--app", TrxSampleFile(), actions});
   ASSERT_EQ(run.code, 0) << run.err;
   const std::vector<TrxJson> recorded = TrxJsonLines(run.out);
-  Close();  // the user's actions on a fresh client, then the recorded calls on another
-  Open(TrxSampleFile());
+  Open(TrxSampleFile());  // the user's actions on a fresh client, then the recorded calls on another
   std::ifstream file(actions);
   size_t count = 0;
-  for (std::string line; std::getline(file, line); ++count) {
-    if (line.empty() || line[0] == '#') { --count; continue; }
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
     TrxJson action = TrxJson::parse(line);
     action["call"] = "client.action";
     EXPECT_EQ(Lines(action.dump()).back()["hr"], 1) << line;  // S_FALSE: the recorder is off
+    ++count;
   }
   const std::vector<TrxJson> played = Values();
-  Close();
   Open(TrxSampleFile());
-  Replay(recorded);
+  for (const TrxJson& e : recorded)
+    EXPECT_EQ(Call({{"call", "Submit"}, {"trxODS", e["trxODS"]}, {"methodName", e["eventName"]}, {"Args", e["pArgs"]}})["errCode"], 0) << e.dump();
   EXPECT_EQ(Values(), played);
   EXPECT_EQ(recorded.size(), count) << "every action is recorded";
 }
+#endif
 
 }  // namespace

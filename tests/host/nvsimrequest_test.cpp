@@ -174,8 +174,6 @@ const char kRules[] = R"(<application name="Rules">
     </on>
     <on request="BUTTONCLICK" arg="Number"><set property="Count" value="{arg1}"/></on>
     <on request="BUTTONCLICK" arg="Keyless"><set property="Note" key="a" value="1"/></on>
-    <on request="BUTTONCLICK" arg="Twice"><set property="Count" value="{value}{value}"/></on>
-    <on request="BUTTONCLICK" arg="Parts"><set property="Note" value="{arg1[2]} {@Count} {@./Field/Value}{arg1[3]}"/></on>
     <on request="BUTTONCLICK" arg="Lost"><set property="Note" value="{@./Nothing/Value}"/></on>
   </object>
   <rules>
@@ -209,8 +207,6 @@ TEST(NVSimRules, EachActionChangesTheStateAsWritten) {
       {{"Note"}, u"Note", "REQID_BUTTONCLICK on Form in One/First/One View/Main op : Note {braces}"},
       {{"Price", "Bolt", "M8", "0.25"}, u"Log", "b"},
       {{"Show"}, u"Log", "b"},
-      {{"Twice"}, u"Count", "4242"},  // the property's value before the change
-      {{"Parts", "12/24/2024"}, u"Note", "2024 4242 x"},  // a part; this object's property; another object's
   };
   // clang-format on
   for (const auto& step : steps) {
