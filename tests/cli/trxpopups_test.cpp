@@ -57,7 +57,6 @@ TEST_F(PopupsTest, FieldsAndSubFieldsAreReadAndDrivenAndTheClientFollows) {
   // clang-format off
   const Step steps[] = {
       {kForm, "GetClassCount", {"NorvCalendar"}, 0, none, 3},
-      {kForm, "GetClassCount", {"NorvInkData"}, 0, none, 1},
       {kDate, "CalendarType", kAny, 0, none, "Date"},
       {kMeet, "CalendarType", kAny, 0, none, "DateTimeZone"},
       {kMeet, "TimeZoneCount", kAny, 0, none, 4},
@@ -67,9 +66,6 @@ TEST_F(PopupsTest, FieldsAndSubFieldsAreReadAndDrivenAndTheClientFollows) {
       {kCur, "GetRepositoryName", {"NorvText", "currency code:"}, 0, none, "Currency Code"},
       {kCur, "GetRepositoryName", {"NorvCalendar", "Amount"}, 0, none, ""},
       {kCur + "/NorvCheckbox[Amount]", "Text", kAny, -10, none, nullptr},  // the currency has no such sub-field
-      {F("NorvText[Sales Team]"), "PopupType", kAny, 0, none, "MVPick"},
-      {F("NorvInkData[Signature]"), "ClassName", kAny, 0, none, "NorvTextArea"},
-      {F("NorvCheckbox[Discount Approved]"), "CheckState", kAny, 0, none, "Indeterminate"},
       {kDate, "SetText", {"12/24/2024"}, 0, focused, 24, "Day"},
       {kDate, "SetDay", {5}, 0, {"REQID_SELECTDAY"}, "12/5/2024", "Text"},
       {kDate, "SetMonth", {11}, 0, {"REQID_SELECTMONTH"}, "11/5/2024", "Text"},
