@@ -1,5 +1,6 @@
-// GetObjectContents (mode 1, the whole tree) of generated clients with
-// navigation only: S screens of V views each, every view with its L2 tab.
+// GetObjectContents (mode 1, the whole tree) of generated clients: with
+// navigation only (S screens of V views each, every view with its L2 tab),
+// and with form applets full of fields.
 // Recording is on, so the idle pause does not apply and the figure is the
 // service's own cost.
 #include <benchmark/benchmark.h>
@@ -60,6 +61,89 @@ void BM_ContentsOfTheWholeTree(benchmark::State& state) {
   state.counters["failures"] = failures;
   state.counters["chars"] = static_cast<double>(length);
 }
+
+// A description whose current view holds form applets of eleven host
+// objects each (the applet; a text, date, number, check box, drop-down and
+// text area field; a currency field with its three sub-fields) and two
+// buttons, `objects` host objects in all with the screen and the view.
+std::string GenerateForms(int objects) {
+  const auto path = std::filesystem::temp_directory_path() / ("trx-bench-forms-" + std::to_string(objects) + ".xml");
+  std::ofstream out(path);
+  out << "<application name=\"Generated\" sessionId=\"GEN\" htmlId=\"s_0\">\n"
+         "  <object type=\"NAVCONTROL\" name=\"Screen\" htmlId=\"s_sctrl\"/>\n"
+         "  <screen name=\"Forms\"><object type=\"VIEW\" name=\"Form View\" htmlId=\"s_v\">\n";
+  const auto field = [&](const std::string& id, const char* name, const char* type, const char* value) {
+    out << "      <object type=\"CONTROL\" name=\"" << name << "\" htmlId=\"" << id << "_" << name[0] << "\">"
+        << "<property name=\"Type\">" << type << "</property><property name=\"Value\">" << value << "</property>"
+        << "<property name=\"IsReadOnly\" type=\"bool\">false</property>";
+  };
+  for (int a = 0; a * 11 + 2 < objects; ++a) {
+    const std::string id = "s_" + std::to_string(a);
+    out << "    <object type=\"APPLET\" name=\"Applet " << a << "\" htmlId=\"" << id << "\">\n"
+        << "      <property name=\"ButtonNames\" type=\"strings\" value=\"WriteRecord|UndoRecord\"/>\n"
+        << "      <property name=\"ButtonDisplayNames\" type=\"strings\" value=\"Save|Cancel\"/>\n"
+        << "      <property name=\"ButtonStates\" type=\"strings\" value=\"Enable|Enable\"/>\n"
+        << "      <property name=\"ButtonHTMLIds\" type=\"strings\" value=\"" << id << "_1|" << id << "_2\"/>\n";
+    field(id, "Name", "text", "Acme");
+    out << "</object>\n";
+    field(id, "Due", "date", "9/30/2024");
+    out << "<property name=\"Day\" type=\"int\">30</property><property name=\"Month\" type=\"int\">9</property>"
+           "<property name=\"Year\" type=\"int\">2024</property></object>\n";
+    field(id, "Probability", "number", "60");
+    out << "</object>\n";
+    field(id, "Key", "checkbox", "Y");
+    out << "</object>\n";
+    field(id, "Status", "select", "Open");
+    out << "<property name=\"LOVItems\" type=\"strings\" value=\"Open|Closed\"/></object>\n";
+    field(id, "Description", "textarea", "Text");
+    out << "</object>\n";
+    field(id, "Revenue", "currency", "100 USD");
+    out << "<property name=\"Amount\">100</property><property name=\"CurrencyCode\">USD</property>\n"
+           "        <object type=\"SUBCONTROL\" name=\"Currency Code\"><property "
+           "name=\"Type\">text</property></object>\n"
+           "        <object type=\"SUBCONTROL\" name=\"Amount\"><property "
+           "name=\"Type\">calculator</property></object>\n"
+           "        <object type=\"SUBCONTROL\" name=\"Exchange Date\"><property "
+           "name=\"Type\">calendar</property></object>\n"
+           "      </object>\n    </object>\n";
+  }
+  out << "  </object></screen>\n</application>\n";
+  return path.string();
+}
+
+// The whole tree of a client of about `objects` host objects, most of them
+// fields of form applets.
+void BM_ContentsOfForms(benchmark::State& state) {
+  TrxBenchService service(GenerateForms(static_cast<int>(state.range(0))));
+  if (!service.client || FAILED(service.attached)) {
+    state.SkipWithError("the generated client did not load");
+    return;
+  }
+  TrxBstr message;
+  LONG code = 0;
+  service.facade->StartRecording(message.Put(), &code);
+  TrxBstr root(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>"));
+  LONG failures = 0;
+  size_t length = 0;
+  for (auto _ : state) {
+    TrxBstr xml;
+    service.facade->GetObjectContents(1, root.Get(), xml.Put(), message.Put(), &code);
+    if (code != 0) ++failures;
+    length = xml.View().size();
+  }
+  service.facade->StopRecording(message.Put(), &code);
+  state.counters["failures"] = failures;
+  state.counters["chars"] = static_cast<double>(length);
+}
+
+BENCHMARK(BM_ContentsOfForms)
+    ->Arg(100)
+    ->Arg(500)
+    ->Arg(2000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // Arguments: screens, views per screen.
 BENCHMARK(BM_ContentsOfTheWholeTree)

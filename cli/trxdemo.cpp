@@ -9,6 +9,7 @@
 #include "descriptors/nvtrxodsutil.h"
 #include "descriptors/nvtrxxml.h"
 #include "host/nvsimnames.h"
+#include "model/nvtrxvalues.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ class Demo {
     Journal();
     Contents();
     BelowTheApplication();
+    Form();
     Unload();
     Recording();
     m_out << "\nThat was the service as it stands today. `trx serve` offers all of it to a tool\n"
@@ -209,6 +211,64 @@ class Demo {
          applet.code == -1016 ? "applets and their fields have no automation classes yet" : nullptr);
   }
 
+  // The opportunity form end to end: each field read, then the popups of
+  // its date, number and currency fields driven the way a user would.
+  void Form() {
+    Heading("A whole form: its fields and their popups");
+    Show("NorvPageTabs GotoScreen(\"Opportunities Screen\")",
+         Submit(Descriptor("NorvPageTabs[NorvPageTabs]"), "GotoScreen", "Opportunities Screen"));
+    const std::string form =
+        "NorvScreen[Opportunities Screen]/NorvView[Opportunity List View]/NorvApplet[Opportunity Form Applet]/";
+    m_out << "Each field of the Opportunity Form Applet, its class chosen by the applet from the\n"
+             "client's \"Type\" of the field:\n";
+    for (const char* field :
+         {"NorvText[Name]", "NorvPicklist[Sales Stage]", "NorvCalculator[Probability]", "NorvCalendar[Close Date]",
+          "NorvCalendar[Next Call]", "NorvCalendar[Meeting Time]", "NorvCurrency[Revenue]", "NorvText[Portal Password]",
+          "NorvText[Sales Team]", "NorvRichText[Notes]", "NorvInkData[Signature]", "NorvText[Opportunity Id]",
+          "NorvCheckbox[Discount Approved]"}) {
+      const TrxString descriptor = Descriptor((form + field).c_str());
+      Outcome value;
+      for (const char* property : {"Text", "ActiveItem", "CheckState"})  // the field's value, by its kind
+        if ((value = Submit(descriptor, "GetProperty", property)).code == 0) break;
+      m_out << "  " << field << " \"" << TrxNarrow(TrxText(Submit(descriptor, "UIName", nullptr).result))
+            << "\": " << TrxDescribeVariant(value.result) << "\n";
+    }
+    struct Step {
+      const char* field;
+      const char* method;
+      TrxJson arguments;
+      const char* note;
+    };
+    const Step steps[] = {
+        {"NorvCalendar[Close Date]", "OpenPopup", nullptr, nullptr},
+        {"NorvCalendar[Close Date]", "IsOpen", nullptr, "the calendar is open"},
+        {"NorvCalendar[Close Date]", "SetDay", 12, "the client rewrites the date"},
+        {"NorvCalendar[Close Date]", "NextMonth", nullptr, nullptr},
+        {"NorvCalendar[Close Date]", "ProcessKey", "RightArrow", "sent as the key code 39"},
+        {"NorvCalendar[Close Date]", "ClosePopup", nullptr, nullptr},
+        {"NorvCalendar[Close Date]", "Text", nullptr, nullptr},
+        {"NorvCalendar[Meeting Time]", "CalendarType", nullptr, "from the client's type utcdatetime"},
+        {"NorvCalendar[Meeting Time]", "SelectTimeZone", "CET", nullptr},
+        {"NorvCalendar[Meeting Time]", "Text", nullptr, nullptr},
+        {"NorvCalculator[Probability]", "ClickKeys", "C75", "one click per key"},
+        {"NorvCalculator[Probability]", "ClickKeys", "8%", "the client has no % key: the clicks stop there"},
+        {"NorvCalculator[Probability]", "Text", nullptr, nullptr},
+        {"NorvCurrency[Revenue]", "OpenPopup", nullptr, "the popup's sub-fields take the field's parts"},
+        {"NorvCurrency[Revenue]", "GetRepositoryName", TrxJson::array({"NorvCalculator", "Amount:"}), nullptr},
+        {"NorvCurrency[Revenue]/NorvText[Currency Code]", "SetText", "EUR", nullptr},
+        {"NorvCurrency[Revenue]/NorvCalculator[Amount]", "ClickKeys", "C310000", nullptr},
+        {"NorvCurrency[Revenue]/NorvCalendar[Exchange Date]", "SetText", "7/1/2024", nullptr},
+        {"NorvCurrency[Revenue]", "ClosePopup", nullptr, "the client writes the sub-fields back"},
+        {"NorvCurrency[Revenue]", "Text", nullptr, nullptr},
+        {"NorvText[Opportunity Id]", "SetText", "1-OPP-1", "a read-only field"},
+    };
+    m_out << "Driving the popups:\n";
+    for (const Step& step : steps)
+      Show(std::string(step.field) + " " + step.method +
+               (step.arguments.is_null() ? "" : "(" + step.arguments.dump() + ")"),
+           Submit(Descriptor((form + step.field).c_str()), step.method, step.arguments), step.note);
+  }
+
   TrxString Descriptor(const char* path) {
     TrxString descriptor;
     std::string error;
@@ -283,6 +343,21 @@ class Demo {
     if (typed == 0)
       m_out << "  (applets and fields have no automation classes yet, so the service cannot name\n"
                "   the field and records nothing)\n";
+    m_out << "Popups on the opportunity form (samples/form-actions.jsonl has every event a form records):\n";
+    const TrxString form = OLESTR("Opportunities Screen/Opportunity List View/Opportunity Form Applet/");
+    Play(*sink, "clicking the Opportunities tab", OLESTR("Screen"), REQID_NAVCONTROL_GOTOSCREEN,
+         {{OLESTR("0"), OLESTR("Opportunities Screen")}});
+    Play(*sink, "picking a day", (form + OLESTR("Close Date")).c_str(), REQID_SELECTDAY, {{OLESTR("0"), OLESTR("3")}});
+    Play(*sink, "the down arrow", (form + OLESTR("Close Date")).c_str(), REQID_ARROW_KEY,
+         {{OLESTR("0"), OLESTR("40")}});
+    Play(*sink, "a key that is no arrow", (form + OLESTR("Close Date")).c_str(), REQID_ARROW_KEY,
+         {{OLESTR("0"), OLESTR("41")}});
+    m_out << "  (the service cannot name it, so it records nothing rather than a call that cannot be played)\n";
+    Play(*sink, "a calculator key", (form + OLESTR("Probability")).c_str(), REQID_SELECTCALCKEY,
+         {{OLESTR("0"), OLESTR("7")}});
+    Play(*sink, "a currency code in the popup", (form + OLESTR("Revenue/Currency Code")).c_str(), REQID_SETVALUE,
+         {{OLESTR("0"), OLESTR("SEK")}});
+    Play(*sink, "closing the currency popup", (form + OLESTR("Revenue")).c_str(), REQID_CLOSEPOPUP, {});
     code = 0;
     m_trx->StopRecording(message.Put(), &code);
     m_out << "  StopRecording: errCode " << code << ", client recorder "

@@ -60,6 +60,33 @@ CNVSimTemplateContext CNVSimApplication::TemplateContextLocked(const CNVSimObjec
     context.view = Def(m_currentView).name;
     context.viewDisplayName = DisplayNameLocked(m_currentView);
   }
+  // {@path/Name}: read when the placeholder is filled, so that an action
+  // sees what the actions before it in the rule changed.
+  context.read = [this, &object](TrxStringView path, TrxStringView property, TrxString& text) {
+    LONG index = object.GetIndex();
+    if (!path.empty()) {
+      CNVSimTarget target;
+      target.source = TrxString(path);
+      const bool relative =
+          path == OLESTR(".") || path.substr(0, 2) == OLESTR("./") || path.substr(0, 2) == OLESTR("..");
+      if (relative) {
+        target.index = CNVSimTarget::kRelative;
+        target.relative = TrxString(path);
+      } else {
+        target.index = m_description->FindObject(path);
+        if (target.index < 0) return false;
+      }
+      TrxString error;
+      index = ResolveTargetLocked(object, target, error);
+      if (index < 0) return false;
+    }
+    CNVSimValue live;
+    if (const CNVSimProperty* declared = FindPropertyLocked(Object(index), property))
+      text = declared->value.ToText();
+    else if (LivePropertyLocked(Object(index), property, live))
+      text = live.ToText();
+    return true;
+  };
   return context;
 }
 

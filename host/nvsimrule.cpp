@@ -57,8 +57,14 @@ bool CNVSimAction::ChangeProperty(CNVSimProperty& target, const CNVSimTemplateCo
     return false;
   }
   CNVSimValue& slot = target.Slot(slotKey);
-  const TrxString text = kind == Kind::Increment ? TrxString() : value.Expand(context);
+  CNVSimTemplateContext withCurrent = context;
+  withCurrent.current = slot.ToText();
   TrxString reason;
+  const TrxString text = kind == Kind::Increment ? TrxString() : value.Expand(withCurrent, &reason);
+  if (!reason.empty()) {
+    error = std::move(reason);
+    return false;
+  }
   if (kind == Kind::Set) {
     CNVSimValue::Kind valueKind = typed ? type : slot.GetKind();
     if (valueKind == CNVSimValue::Kind::Empty || valueKind == CNVSimValue::Kind::Table)

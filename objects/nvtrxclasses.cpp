@@ -6,8 +6,11 @@
 #include "objects/nvtrxalphatab.h"
 #include "objects/nvtrxapplet.h"
 #include "objects/nvtrxbutton.h"
+#include "objects/nvtrxcalculator.h"
+#include "objects/nvtrxcalendar.h"
 #include "objects/nvtrxcheckbox.h"
 #include "objects/nvtrxcommunicationstoolbar.h"
+#include "objects/nvtrxcurrency.h"
 #include "objects/nvtrxmenu.h"
 #include "objects/nvtrxpagetabs.h"
 #include "objects/nvtrxpdq.h"
@@ -55,6 +58,9 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvRadioGroup"),  &Make<CNVTRXRadioGroup>},
     {OLESTR("NorvPicklist"),    &Make<CNVTRXPicklist>},
     {OLESTR("NorvButton"),      &Make<CNVTRXButton>},
+    {OLESTR("NorvCalendar"),    &Make<CNVTRXCalendar>},
+    {OLESTR("NorvCalculator"),  &Make<CNVTRXCalculator>},
+    {OLESTR("NorvCurrency"),    &Make<CNVTRXCurrency>},
     {OLESTR("NorvMenu"),        &Make<CNVTRXMenu>},
     {OLESTR("NorvToolbar"),     &Make<CNVTRXToolbar>},
     {OLESTR("NorvTaskAssistant"),         &Make<CNVTRXTaskAssistant>},

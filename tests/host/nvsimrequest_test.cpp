@@ -174,6 +174,7 @@ const char kRules[] = R"(<application name="Rules">
     </on>
     <on request="BUTTONCLICK" arg="Number"><set property="Count" value="{arg1}"/></on>
     <on request="BUTTONCLICK" arg="Keyless"><set property="Note" key="a" value="1"/></on>
+    <on request="BUTTONCLICK" arg="Lost"><set property="Note" value="{@./Nothing/Value}"/></on>
   </object>
   <rules>
     <on request="SETVALUE" objectType="CONTROL"><set property="Value" value="{arg0}"/></on>
@@ -237,6 +238,7 @@ TEST(NVSimRules, AFailEndsTheRuleAndRulesThatCannotBeAppliedFail) {
       {{"View", "Nowhere View"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "No view named \"Nowhere View\""},
       {{"Number", "many"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "\"many\" is not a 32-bit integer"},
       {{"Keyless"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "Property \"Note\" is not keyed"},
+      {{"Lost"}, NVSIM_E_BAD_PARAMETER, NVSIM_ERROR_RULE, "{@./Nothing/Value} names no object"},
   };
   // clang-format on
   for (const auto& c : cases) {
