@@ -67,7 +67,7 @@ std::string PythonLiteral(const TrxJson& value) {
   return value.is_array() ? "[" + text + "]" : "{" + text + "}";
 }
 
-// Whether the bridge turns the plain value of `variant` (TrxPlainValue) back
+// Whether the bridge turns the plain value of `variant` (PlainValue) back
 // into the same VARIANT: a string, a VT_I4, a VT_BOOL, a VT_R8 written with a
 // fraction, and one-dimensional arrays of VARIANTs of those (and of VT_NULL).
 // A null Args is an empty VARIANT, so VT_NULL is plain only inside an array.
@@ -145,6 +145,11 @@ void WriteJsonlReplay(const std::vector<TrxJson>& events, std::ostream& out) {
   }
 }
 
+// A string field of an event; "" when it is missing or null.
+std::string EventText(const TrxJson& event, const char* name) {
+  return event.contains(name) && event[name].is_string() ? event[name].get<std::string>() : std::string();
+}
+
 void WritePythonReplay(const std::vector<TrxJson>& events, const std::string& source, std::ostream& out) {
   out << "#!/usr/bin/env python3\n"
          "\"\"\"The replay of recorded user actions, written by trx record --emit python.\n"
@@ -164,10 +169,9 @@ void WritePythonReplay(const std::vector<TrxJson>& events, const std::string& so
          "def replay(trx):\n";
   if (events.empty()) out << "    pass  # nothing was recorded\n";
   for (const TrxJson& event : events) {
-    const TrxJson method = event.value("eventName", TrxJson(""));
     const std::string args = PythonArguments(event);
-    out << "    trx[" << PythonDescriptor(event.value("trxODS", std::string())) << "].call("
-        << PythonLiteral(method.is_string() ? method : TrxJson("")) << (args.empty() ? "" : ", ") << args << ")\n";
+    out << "    trx[" << PythonDescriptor(EventText(event, "trxODS")) << "].call("
+        << PythonLiteral(EventText(event, "eventName")) << (args.empty() ? "" : ", ") << args << ")\n";
   }
   out << "\n"
          "\n"
@@ -248,7 +252,7 @@ class Recorder {
       if (m_output == TrxRecordOutput::events || m_output == TrxRecordOutput::text)
         m_out << (m_output == TrxRecordOutput::text ? TrxDescribeEvent(event) : event) << "\n";
       else
-        m_events.push_back(TrxJson::parse(event, nullptr, false));
+        m_events.push_back(TrxJson::parse(event, nullptr, false));  // the sink writes JSON objects
     }
     m_out.flush();
   }
