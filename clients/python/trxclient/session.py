@@ -170,7 +170,7 @@ class Session:
             try:
                 message = json.loads(line)
             except ValueError:
-                continue
+                continue  # not a line of the protocol
             if isinstance(message, dict) and "event" in message:
                 try:
                     target = Descriptor.parse(message.get("trxODS") or "")
@@ -181,7 +181,7 @@ class Session:
                     self.events.append(event)
                     for recording in self._recordings:
                         recording.append(event)
-            else:
+            elif isinstance(message, dict):
                 self._replies.put(message)
         self._replies.put(None)
 
