@@ -1,7 +1,4 @@
-"""pytest fixtures: sessions with `trx serve` on the sample client.
-
-The trx program is $TRX, else build/default/trx; the client package comes
-from clients/python (PYTHONPATH, or added here)."""
+"""pytest fixtures: sessions with `trx serve` ($TRX, else build/default/trx) on the sample client."""
 import os
 import pathlib
 import sys
