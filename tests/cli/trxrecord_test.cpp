@@ -33,15 +33,6 @@ std::string Recorded(const char* keys, bool text = false) {
          "\n";
 }
 
-// The Submit line of `trx record --emit jsonl` that replays a recorded key.
-std::string Replayed(int id, const char* keys) {
-  const TrxJson event = TrxJson::parse(Recorded(keys));
-  return TrxJson{{"id", id}, {"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
-                 {"Args", event["pArgs"]}}
-             .dump() +
-         "\n";
-}
-
 class RecordBridgeTest : public TrxBridgeTest {};
 
 #ifndef _WIN32
@@ -100,6 +91,15 @@ TEST_F(RecordBridgeTest, RequestsTheServiceMakesAreEchoedDuringTheCallWithLoopba
 
 #ifndef _WIN32
 // trx record runs in the test's own process.
+
+// The Submit line of `trx record --emit jsonl` that replays a recorded key.
+std::string Replayed(int id, const char* keys) {
+  const TrxJson event = TrxJson::parse(Recorded(keys));
+  return TrxJson{{"id", id}, {"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+                 {"Args", event["pArgs"]}}
+             .dump() +
+         "\n";
+}
 
 // An actions file: Ctrl+N, a comment, `line` (line 3), then Alt+Q.
 std::string Actions(const std::string& line) {
