@@ -12,6 +12,7 @@ LIST = app / "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet
 with Session(sys.argv[1:] or None) as trx:
     accounts = trx[LIST]
     accounts.AscendSort("Name")  # the column; DescendSort the other way
+    print("Name sorted:", accounts.GetColumnSort("Name"))
     header, *rows = accounts.rows()  # GetData: the column names, then one row per shown row
     print(" | ".join(header))
     for row in rows:
