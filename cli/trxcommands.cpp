@@ -150,7 +150,7 @@ const char kDemoHelp[] =
     "user actions recorded and received as Record events.\n";
 
 const char kRecordHelp[] =
-    "usage: trx record [--app FILE] [--text] ACTIONS\n"
+    "usage: trx record [--app FILE] [--text | --emit python|jsonl] ACTIONS\n"
     "\n"
     "Connects to the service's events as a tool does, starts recording, plays the\n"
     "user actions of the file ACTIONS (- for standard input) on the simulated client\n"
@@ -179,6 +179,9 @@ const char kRecordHelp[] =
     "options:\n"
     "  --app FILE   the client's description file (default: samples/crm.xml)\n"
     "  --text       print events readably: Record  METHOD  ARGUMENTS  on DESCRIPTOR\n"
+    "  --emit python  print, instead of the events, a Python script that replays them\n"
+    "               with the client package of clients/python (a test to keep)\n"
+    "  --emit jsonl   print the Submit request lines for trx serve that replay them\n"
     "\n"
     "exit code 2 for a line that is not a valid action (nothing after it is played),\n"
     "1 when recording cannot start or the client could not report an action.\n"
@@ -703,10 +706,17 @@ int TrxDemo(const std::vector<std::string>& arguments, std::ostream& out, std::o
 int TrxRecord(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(arguments, {"app"}, {"text"}, line, error)) return UsageError(err, "record", error);
+  if (!ParseCommandLine(arguments, {"app", "emit"}, {"text"}, line, error)) return UsageError(err, "record", error);
   if (line.help) {
     out << kRecordHelp;
     return kTrxExitOk;
+  }
+  TrxRecordOutput output = line.flags.count("text") ? TrxRecordOutput::text : TrxRecordOutput::events;
+  if (line.values.count("emit")) {
+    const std::string& format = line.values.at("emit");
+    if (format != "python" && format != "jsonl") return UsageError(err, "record", "--emit must be python or jsonl");
+    if (output == TrxRecordOutput::text) return UsageError(err, "record", "--text and --emit do not go together");
+    output = format == "python" ? TrxRecordOutput::python : TrxRecordOutput::jsonl;
   }
   // "-" names standard input; it is a word, not an option.
   if (line.words.empty()) return UsageError(err, "record", "ACTIONS is needed (a file, or - for standard input)");
@@ -722,8 +732,8 @@ int TrxRecord(const std::vector<std::string>& arguments, std::istream& in, std::
   }
   TrxSession session;
   if (!OpenSession(session, line, "record", err)) return kTrxExitFailed;
-  return TrxRunRecord(session, source == "-" ? in : file, source == "-" ? "(standard input)" : source,
-                      line.flags.count("text") > 0, out, err);
+  return TrxRunRecord(session, source == "-" ? in : file, source == "-" ? "(standard input)" : source, output, out,
+                      err);
 }
 
 int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {

@@ -27,13 +27,18 @@ int TrxRecord(const std::vector<std::string>& arguments, std::istream& in, std::
 // The walk of `trx demo` on an open session.
 int TrxRunDemo(TrxSession& session, std::ostream& out);
 
+// What `trx record` writes: every event as its JSON line (events), as
+// TrxDescribeEvent does (text); or, once recording stopped, the replay of the
+// events as bridge request lines (jsonl) or as a Python script that uses the
+// client package of clients/python (python).
+enum class TrxRecordOutput { events, text, jsonl, python };
+
 // The actions of `trx record` on an open session: connects an event sink,
 // starts recording, plays each action line of `actions` (named `source` in
-// messages) and writes every event received, as its JSON line or, with
-// `text`, as TrxDescribeEvent does, then stops recording. Returns the exit
-// code.
-int TrxRunRecord(TrxSession& session, std::istream& actions, const std::string& source, bool text, std::ostream& out,
-                 std::ostream& err);
+// messages), writes what `output` asks for, then stops recording. Returns
+// the exit code.
+int TrxRunRecord(TrxSession& session, std::istream& actions, const std::string& source, TrxRecordOutput output,
+                 std::ostream& out, std::ostream& err);
 
 // A VARIANT for people: "\"Acme\"", "60", "TRUE", "(empty)", "[1, \"a\"]".
 std::string TrxDescribeVariant(const VARIANT& value);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
-#   scripts/install-deps.sh          build, tests, benchmarks, Windows compile check
+#   scripts/install-deps.sh          build, tests (Python ones with pytest), benchmarks,
+#                                    Windows compile check
 #   scripts/install-deps.sh fuzz     also clang and its libFuzzer runtime
 #   scripts/install-deps.sh windows  also what trxcom.exe needs: widl (mingw-w64-tools)
 #                                    with Wine's IDL files and stdole2.tlb (libwine-dev),
@@ -12,6 +13,7 @@ packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev nlohmann-json3-dev
+  python3 python3-pytest
   g++-mingw-w64-x86-64
 )
 for group in "$@"; do

@@ -92,6 +92,15 @@ TEST_F(RecordBridgeTest, RequestsTheServiceMakesAreEchoedDuringTheCallWithLoopba
 #ifndef _WIN32
 // trx record runs in the test's own process.
 
+// The Submit line of `trx record --emit jsonl` that replays a recorded key.
+std::string Replayed(int id, const char* keys) {
+  const TrxJson event = TrxJson::parse(Recorded(keys));
+  return TrxJson{{"id", id}, {"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+                 {"Args", event["pArgs"]}}
+             .dump() +
+         "\n";
+}
+
 // An actions file: Ctrl+N, a comment, `line` (line 3), then Alt+Q.
 std::string Actions(const std::string& line) {
   static int files = 0;
@@ -110,6 +119,10 @@ TEST(RecordCommandTest, PrintsTheEventsOfEveryActionInOrderUntilALineThatIsNoAct
       {{"record", keys}, kTrxExitOk, {Recorded("Ctrl+N") + Recorded("Alt+Q") + Recorded("Shift+Ctrl+F9")}, "", true},  // the service writes Shift first
       {{"record", "--text", keys}, kTrxExitOk, {Recorded("Ctrl+N", true) + Recorded("Alt+Q", true) + Recorded("Shift+Ctrl+F9", true)}, "", true},
       {{"record", "--text", TrxRepositoryFile("samples/crm-actions.jsonl")}, kTrxExitOk, {Recorded("Ctrl+N", true)}},
+      {{"record", "--emit", "jsonl", keys}, kTrxExitOk, {Replayed(1, "Ctrl+N") + Replayed(2, "Alt+Q") + Replayed(3, "Shift+Ctrl+F9")}, "", true},
+      {{"record", "--emit=python", keys}, kTrxExitOk, {"def replay(trx):\n    trx[app].call(\"ProcessKeyboardAccelerator\", \"Ctrl+N\")\n    trx[app].call(\"ProcessKeyboardAccelerator\", \"Alt+Q\")\n", "ACTIONS = \"" + keys + "\""}},
+      {{"record", "--emit", "perl", keys}, kTrxExitUsage, {}, "--emit must be python or jsonl"},
+      {{"record", "--text", "--emit", "python", keys}, kTrxExitUsage, {}, "--text and --emit do not go together"},
       {{"record", Actions("{\"eventId\":\"NOPE\"}")}, kTrxExitUsage, {ctrlN}, ":3: \"eventId\": unknown request", true},
       {{"record", Actions("{\"object\":\"\"}")}, kTrxExitUsage, {ctrlN}, ":3: \"eventId\" is missing", true},
       {{"record", Actions("{\"eventId\":1,\"colour\":\"red\"}")}, kTrxExitUsage, {ctrlN}, ":3: unknown field \"colour\"", true},
@@ -133,7 +146,7 @@ TEST(RecordCommandTest, AFailedStartIsReportedAndNothingIsPlayed) {
   session.Client()->SetRecorderSwitchStatus(E_FAIL);
   std::istringstream actions(kCtrlN + "\n");
   std::ostringstream out, err;
-  EXPECT_EQ(TrxRunRecord(session, actions, "keys.jsonl", false, out, err), kTrxExitFailed);
+  EXPECT_EQ(TrxRunRecord(session, actions, "keys.jsonl", TrxRecordOutput::events, out, err), kTrxExitFailed);
   EXPECT_TRUE(TrxHas(err.str(), "trx record: StartRecording failed: errCode ")) << err.str();
   EXPECT_TRUE(TrxHas(err.str(), "Enable Recording failed")) << err.str();
   EXPECT_EQ(out.str(), "");
