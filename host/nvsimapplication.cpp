@@ -195,10 +195,11 @@ HRESULT CNVSimApplication::Play(const CNVSimUserAction& action) {
 }
 
 HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action) {
-  // A threadbar link is navigation too: the client reports the click while the old view shows.
+  // A threadbar link and a list's drill-down are navigation too: the client
+  // reports the click while the old view shows.
   const bool navigation = action.eventId == REQID_NAVCONTROL_GOTOSCREEN || action.eventId == REQID_NAVCONTROL_GOTOVIEW ||
                           action.eventId == REQID_NAVCONTROL_GOTODETAILVIEW ||
-                          action.eventId == REQID_EXECUTETHREADBARLINK;
+                          action.eventId == REQID_EXECUTETHREADBARLINK || action.eventId == REQID_DRILLDOWNCOL;
   const bool reportFirst = action.reportFirst.value_or(navigation);
   CNVSimObject* object = nullptr;
   LONG type = 0;

@@ -347,7 +347,7 @@ CNVSimList::Outcome CNVSimList::ListRequest(LONG request, const std::vector<TrxS
       if (column < 0 || m_columns[static_cast<size_t>(column)].drillDown.empty())
         return Refused(OLESTR("The column \"") + first + OLESTR("\" is no link."));
       if (at < 0) return Refused(OLESTR("There is no row ") + second + OLESTR("."));
-      Activate(at);
+      m_active = at;
       m_cellFocus = false;
       done.view = m_columns[static_cast<size_t>(column)].drillDown;
       return done;
@@ -361,9 +361,10 @@ CNVSimList::Outcome CNVSimList::ListRequest(LONG request, const std::vector<TrxS
         m_frozen = m_frozen == column ? -1 : column;
         return done;
       }
+      // A double click makes its row the active one and leaves the selection.
       const LONG at = first == OLESTR("-1") ? m_active : ShownAt(first);
       if (at < 0) return Refused(OLESTR("There is no row ") + first + OLESTR("."));
-      Activate(at);
+      m_active = at;
       return done;
     }
     case REQID_CLICKHIERARCHYNODE: {
