@@ -32,6 +32,7 @@ class Demo {
     Journal();
     Contents();
     BelowTheApplication();
+    Lists();
     Unload();
     Recording();
     m_out << "\nThat was the service as it stands today. `trx serve` offers all of it to a tool\n"
@@ -207,6 +208,25 @@ class Demo {
                                   "GetProperty", "UIName");
     Show("NorvApplet[Account List Applet] GetProperty(\"UIName\")", applet,
          applet.code == -1016 ? "applets and their fields have no automation classes yet" : nullptr);
+  }
+
+  void Lists() {
+    Heading("A list: its grid, sorted, a cell edited, a drill-down");
+    const char* path = "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account List Applet]/"
+                       "NorvList[NorvList]";
+    const TrxString list = Descriptor(path);
+    Show("NorvList GetData", Submit(list, "GetData", nullptr), "the column names, then one row per row shown");
+    Show("NorvList DescendSort(\"Name\")", Submit(list, "DescendSort", "Name"),
+         "on a column not sorted yet the service clicks its head twice");
+    Show("NorvList GetCellText(\"Name\", 0)", Submit(list, "GetCellText", TrxJson{"Name", 0}));
+    Show("NorvList ActivateRow(1)", Submit(list, "ActivateRow", 1));
+    Show("NorvList/NorvText[Main Phone] SetText(\"555-0190\")",
+         Submit(Descriptor((std::string(path) + "/NorvText[Main Phone]").c_str()), "SetText", "555-0190"),
+         "the list moves the cell focus to the active row's cell first");
+    Show("NorvList GetCellText(\"Main Phone\", 1)", Submit(list, "GetCellText", TrxJson{"Main Phone", 1}));
+    Show("NorvList DrillDownColumn(\"Name\", 1)", Submit(list, "DrillDownColumn", TrxJson{"Name", 1}));
+    m_out << "  the client now shows view \"" << TrxNarrow(m_session.Client()->GetCurrentView()) << "\"\n";
+    m_session.Client()->GotoView(OLESTR("Account List View"));
   }
 
   TrxString Descriptor(const char* path) {
