@@ -238,8 +238,7 @@ bool CNVSimList::ControlProperty(TrxStringView control, TrxStringView name, VARI
   const CNVSimListColumn& def = m_columns[static_cast<size_t>(column)];
   if (name == OLESTR("HasFocus")) {
     TrxVariant::FromBool(m_cellFocus && column == m_cellColumn).Detach(value);
-  } else if (control == kCellControl) {
-    if (name != OLESTR("Name")) return false;
+  } else if (control == kCellControl && name == OLESTR("Name")) {
     TrxVariant::FromString(def.name).Detach(value);
   } else if (name == OLESTR("Value")) {
     const bool any = m_active < static_cast<LONG>(m_shown.size());

@@ -555,9 +555,9 @@ TRXRESULT CNVTRXList::CreateChild(TrxStringView className, TrxStringView reposit
   TRX_LOG(TRXLOG_TRXTRACE)
       .ReportTrace(OLESTR("Class Name: \"%s\", RepositoryName: \"%s\""), className, repositoryName);
   if (ppChild) *ppChild = nullptr;
-  const CNVTRXApplication* application = CNVTRXApplication::Current();
-  const bool recording = (application && const_cast<CNVTRXApplication*>(application)->State().IsRecording()) ||
-                         CNVTRXServiceState::IsRecordingSuspended();
+  CNVTRXApplication* application = CNVTRXApplication::Current();
+  const bool recording =
+      (application && application->State().IsRecording()) || CNVTRXServiceState::IsRecordingSuspended();
   // The client answers a cell control for the cell that has the focus.
   if (!recording && m_spNWEAuto)
     if (TRXRESULT code = FocusCell(className, repositoryName)) return code;
@@ -596,14 +596,8 @@ bool CNVTRXList::GetSpecializedObjectFromId(TrxString, CNVTRXAutomation*& object
     return false;
   }
   if (!TrxBool(focus)) return false;
-  // The focused cell stands for the control of its column.
-  TrxVariant column;
-  TrxComPtr<INVAutomation> control;
-  if (FAILED(ReadHostProperty(cell.Get(), OLESTR("Name"), column)) ||
-      FAILED(HostChild(m_spNWEAuto.Get(), OBJTYPE_CONTROL, TrxText(column), control)))
-    return false;
   CNVTRXAutomation* child = nullptr;
-  if (CreateChildFromNWE(control.Get(), &child) != TRX_OK || !child) return false;
+  if (CreateChildFromNWE(cell.Get(), &child) != TRX_OK || !child) return false;
   object = child;
   return true;
 }

@@ -190,7 +190,7 @@ TEST_F(ListTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   EXPECT_EQ(state(), recordedState);
 }
 
-TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathNamesRowThenColumn) {
+TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathAndHtmlIdFindTheCell) {
   // clang-format off
   struct Grid { const char* rows; const char* names; std::string cells; LONG errCode; TrxJson grid; };
   const Grid grids[] = {
@@ -218,6 +218,9 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathNamesRowThenColumn
   }
   Close();
   Open(TrxSampleFile());
+  const auto idObject = [&] { return Call({{"call", "GetObjectFromId"}, {"htmlId", "s_1_l"}})["trxODS"]; };
+  const std::string root = "NorvApplication[Norvik Sales]/";
+  EXPECT_EQ(idObject(), TrxOds(root + kAcc)) << "no cell has the focus: the list itself";
   ASSERT_EQ(On(kAcc, "ActivateRow", {2})["errCode"], 0);
   Requests();
   EXPECT_EQ(Submit("ProcessKeyboardAccelerator", {"F2", "Account List Applet.NorvList.Status"})["errCode"], 0);
@@ -225,6 +228,7 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathNamesRowThenColumn
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.front(), "SETCELLFOCUS 2 Status");
   EXPECT_EQ(TrxPlain(On(kAcc, "GetActiveControlName")["retVal"]), "Status");
+  EXPECT_EQ(idObject(), TrxOds(root + Cell("NorvPicklist[Status]"))) << "the focused cell stands for the list";
 }
 
 }  // namespace
