@@ -13,10 +13,10 @@
 
 namespace {
 
-const OLECHAR kList[] =
-    OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvScreen\" "
-           "RepositoryName=\"S\"><Obj ClassName=\"NorvView\" RepositoryName=\"V\"><Obj ClassName=\"NorvApplet\" "
-           "RepositoryName=\"A\"><Obj ClassName=\"NorvList\" RepositoryName=\"NorvList\"/></Obj></Obj></Obj></Obj>");
+const OLECHAR kList[] = OLESTR(
+    "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvScreen\" "
+    "RepositoryName=\"S\"><Obj ClassName=\"NorvView\" RepositoryName=\"V\"><Obj ClassName=\"NorvApplet\" "
+    "RepositoryName=\"A\"><Obj ClassName=\"NorvList\" RepositoryName=\"NorvList\"/></Obj></Obj></Obj></Obj>");
 
 // The client's description, written once per row count.
 std::string ListClient(long rows) {
@@ -67,9 +67,19 @@ void BM_ListGetCellText(benchmark::State& state) {
   RunList(state, OLESTR("GetCellText"), TrxVariant::FromArray(array, VT_VARIANT));
 }
 
-BENCHMARK(BM_ListGetData)->Arg(100)->Arg(1000)->Arg(10000)->Repetitions(5)->ReportAggregatesOnly(true)
-    ->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListGetCellText)->Arg(1000)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime()
+BENCHMARK(BM_ListGetData)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListGetCellText)
+    ->Arg(1000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -105,7 +105,8 @@ void CNVSimList::Arrange() {
     const size_t column = static_cast<size_t>(m_sortColumn);
     const bool descending = m_sortState == 2;
     auto order = [&](LONG a, LONG b) {
-      const int c = CompareCells(m_rows[static_cast<size_t>(a)].cells[column], m_rows[static_cast<size_t>(b)].cells[column]);
+      const int c =
+          CompareCells(m_rows[static_cast<size_t>(a)].cells[column], m_rows[static_cast<size_t>(b)].cells[column]);
       return descending ? c > 0 : c < 0;
     };
     std::stable_sort(m_roots.begin(), m_roots.end(), order);
@@ -128,7 +129,8 @@ void CNVSimList::ShowFrom(LONG index) {
 void CNVSimList::Activate(LONG position) {
   m_active = position;
   std::fill(m_selected.begin(), m_selected.end(), false);
-  if (position < static_cast<LONG>(m_shown.size())) m_selected[static_cast<size_t>(m_shown[static_cast<size_t>(position)])] = true;
+  if (position < static_cast<LONG>(m_shown.size()))
+    m_selected[static_cast<size_t>(m_shown[static_cast<size_t>(position)])] = true;
 }
 
 void CNVSimList::MoveTo(LONG first) {
@@ -209,21 +211,30 @@ bool CNVSimList::ListProperty(TrxStringView name, const std::vector<TrxString>& 
     const bool totals = std::any_of(m_columns.begin(), m_columns.end(), [](const auto& c) { return !c.total.empty(); });
     TrxVariant::FromBool(totals).Detach(value);
   } else if (name == OLESTR("TotalsValue")) {
-    if (column < 0) status = E_INVALIDARG;
-    else TrxVariant::FromString(Total(column)).Detach(value);
+    if (column < 0)
+      status = E_INVALIDARG;
+    else
+      TrxVariant::FromString(Total(column)).Detach(value);
   } else if (name == OLESTR("IsLink")) {
-    if (column < 0) status = E_INVALIDARG;
-    else TrxVariant::FromBool(!m_columns[static_cast<size_t>(column)].drillDown.empty()).Detach(value);
+    if (column < 0)
+      status = E_INVALIDARG;
+    else
+      TrxVariant::FromBool(!m_columns[static_cast<size_t>(column)].drillDown.empty()).Detach(value);
   } else if (name == OLESTR("CellValue")) {
     const LONG at = key.size() < 2 ? -1 : ShownAt(key[1]);
-    if (column < 0 || at < 0) status = E_INVALIDARG;
-    else TrxVariant(m_rows[static_cast<size_t>(m_shown[static_cast<size_t>(at)])].cells[static_cast<size_t>(column)]).Detach(value);
+    if (column < 0 || at < 0)
+      status = E_INVALIDARG;
+    else
+      TrxVariant(m_rows[static_cast<size_t>(m_shown[static_cast<size_t>(at)])].cells[static_cast<size_t>(column)])
+          .Detach(value);
   } else if (name == OLESTR("IsHierRowExpanded")) {
     // A row without children cannot be expanded: the client refuses the question.
     const LONG at = key.empty() ? -1 : ShownAt(key[0]);
     const Row* row = at < 0 ? nullptr : &m_rows[static_cast<size_t>(m_shown[static_cast<size_t>(at)])];
-    if (!row || row->children.empty()) status = E_INVALIDARG;
-    else TrxVariant::FromBool(row->expanded).Detach(value);
+    if (!row || row->children.empty())
+      status = E_INVALIDARG;
+    else
+      TrxVariant::FromBool(row->expanded).Detach(value);
   } else if (name == OLESTR("FrozenColumn")) {
     TrxVariant::FromString(m_frozen < 0 ? TrxString() : m_columns[static_cast<size_t>(m_frozen)].name).Detach(value);
   } else {
@@ -281,8 +292,10 @@ CNVSimList::Outcome CNVSimList::ListRequest(LONG request, const std::vector<TrxS
       MoveTo(first == OLESTR("0") ? m_first - m_pageSize : 0);
       return done;
     case REQID_SCROLLDOWN:
-      if (first != OLESTR("0")) MoveTo(count);
-      else if (m_first + m_pageSize < count) MoveTo(m_first + m_pageSize);
+      if (first != OLESTR("0"))
+        MoveTo(count);
+      else if (m_first + m_pageSize < count)
+        MoveTo(m_first + m_pageSize);
       return done;
     case REQID_NEXTROW:
     case REQID_PREVROW: {

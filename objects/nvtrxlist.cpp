@@ -247,8 +247,10 @@ TRXRESULT CNVTRXList::GetData(VARIANT* value) {
         SUCCEEDED(ReadAux(OLESTR("TotalsValue"), TrxVariant::FromString(name), 1, total)))
       put(rows + 1, j, total);
   }
-  if (value) TrxVariant::FromArray(grid, VT_VARIANT).Detach(value);
-  else SafeArrayDestroy(grid);
+  if (value)
+    TrxVariant::FromArray(grid, VT_VARIANT).Detach(value);
+  else
+    SafeArrayDestroy(grid);
   return TRX_OK;
 }
 
@@ -265,8 +267,7 @@ TRXRESULT CNVTRXList::HandleAutomationRequest(TrxStringView methodName, const VA
   return CNVTRXAutomation::HandleAutomationRequest(methodName, arguments, result);
 }
 
-TRXRESULT CNVTRXList::SortState(const OLECHAR* method, const VARIANT& arguments, TrxString& column,
-                                TrxString& state) {
+TRXRESULT CNVTRXList::SortState(const OLECHAR* method, const VARIANT& arguments, TrxString& column, TrxString& state) {
   CNVTRXArray args(&arguments);
   column = TrxText(args.GetAt(0));
   if (GetColumnIndex(column) < 0) return Fail(TRX_E_ARG_VALUE, method, OLESTR("ColumnName"), column);
@@ -303,8 +304,8 @@ TRXRESULT CNVTRXList::SelectRow(const VARIANT& arguments, VARIANT*) {
   CNVTRXArray args(&arguments);
   const TrxVariant type = args.GetAt(1);
   const bool shift = type.vt == VT_BSTR && TrxBstrView(type.bstrVal) == OLESTR("Shift");
-  return NWEInvoke(m_spNWEAuto.Get(), REQID_SELECTROW, CNVTRXRequestArgs{args.GetAt(0), TrxVariant::FromI4(shift ? 2 : 1)},
-                   TRXHOSTREF_DROP, TRXTIMING_SET);
+  return NWEInvoke(m_spNWEAuto.Get(), REQID_SELECTROW,
+                   CNVTRXRequestArgs{args.GetAt(0), TrxVariant::FromI4(shift ? 2 : 1)}, TRXHOSTREF_DROP, TRXTIMING_SET);
 }
 
 TRXRESULT CNVTRXList::LastRowSet(const VARIANT&, VARIANT*) {
@@ -364,7 +365,8 @@ TRXRESULT CNVTRXList::IsColumnExists(const VARIANT& arguments, VARIANT* result) 
 TRXRESULT CNVTRXList::IsColumnDrillDown(const VARIANT& arguments, VARIANT* result) {
   CNVTRXArray args(&arguments);
   const TrxString column = TrxText(args.GetAt(0));
-  if (GetColumnIndex(column) < 0) return Warn(TRX_E_ARG_VALUE, OLESTR("IsColumnDrillDown"), OLESTR("ColumnName"), column);
+  if (GetColumnIndex(column) < 0)
+    return Warn(TRX_E_ARG_VALUE, OLESTR("IsColumnDrillDown"), OLESTR("ColumnName"), column);
   TrxVariant link;
   if (FAILED(ReadAux(OLESTR("IsLink"), arguments, 1, link))) return Warn(TRX_HOST_GETPROPERTY, OLESTR("IsLink"));
   if (result) TrxVariant::FromBool(TrxLong(link) != 0 || TrxBool(link)).Detach(result);
@@ -380,8 +382,10 @@ TRXRESULT CNVTRXList::IsRowExpanded(const VARIANT& arguments, VARIANT* result) {
   TrxVariant expanded;
   const HRESULT hr = ReadAux(OLESTR("IsHierRowExpanded"), arguments, 1, expanded);
   // A row the client cannot expand (a leaf) has nothing hidden.
-  if (hr == E_INVALIDARG) expanded = TrxVariant::FromBool(true);
-  else if (FAILED(hr)) return Warn(TRX_HOST_GETPROPERTY, OLESTR("IsHierRowExpanded"));
+  if (hr == E_INVALIDARG)
+    expanded = TrxVariant::FromBool(true);
+  else if (FAILED(hr))
+    return Warn(TRX_HOST_GETPROPERTY, OLESTR("IsHierRowExpanded"));
   if (result) expanded.Detach(result);
   return TRX_OK;
 }
@@ -416,7 +420,9 @@ TRXRESULT CNVTRXList::GetColumnSort(const VARIANT& arguments, VARIANT* result) {
   if (FAILED(ReadHostProperty(m_spNWEAuto.Get(), OLESTR("ListColumnSortState"), sort)))
     return Warn(TRX_HOST_GETPROPERTY, OLESTR("ListColumnSortState"));
   const TrxString state = TrxText(sort);
-  const OLECHAR* answer = state == OLESTR("1") ? OLESTR("Ascend") : state == OLESTR("2") ? OLESTR("Descend") : OLESTR("None");
+  const OLECHAR* answer = state == OLESTR("1")   ? OLESTR("Ascend")
+                          : state == OLESTR("2") ? OLESTR("Descend")
+                                                 : OLESTR("None");
   if (result) TrxVariant::FromString(answer).Detach(result);
   return TRX_OK;
 }
@@ -457,9 +463,9 @@ TRXRESULT CNVTRXList::DoubleClick(const VARIANT& arguments, VARIANT* result) {
   const TrxString column = TrxText(args.GetAt(1));
   if (column.empty()) return CNVTRXAutomation::HandleAutomationRequest(OLESTR("DoubleClick"), arguments, result);
   if (GetColumnIndex(column) < 0) return Fail(TRX_E_ARG_VALUE, OLESTR("DoubleClick"), OLESTR("ColumnName"), column);
-  if (TRXRESULT code = NWEInvoke(m_spNWEAuto.Get(), REQID_SETCELLFOCUS,
-                                 CNVTRXRequestArgs{rowValue, TrxVariant::FromString(column)}, TRXHOSTREF_KEEP,
-                                 TRXTIMING_SET)) {
+  if (TRXRESULT code =
+          NWEInvoke(m_spNWEAuto.Get(), REQID_SETCELLFOCUS, CNVTRXRequestArgs{rowValue, TrxVariant::FromString(column)},
+                    TRXHOSTREF_KEEP, TRXTIMING_SET)) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(kFocusFailed);
     return code;
   }
@@ -540,9 +546,9 @@ TRXRESULT CNVTRXList::FocusCell(TrxStringView className, TrxStringView column) {
     ReadHostProperty(applet.Get(), OLESTR("IsPopupApplet"), popupApplet);
   if (TRXRESULT code = ReadHost(m_spNWEAuto.Get(), OLESTR("ActiveRow"), active)) return code;
   if (GetColumnIndex(column) < 0) return Fail(TRX_E_ARG_VALUE, OLESTR("CreateChild"), OLESTR("ColumnName"), column);
-  if (TRXRESULT code = NWEInvoke(m_spNWEAuto.Get(), REQID_SETCELLFOCUS,
-                                 CNVTRXRequestArgs{active, TrxVariant::FromString(column)}, TRXHOSTREF_KEEP,
-                                 TRXTIMING_SET)) {
+  if (TRXRESULT code =
+          NWEInvoke(m_spNWEAuto.Get(), REQID_SETCELLFOCUS, CNVTRXRequestArgs{active, TrxVariant::FromString(column)},
+                    TRXHOSTREF_KEEP, TRXTIMING_SET)) {
     TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(kFocusFailed);
     return code;
   }
@@ -552,8 +558,7 @@ TRXRESULT CNVTRXList::FocusCell(TrxStringView className, TrxStringView column) {
 
 TRXRESULT CNVTRXList::CreateChild(TrxStringView className, TrxStringView repositoryName, CNVTRXAutomation** ppChild) {
   CNVTRXLogFunction scope(__FILE__, __LINE__, "CNVTRXList::CreateChild");
-  TRX_LOG(TRXLOG_TRXTRACE)
-      .ReportTrace(OLESTR("Class Name: \"%s\", RepositoryName: \"%s\""), className, repositoryName);
+  TRX_LOG(TRXLOG_TRXTRACE).ReportTrace(OLESTR("Class Name: \"%s\", RepositoryName: \"%s\""), className, repositoryName);
   if (ppChild) *ppChild = nullptr;
   CNVTRXApplication* application = CNVTRXApplication::Current();
   const bool recording =

@@ -21,8 +21,8 @@ class CNVTRXList : public CNVTRXAutomation {
   // list shows them.
   TRXRESULT GetData(VARIANT* value) override;
   TRXRESULT HandleAutomationRequest(TrxStringView methodName, const VARIANT& arguments, VARIANT* result) override;
-  TRXRESULT ConvertNWEMethod(const VARIANT& first, LONG requestId, CNVTRXArray& hostArguments,
-                             TrxString& methodName, CNVTRXArray& arguments) override;
+  TRXRESULT ConvertNWEMethod(const VARIANT& first, LONG requestId, CNVTRXArray& hostArguments, TrxString& methodName,
+                             CNVTRXArray& arguments) override;
 
   // The catalogue class of a column's UI type ("text", "combo" ...), compared
   // in any letter case or exactly; empty when no class stands for it.

@@ -17,7 +17,9 @@ const char kAct[] =
     "NorvScreen[Activities Screen]/NorvView[Activity List View]/NorvApplet[Activity List Applet]/NorvList[NorvList]";
 const char kAccHost[] = "Accounts Screen/Account List View/Account List Applet/NorvList";
 std::string Cell(const char* control) { return kAcc + std::string("/") + control; }
-std::string Table(const char* rows) { return "<property name='AllCellValues' type='table'>" + std::string(rows) + "</property>"; }
+std::string Table(const char* rows) {
+  return "<property name='AllCellValues' type='table'>" + std::string(rows) + "</property>";
+}
 
 // clang-format off
 struct Read { std::string path; const char* method; TrxJson args; LONG errCode; TrxJson value; };
@@ -28,7 +30,9 @@ class ListTest : public TrxBridgeTest {
   void ExpectRead(const Read& r, const std::string& label = "") {
     const TrxJson reply = On(r.path, r.method, r.args);
     EXPECT_EQ(reply["errCode"], r.errCode) << label << r.method << r.args.dump() << reply.dump();
-    if (!r.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << label << r.method << r.args.dump(); }
+    if (!r.value.is_discarded()) {
+      EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << label << r.method << r.args.dump();
+    }
   }
   TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
     return Submit(method, args, TrxOds(path));
@@ -165,25 +169,31 @@ TEST_F(ListTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   // clang-format on
   std::vector<TrxJson> recorded;
   for (const Action& a : actions) {
-    TrxJson action = {{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}, {"arguments", a.arguments}};
+    TrxJson action = {
+        {"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}, {"arguments", a.arguments}};
     const std::vector<TrxJson> lines = Lines(action.dump());
     ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
     EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + a.ods)) << a.eventId;
     EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    if (!a.args.is_null()) { EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump(); }
+    if (!a.args.is_null()) {
+      EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump();
+    }
     recorded.push_back(lines[0]);
   }
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   const auto state = [&] {
-    return TrxJson{Client(kAccHost, "AllCellValues"), Client(kAccHost, "SelectedRows"), Client(kAccHost, "FrozenColumn"),
-                   Client(kAccHost, "ActiveRow"), Call({{"call", "client.state"}})["view"]};
+    return TrxJson{Client(kAccHost, "AllCellValues"), Client(kAccHost, "SelectedRows"),
+                   Client(kAccHost, "FrozenColumn"), Client(kAccHost, "ActiveRow"),
+                   Call({{"call", "client.state"}})["view"]};
   };
   const TrxJson recordedState = state();
   EXPECT_EQ(recordedState[1], TrxJson({1, 2}));
   Close();  // a fresh client replays the recorded calls to the same state
   Open(TrxSampleFile());
   for (const TrxJson& event : recorded) {
-    const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+    const TrxJson replay = Call({{"call", "Submit"},
+                                 {"trxODS", event["trxODS"]},
+                                 {"methodName", event["eventName"]},
                                  {"Args", event["pArgs"]}});
     EXPECT_EQ(replay["errCode"], 0) << event.dump() << replay.dump();
   }
@@ -205,17 +215,22 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathAndHtmlIdFindTheCe
   for (size_t i = 0; i < std::size(grids); ++i) {
     const Grid& g = grids[i];
     Close();
-    Open(TrxWriteTempFile("list" + std::to_string(i) + ".xml",
-                          "<application name='M'><screen name='S'><object type='VIEW' name='V'><object type='APPLET' "
-                          "name='A'><object type='LISTCONTROL' name='NorvList'><property name='NumRecords' type='int'>" +
-                              std::string(g.rows) +
-                              "</property><property name='ListColumnCount' type='int'>2</property><property "
-                              "name='IsTotalsRow' type='bool'>false</property><property name='ListColNames' "
-                              "type='strings' value='" + g.names + "'/>" + g.cells +
-                              "</object></object></object></screen></application>"));
+    Open(
+        TrxWriteTempFile("list" + std::to_string(i) + ".xml",
+                         "<application name='M'><screen name='S'><object type='VIEW' name='V'><object type='APPLET' "
+                         "name='A'><object type='LISTCONTROL' name='NorvList'><property name='NumRecords' type='int'>" +
+                             std::string(g.rows) +
+                             "</property><property name='ListColumnCount' type='int'>2</property><property "
+                             "name='IsTotalsRow' type='bool'>false</property><property name='ListColNames' "
+                             "type='strings' value='" +
+                             g.names + "'/>" + g.cells + "</object></object></object></screen></application>"));
     ExpectRead({"NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]", "GetData", kAny, g.errCode, g.grid},
                "grid " + std::to_string(i) + " ");
   }
+  // Parallel column lists of different lengths: a name without its display name is not found.
+  ExpectRead({"NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]", "GetColumnUIName", {"B"}, 1014, kAny});
+  ExpectRead(
+      {"NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]", "GetColumnRepositoryName", {"B"}, 1014, kAny});
   Close();
   Open(TrxSampleFile());
   const auto idObject = [&] { return Call({{"call", "GetObjectFromId"}, {"htmlId", "s_1_l"}})["trxODS"]; };
