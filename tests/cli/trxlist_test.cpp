@@ -99,6 +99,11 @@ TEST_F(ListTest, GridColumnsCellsAndTotalsAnswerFromTheClientsRows) {
   };
   // clang-format on
   for (const Read& r : reads) ExpectRead(r);
+  for (LONG mode : {0, 1, 5}) {
+    const TrxJson reply = Call({{"call", "GetObjectContents"}, {"nMode", mode}, {"trxODS", TrxOds(kOpp)}});
+    EXPECT_EQ(reply["errCode"], 0) << mode << reply.dump();
+    EXPECT_TRUE(TrxHas(reply.value("trxContentXML", ""), "NorvList")) << mode;
+  }
 }
 
 TEST_F(ListTest, ActionsSendTheirRequestsAndTheClientsRowsFollow) {
