@@ -542,8 +542,8 @@ TRXRESULT CNVTRXList::FocusCell(TrxStringView className, TrxStringView column) {
   }
   TrxComPtr<INVAutomation> applet;
   TrxVariant popupApplet, active;
-  if (SUCCEEDED(m_spNWEAuto->GetParent(applet.Put())) && applet)
-    ReadHostProperty(applet.Get(), OLESTR("IsPopupApplet"), popupApplet);
+  m_spNWEAuto->GetParent(applet.Put());
+  if (TRXRESULT code = ReadHost(applet.Get(), OLESTR("IsPopupApplet"), popupApplet)) return code;
   if (TRXRESULT code = ReadHost(m_spNWEAuto.Get(), OLESTR("ActiveRow"), active)) return code;
   if (GetColumnIndex(column) < 0) return Fail(TRX_E_ARG_VALUE, OLESTR("CreateChild"), OLESTR("ColumnName"), column);
   if (TRXRESULT code =
