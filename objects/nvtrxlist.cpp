@@ -1,5 +1,7 @@
 #include "objects/nvtrxlist.h"
 
+#include <algorithm>
+
 #include "log/nvtrxassert.h"
 #include "objects/nvtrxapplication.h"
 #include "objects/nvtrxclasses.h"
@@ -215,9 +217,12 @@ TRXRESULT CNVTRXList::GetData(VARIANT* value) {
   if (TRXRESULT code = ReadHost(m_spNWEAuto.Get(), OLESTR("ListColumnCount"), columnCount)) return code;
   if (TRXRESULT code = ReadHost(m_spNWEAuto.Get(), OLESTR("IsTotalsRow"), totals)) return code;
   const LONG rows = TrxLong(rowCount, -1), columns = TrxLong(columnCount, -1);
-  // A count the client cannot have shown is its mistake, not a grid.
-  if (rows < 0) return Warn(TRX_HOST_GETPROPERTY, OLESTR("NumRecords"));
-  if (columns < 0) return Warn(TRX_HOST_GETPROPERTY, OLESTR("ListColumnCount"));
+  // A count the client cannot have shown is its mistake, not a grid: below
+  // zero, or more cells than any page of a list holds.
+  constexpr LONGLONG kMostCells = 1 << 24;
+  if (rows < 0 || (static_cast<LONGLONG>(rows) + 2) * std::max<LONG>(columns, 1) > kMostCells)
+    return Warn(TRX_HOST_GETPROPERTY, OLESTR("NumRecords"));
+  if (columns < 0 || columns > kMostCells) return Warn(TRX_HOST_GETPROPERTY, OLESTR("ListColumnCount"));
   const bool hasTotals = TrxBool(totals);
   if (TRXRESULT code = ReadHost(m_spNWEAuto.Get(), OLESTR("ListColNames"), names)) return code;
   if (TRXRESULT code = ReadHost(m_spNWEAuto.Get(), OLESTR("AllCellValues"), cells)) return code;

@@ -210,6 +210,7 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathAndHtmlIdFindTheCe
   struct Grid { const char* rows; const char* names; std::string cells; LONG errCode; TrxJson grid; };
   const Grid grids[] = {
       {"-1", "A|B", Table("<row value='a|b'/>"), 103, kAny},
+      {"2147483647", "A|B", Table("<row value='a|b'/>"), 103, kAny},
       {"2", "A", Table("<row value='a|b'/>"), 0, R"([["A",null],["a","b"],[null,null]])"_j},
       {"1", "A|B", Table("<row value='a|b|c'/><row value='d|e'/>"), 0, R"([["A","B"],["a","b"]])"_j},
       {"2", "A|B", "<property name='AllCellValues' type='strings' value='a|b'/>", 0, R"([["A","B"],[null,null],[null,null]])"_j},
