@@ -33,6 +33,7 @@ class Demo {
     Journal();
     Contents();
     BelowTheApplication();
+    Lists();
     Form();
     Unload();
     Recording();
@@ -267,6 +268,25 @@ class Demo {
       Show(std::string(step.field) + " " + step.method +
                (step.arguments.is_null() ? "" : "(" + step.arguments.dump() + ")"),
            Submit(Descriptor((form + step.field).c_str()), step.method, step.arguments), step.note);
+  }
+
+  void Lists() {
+    Heading("A list: its grid, sorted, a cell edited, a drill-down");
+    const char* path = "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account List Applet]/"
+                       "NorvList[NorvList]";
+    const TrxString list = Descriptor(path);
+    Show("NorvList GetData", Submit(list, "GetData", nullptr), "the column names, then one row per row shown");
+    Show("NorvList DescendSort(\"Name\")", Submit(list, "DescendSort", "Name"),
+         "on a column not sorted yet the service clicks its head twice");
+    Show("NorvList GetCellText(\"Name\", 0)", Submit(list, "GetCellText", TrxJson{"Name", 0}));
+    Show("NorvList ActivateRow(1)", Submit(list, "ActivateRow", 1));
+    Show("NorvList/NorvText[Main Phone] SetText(\"555-0190\")",
+         Submit(Descriptor((std::string(path) + "/NorvText[Main Phone]").c_str()), "SetText", "555-0190"),
+         "the list moves the cell focus to the active row's cell first");
+    Show("NorvList GetCellText(\"Main Phone\", 1)", Submit(list, "GetCellText", TrxJson{"Main Phone", 1}));
+    Show("NorvList DrillDownColumn(\"Name\", 1)", Submit(list, "DrillDownColumn", TrxJson{"Name", 1}));
+    m_out << "  the client now shows view \"" << TrxNarrow(m_session.Client()->GetCurrentView()) << "\"\n";
+    m_session.Client()->GotoView(OLESTR("Account List View"));
   }
 
   TrxString Descriptor(const char* path) {

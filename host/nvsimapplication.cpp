@@ -40,6 +40,7 @@ CNVSimApplication::CNVSimApplication(std::shared_ptr<const CNVSimDescription> de
   for (size_t i = 0; i < defs.size(); ++i) {
     m_objects[i]->m_properties = defs[i].properties;
     m_objects[i]->m_visible = defs[i].visible;
+    if (defs[i].list) m_objects[i]->m_list = std::make_unique<CNVSimList>(*defs[i].list);
   }
   m_activeScreen = m_description->GetStartScreen();
   if (m_activeScreen >= 0) m_currentView = m_description->GetScreens()[static_cast<size_t>(m_activeScreen)].defaultView;
@@ -194,10 +195,11 @@ HRESULT CNVSimApplication::Play(const CNVSimUserAction& action) {
 }
 
 HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action) {
-  // A threadbar link is navigation too: the client reports the click while the old view shows.
+  // A threadbar link and a list's drill-down are navigation too: the client
+  // reports the click while the old view shows.
   const bool navigation = action.eventId == REQID_NAVCONTROL_GOTOSCREEN || action.eventId == REQID_NAVCONTROL_GOTOVIEW ||
                           action.eventId == REQID_NAVCONTROL_GOTODETAILVIEW ||
-                          action.eventId == REQID_EXECUTETHREADBARLINK;
+                          action.eventId == REQID_EXECUTETHREADBARLINK || action.eventId == REQID_DRILLDOWNCOL;
   const bool reportFirst = action.reportFirst.value_or(navigation);
   CNVSimObject* object = nullptr;
   LONG type = 0;
@@ -209,6 +211,7 @@ HRESULT CNVSimApplication::PlayObject(LONG index, const CNVSimUserAction& action
     TrxLock lock(m_lock);
     std::vector<TrxString> arguments;
     for (const auto& argument : action.arguments) arguments.push_back(argument.second);
+    ApplyListRequestLocked(*object, action.eventId, arguments, true);
     if (const CNVSimRule* rule = FindRuleLocked(*object, action.eventId, arguments))
       ApplyRuleLocked(*object, *rule, action.eventId, arguments, true);
   };
@@ -347,6 +350,13 @@ bool CNVSimApplication::GotoScreen(TrxStringView screen) {
 
 bool CNVSimApplication::GotoView(TrxStringView view) {
   TrxLock lock(m_lock);
+  const LONG found = FindViewLocked(view);
+  if (found < 0) return false;
+  SwitchToViewLocked(found);
+  return true;
+}
+
+LONG CNVSimApplication::FindViewLocked(TrxStringView view) const {
   LONG found = -1;
   const auto& screens = m_description->GetScreens();
   // A view of the active screen first, then any screen's.
@@ -357,9 +367,7 @@ bool CNVSimApplication::GotoView(TrxStringView view) {
         if (found < 0 && Def(index).name == view) found = index;
     }
   }
-  if (found < 0) return false;
-  SwitchToViewLocked(found);
-  return true;
+  return found;
 }
 
 void CNVSimApplication::SwitchToViewLocked(LONG view) {
@@ -425,6 +433,11 @@ HRESULT CNVSimApplication::ObjectChild(const CNVSimObject& object, AUTO_OBJECTTY
 HRESULT CNVSimApplication::ObjectChildNames(const CNVSimObject& object, AUTO_OBJECTTYPE type, VARIANT* names) {
   VariantInit(names);
   TrxLock lock(m_lock);
+  // A list names the cell that has the focus.
+  if (object.m_list && type == OBJTYPE_CONTROL) {
+    TrxVariant::FromString(object.m_list->CurrentCell()).Detach(names);
+    return S_OK;
+  }
   const CNVSimObjectDef& owner = Def(object.GetIndex());
   for (const auto& [sourceType, property] : owner.childNameSources)
     if (sourceType == type)
@@ -507,6 +520,18 @@ HRESULT CNVSimApplication::ReadPropertyLocked(CNVSimObject& object, TrxStringVie
   VariantClear(value);
   HRESULT failure = S_OK;
   if (m_faults.FindPropertyFailure(object.GetIndex(), name, failure)) return failure;
+  if (CNVSimList* list = ListOfLocked(object)) {
+    std::vector<TrxString> parts;
+    for (size_t start = 0; !key.empty() && start <= key.size();) {
+      const size_t end = std::min(key.find('|', start), key.size());
+      parts.emplace_back(key.substr(start, end - start));
+      start = end + 1;
+    }
+    HRESULT status = S_OK;
+    if (object.m_list ? list->ListProperty(name, parts, value, status)
+                      : list->ControlProperty(Def(object.GetIndex()).name, name, value))
+      return status;
+  }
   if (const CNVSimProperty* property = FindPropertyLocked(object, name)) {
     if (FAILED(property->failStatus)) return property->failStatus;
     property->Lookup(key).ToVariant(value);
@@ -518,6 +543,26 @@ HRESULT CNVSimApplication::ReadPropertyLocked(CNVSimObject& object, TrxStringVie
     return S_OK;
   }
   return m_description->FailsUnknownProperties() ? NVSIM_E_NO_PROPERTY : S_OK;
+}
+
+CNVSimList* CNVSimApplication::ListOfLocked(const CNVSimObject& object) const {
+  if (object.m_list) return object.m_list.get();
+  const CNVSimObjectDef& def = Def(object.GetIndex());
+  if (def.type != OBJTYPE_CONTROL || def.parent < 0) return nullptr;
+  return Object(def.parent).m_list.get();
+}
+
+CNVSimFailure CNVSimApplication::ApplyListRequestLocked(CNVSimObject& object, LONG request,
+                                                        const std::vector<TrxString>& arguments, bool userAction) {
+  CNVSimList* list = ListOfLocked(object);
+  if (!list) return CNVSimFailure();
+  const CNVSimList::Outcome outcome = object.m_list ? list->ListRequest(request, arguments, userAction)
+                                                    : list->ControlRequest(Def(object.GetIndex()).name, request, arguments);
+  if (!outcome.view.empty()) {
+    const LONG view = FindViewLocked(outcome.view);
+    if (view >= 0) SwitchToViewLocked(view);
+  }
+  return outcome.failure;
 }
 
 HRESULT CNVSimApplication::ObjectProperty(const CNVSimObject& object, TrxStringView name, VARIANT* aux, SHORT auxCount,

@@ -221,6 +221,14 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
   LONG ResolveTargetLocked(const CNVSimObject& object, const CNVSimTarget& target, TrxString& error) const;
   TrxString DisplayNameLocked(LONG index) const;
   void SwitchToViewLocked(LONG view);
+  // A view by name, one of the active screen first; -1 when there is none.
+  LONG FindViewLocked(TrxStringView view) const;
+  // The list of a list control, or of a list's cell control; null for other objects.
+  CNVSimList* ListOfLocked(const CNVSimObject& object) const;
+  // What the list does with a request to it or to a cell control (a
+  // drill-down also goes to the column's view); its failure, if any.
+  CNVSimFailure ApplyListRequestLocked(CNVSimObject& object, LONG request, const std::vector<TrxString>& arguments,
+                                       bool userAction);
   void LogControl(TrxString entry) { m_journal.AddControl(std::move(entry)); }
   TrxComPtr<INVTRX> ServiceForEvents() const;
   // Play on the object of that index.

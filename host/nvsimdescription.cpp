@@ -383,6 +383,8 @@ class CNVSimDescriptionLoader {
     } else if (name == OLESTR("on")) {
       CNVSimRule rule = LoadRule(child, false);
       Def(owner).rules.push_back(std::move(rule));
+    } else if (name == OLESTR("list")) {
+      LoadList(child, owner);
     } else if (name == OLESTR("childNames")) {
       CheckAttributes(child, {OLESTR("type"), OLESTR("property")});
       NoElements(child);
@@ -463,6 +465,82 @@ class CNVSimDescriptionLoader {
         Fail(child, OLESTR("<") + child.GetName() + OLESTR("> is not allowed inside <object>"));
     }
     NoTextContent(node);
+    if (Def(index).list) AddCellControls(node, index);
+  }
+
+  // ---- lists ----
+  void LoadList(const CNVTRXXmlNode& node, LONG owner) {
+    if (Def(owner).type != OBJTYPE_LISTCONTROL) Fail(node, OLESTR("a <list> belongs inside a LISTCONTROL object"));
+    if (Def(owner).list) Fail(node, OLESTR("a second <list>"));
+    CheckAttributes(node, {OLESTR("pageSize")});
+    NoTextContent(node);
+    auto list = std::make_shared<CNVSimListDef>();
+    list->pageSize = Number(node, OLESTR("pageSize"), 10, 1);
+    list->line = LineOf(node);
+    for (const CNVTRXXmlNode& child : Elements(node)) {
+      if (child.GetName() == OLESTR("column")) {
+        if (!list->rows.empty()) Fail(child, OLESTR("columns come before the rows"));
+        CheckAttributes(child, {OLESTR("name"), OLESTR("displayName"), OLESTR("type"), OLESTR("drillDown"),
+                                OLESTR("total")});
+        NoElements(child);
+        CNVSimListColumn column;
+        column.name = Required(child, OLESTR("name"));
+        for (const CNVSimListColumn& other : list->columns)
+          if (other.name == column.name) Fail(child, OLESTR("a second column named ") + Quoted(column.name));
+        if (!Optional(child, OLESTR("displayName"), column.displayName)) column.displayName = column.name;
+        if (!Optional(child, OLESTR("type"), column.type)) column.type = OLESTR("text");
+        if (Optional(child, OLESTR("drillDown"), column.drillDown)) m_literalViews.push_back({column.drillDown, child});
+        Optional(child, OLESTR("total"), column.total);
+        list->columns.push_back(std::move(column));
+      } else if (child.GetName() == OLESTR("row")) {
+        CheckAttributes(child, {OLESTR("value"), OLESTR("level"), OLESTR("expanded")});
+        CNVSimListRowDef row;
+        row.level = Number(child, OLESTR("level"), 0, 0);
+        row.expanded = Flag(child, OLESTR("expanded"), false);
+        const LONG deepest = list->rows.empty() ? 0 : list->rows.back().level + 1;
+        if (row.level > deepest) Fail(child, OLESTR("a row's level is at most one more than the row before"));
+        const CNVSimValue cells = ValueOf(child, CNVSimValue::Kind::Strings);
+        for (const TrxVariant& cell : cells.GetItems())
+          row.cells.push_back(CNVSimValue::VariantText(cell));
+        if (row.cells.size() != list->columns.size())
+          Fail(child, OLESTR("the row has ") + TrxDecimal(static_cast<LONG>(row.cells.size())) +
+                          OLESTR(" cells for ") + TrxDecimal(static_cast<LONG>(list->columns.size())) +
+                          OLESTR(" columns"));
+        list->rows.push_back(std::move(row));
+      } else {
+        Fail(child, OLESTR("a list holds <column> and <row> elements only"));
+      }
+    }
+    if (list->columns.empty()) Fail(node, OLESTR("the list has no column"));
+    Def(owner).list = std::move(list);
+  }
+
+  // One CONTROL per column, and the focused cell's "ListCellControl", unless
+  // the list declares them; declared ones take the column's type and name.
+  void AddCellControls(const CNVTRXXmlNode& node, LONG list) {
+    std::vector<std::pair<TrxString, TrxString>> controls;  // name, UI type
+    for (const CNVSimListColumn& column : Def(list).list->columns) controls.emplace_back(column.name, column.type);
+    controls.emplace_back(OLESTR("ListCellControl"), TrxString());
+    for (const auto& [name, type] : controls) {
+      LONG found = -1;
+      for (LONG child : Def(list).children)
+        if (Def(child).type == OBJTYPE_CONTROL && Def(child).name == name) found = child;
+      if (found < 0) {
+        CNVSimObjectDef def;
+        def.index = found = static_cast<LONG>(m_d.m_objects.size());
+        def.type = OBJTYPE_CONTROL;
+        def.name = name;
+        def.parent = list;
+        def.line = LineOf(node);
+        def.path = Def(list).path + OLESTR("/") + CNVSimDescription::EscapeSegment(name);
+        m_d.m_paths.emplace(def.path, def.index);
+        Def(list).children.push_back(def.index);
+        m_d.m_objects.push_back(std::move(def));
+        if (type.empty()) continue;
+        AddProperty(node, found, OLESTR("IsReadOnly"), CNVSimValue::FromBool(false));
+        AddProperty(node, found, OLESTR("IsRequired"), CNVSimValue::FromBool(false));
+      }
+    }
   }
 
   void ShorthandProperties(const CNVTRXXmlNode& node, LONG owner) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/nvsimlist.h"
 #include "host/nvsimproperty.h"
 #include "host/nvsimrule.h"
 #include "model/nvtrxhost.h"
@@ -31,6 +32,8 @@ struct CNVSimObjectDef {
   // GetChildNames(type) answered with the value of a property instead of
   // the children's names: object type, property name.
   std::vector<std::pair<LONG, TrxString>> childNameSources;
+  // The rows and columns of a list control; null for other objects.
+  std::shared_ptr<const CNVSimListDef> list;
   TrxString path;  // "Accounts Screen/Account List View/..."
   LONG line = 0;
 };

@@ -9,8 +9,10 @@
 // thread while properties are read on its apartment thread).
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include "host/nvsimlist.h"
 #include "host/nvsimproperty.h"
 #include "model/nvtrxhost.h"
 #include "platform/trxplatform.h"
@@ -60,4 +62,5 @@ class CNVSimObject : public INVAutomation {
   // State, guarded by the application's lock.
   std::vector<CNVSimProperty> m_properties;
   bool m_visible = true;
+  std::unique_ptr<CNVSimList> m_list;  // the rows of a list control
 };

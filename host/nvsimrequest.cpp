@@ -88,7 +88,9 @@ HWND CNVSimRequest::End() {
   CNVSimApplication& app = m_application;
   TrxLock lock(app.m_lock);
   m_result = m_faults.failure;
-  if (m_rule) m_result = app.ApplyRuleLocked(m_object, *m_rule, m_request, m_arguments, false);
+  if (!m_faults.injected) m_result = app.ApplyListRequestLocked(m_object, m_request, m_arguments, false);
+  if (m_rule && SUCCEEDED(m_result.status) && m_result.code == 0)
+    m_result = app.ApplyRuleLocked(m_object, *m_rule, m_request, m_arguments, false);
   app.m_lastErrorCode = m_result.code;
   app.m_lastErrorText = m_result.text;
   app.m_journal.Finish(m_record, m_result.status, m_result.code, m_result.text);

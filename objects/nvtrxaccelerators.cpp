@@ -91,7 +91,8 @@ TRXRESULT CNVTRXAccelerators::FocusForF2(CNVTRXArray& args) {
     return code;
   TrxVariant activeRow;
   if (TRXRESULT code = m_app.ReadHost(list.Get(), OLESTR("ActiveRow"), activeRow)) return code;
-  const CNVTRXRequestArgs cell{TrxVariant::FromString(parts[2]), activeRow};
+  // A cell is named as the list names it everywhere: row, then column.
+  const CNVTRXRequestArgs cell{activeRow, TrxVariant::FromString(parts[2])};
   if (TRXRESULT code = m_app.NWEInvoke(list.Get(), REQID_SETCELLFOCUS, cell, TRXHOSTREF_KEEP, TRXTIMING_SET))
     return code;
   if (TRXRESULT code = m_app.GetHostChild(list.Get(), OBJTYPE_CONTROL, parts[2], column, parts[2])) return code;

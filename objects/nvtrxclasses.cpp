@@ -11,6 +11,7 @@
 #include "objects/nvtrxcheckbox.h"
 #include "objects/nvtrxcommunicationstoolbar.h"
 #include "objects/nvtrxcurrency.h"
+#include "objects/nvtrxlist.h"
 #include "objects/nvtrxmenu.h"
 #include "objects/nvtrxpagetabs.h"
 #include "objects/nvtrxpdq.h"
@@ -51,6 +52,7 @@ const ClassEntry kClasses[] = {
     {OLESTR("NorvView"),        &Make<CNVTRXView>},
     {OLESTR("NorvViewApplets"), &Make<CNVTRXViewApplets>},
     {OLESTR("NorvApplet"),      &Make<CNVTRXApplet>},
+    {OLESTR("NorvList"),        &Make<CNVTRXList>},
     {OLESTR("NorvText"),        &Make<CNVTRXText>},
     {OLESTR("NorvTextArea"),    &Make<CNVTRXTextArea>},
     {OLESTR("NorvRichText"),    &Make<CNVTRXRichText>},

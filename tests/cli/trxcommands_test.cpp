@@ -116,7 +116,7 @@ TEST(CommandsTest, CallDefsTreeAndDemoPrintTheirResults) {
       {{"call", "/", "GetProperties", "RepositoryName", "UIName"}, kTrxExitOk, {"retVal:  [[\"RepositoryName\", \"Norvik Sales\"], [\"UIName\", \"Norvik Sales Enterprise\"]]\n"}},
       {{"call", "/", "GetClassCount", "--", "--x"}, kTrxExitFailed, {"errCode: 1014\n", "\"--x\""}},
       {{"call", "NorvScreen[Accounts Screen]", "GetProperty", "UIName"}, kTrxExitOk, {"\"Accounts\""}},
-      {{"call", "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account List Applet]/NorvList[NorvList]", "GetProperty", "RowsCount"}, kTrxExitFailed, {"errCode: -1016\n"}},
+      {{"call", "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account Form Applet]/NorvList[NorvList]", "GetProperty", "RowsCount"}, kTrxExitFailed, {"errCode: -1016\n"}},
       {{"defs"}, kTrxExitOk, {"<NorvikObjectsConfig"}},
       {{"defs", "--summary"}, kTrxExitOk, {"Object definitions version 8.2: ", "  NorvApplication "}},
       {{"defs", "--version", "8.2"}, kTrxExitOk, {"trx has the same object definition (code 2)"}},

@@ -83,6 +83,11 @@ TEST(NVSimDescription, InvalidDescriptionsNameTheLineAndTheProblem) {
       {App("  <property name=\"P\" type=\"strings\"><item type=\"int\">1</item></property>\n"), 5, "only the items of a variants list have a type"},
       {App("  <property name=\"P\" fail=\"S_OK\"/>\n"), 5, "attribute fail must be a failure status"},
       {App("  <object type=\"MENU\" name=\"M\">File</object>\n"), 5, "text is not allowed inside <object>"},
+      {App("  <object type=\"MENU\" name=\"M\"><list/></object>\n"), 5, "a <list> belongs inside a LISTCONTROL object"},
+      {App("  <object type=\"LISTCONTROL\" name=\"L\"><list/></object>\n"), 5, "the list has no column"},
+      {App("  <object type=\"LISTCONTROL\" name=\"L\"><list>\n<column name=\"A\"/><row value=\"a|b\"/></list></object>\n"), 6, "the row has 2 cells for 1 columns"},
+      {App("  <object type=\"LISTCONTROL\" name=\"L\"><list>\n<column name=\"A\"/><row level=\"1\" value=\"a\"/></list></object>\n"), 6, "a row's level is at most one more"},
+      {App("  <object type=\"LISTCONTROL\" name=\"L\"><list>\n<column name=\"A\" drillDown=\"Nowhere\"/></list></object>\n"), 6, "view names no view: \"Nowhere\""},
   };
   // clang-format on
   for (const auto& c : cases) {

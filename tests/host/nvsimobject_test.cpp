@@ -184,15 +184,15 @@ TEST_F(NVSimObjects, KeyedPropertiesAreLookedUpByTheirAuxiliaryParameters) {
   auto read = [&](INVAutomation* object, const char* property, std::vector<TrxVariant> aux, SHORT count) {
     TrxVariant parameters = aux.size() == 1 ? aux[0] : NVSimArray(aux), value;
     TrxBstr name(TrxWiden(property));
-    EXPECT_EQ(object->GetProperty(name.Get(), &parameters, count, &value), S_OK);
+    if (object->GetProperty(name.Get(), &parameters, count, &value) != S_OK) return std::string("refused");
     return std::to_string(value.vt) + ":" + NVSimText(value);
   };
   using V = TrxVariant;
   // clang-format off
   EXPECT_EQ(read(list, "CellValue", {V::FromString(u"Name"), V::FromI4(1)}, 2), kText + "Bluewater Logistics");
   EXPECT_EQ(read(list, "CellValue", {V::FromString(u"Status"), V::FromString(u"2")}, 2), kText + "Pending");
-  EXPECT_EQ(read(list, "CellValue", {V::FromString(u"Status"), V::FromI4(7)}, 2), "0:") << "no such cell";
-  EXPECT_EQ(read(list, "CellValue", {}, 0), "0:");
+  EXPECT_EQ(read(list, "CellValue", {V::FromString(u"Status"), V::FromI4(7)}, 2), "refused") << "no such cell";
+  EXPECT_EQ(read(list, "CellValue", {}, 0), "refused");
   EXPECT_EQ(read(list, "IsLink", {V::FromString(u"Name"), V::FromString(u"x")}, 1), kBool + "TRUE") << "auxArrSize values make the key";
   EXPECT_EQ(read(list, "IsLink", {V::FromString(u"Status"), V::FromString(u"x")}, 1), kBool + "FALSE") << "the property's own value";
   EXPECT_EQ(read(Object(u"NorvCommunicationsToolbar"), "ButtonState", {V::FromString(u"Answer")}, 1), kText + "Enabled")

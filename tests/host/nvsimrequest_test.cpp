@@ -94,11 +94,11 @@ TEST_F(NVSimRequests, ListRequestsMoveRowsSortAndDrillDown) {
       {REQID_NEXTROW, {}, u"ActiveRow", "2"},
       {REQID_NEXTROW, {}, u"ActiveRow", "2"},  // the last row
       {REQID_PREVROW, {}, u"ActiveRow", "1"},
-      {REQID_SELECTROW, {"0", "1"}, u"SelectedRows", "0"},
+      {REQID_SELECTROW, {"0", "1"}, u"SelectedRows", "0|1"},  // mode 1 adds the row
       {REQID_SETROWFOCUS, {"2"}, u"ActiveRow", "2"},
       {REQID_SORTCOLUMN, {"Name", "-1"}, u"ListColumnSortState", "1"},
       {REQID_SORTCOLUMN, {"Name", "0"}, u"ListColumnSortState", "2"},
-      {REQID_SETCELLFOCUS, {"2", "Status"}, u"CurrentCell", "Status"},
+      {REQID_SETCELLFOCUS, {"2", "Status"}, u"ActiveRow", "2"},
   };
   // clang-format on
   for (const auto& step : steps) {
