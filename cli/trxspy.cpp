@@ -307,6 +307,9 @@ int TrxSpy(const std::vector<std::string>& arguments, std::istream& in, std::ost
 
   httplib::Server server;
   server.set_keep_alive_timeout(1);
+  // No socket options: httplib's default (SO_REUSEPORT) would let a second
+  // spy share a port that one already serves.
+  server.set_socket_options([](auto) {});
   const int requested = port;
   if (port == 0) {
     port = server.bind_to_any_port("127.0.0.1");
@@ -315,7 +318,7 @@ int TrxSpy(const std::vector<std::string>& arguments, std::istream& in, std::ost
     port = 0;
   }
   if (port == 0) {
-    err << "trx spy: cannot listen on 127.0.0.1:" << requested << "\n";
+    err << "trx spy: cannot listen on 127.0.0.1:" << requested << " (in use? --port 0 picks a free port)\n";
     return kTrxExitFailed;
   }
 

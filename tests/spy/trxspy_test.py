@@ -66,10 +66,16 @@ class SpyApiTest(unittest.TestCase):
         self.assertNotIn("NorvScreen[Accounts Screen]", labels(tree["objects"]))
 
     def test_requests_from_elsewhere_are_refused(self):
-        port = self.spy.url.rsplit(":", 1)[1]
+        port = self.spy.url.rsplit(":", 1)[1].rstrip("/")
         self.assertEqual(self.spy.request("/api/tree", headers={"Host": "spy.example:" + port})[0], 403)
         self.assertEqual(self.spy.request("/api/submit", {"trxODS": APP}, {"Content-Type": "text/plain"})[0], 415)
         self.assertEqual(self.spy.request("/api/submit", {"trxODS": APP, "Args": {"vt": 99}})[0], 400)
+
+    def test_a_port_in_use_is_not_shared(self):
+        port = self.spy.url.rsplit(":", 1)[1].rstrip("/")
+        other = subprocess.run([TRX, "spy", "--port", port], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        self.assertEqual((other.returncode, other.stdout), (1, ""))
+        self.assertIn("cannot listen on 127.0.0.1:" + port, other.stderr)
 
 
 class SpyBrowserTest(unittest.TestCase):
