@@ -21,6 +21,7 @@ class Spy:
         line = self.process.stdout.readline()
         assert line.startswith("trx spy: http://127.0.0.1:"), line
         self.url = line.split()[2]
+        self.port = self.url.rsplit(":", 1)[1].rstrip("/")
 
     def request(self, path, body=None, headers=None):
         data = None if body is None else json.dumps(body).encode()
@@ -55,7 +56,7 @@ class SpyApiTest(unittest.TestCase):
         self.assertTrue({"NorvScreen[Accounts Screen]", "NorvView[Account List View]"} <= set(labels(tree["objects"])))
         self.assertEqual(self.spy.request("/api/submit", {"trxODS": APP, "methodName": "GetProperty", "Args": "UIName"}),
                          (200, {"hr": 0, "errCode": 0, "errMsg": None, "retVal": {"vt": 8, "value": "Norvik Navigator"}}))
-        status, defs = self.spy.request("/api/defs?class=NorvApplication")
+        defs = self.spy.request("/api/defs?class=NorvApplication")[1]
         self.assertIn("GetClassCount", [m["name"] for m in defs["methods"] if m["help"]])
         self.assertEqual(self.spy.request("/api/defs?class=Nothing")[0], 404)
 
@@ -66,13 +67,12 @@ class SpyApiTest(unittest.TestCase):
         self.assertNotIn("NorvScreen[Accounts Screen]", labels(tree["objects"]))
 
     def test_requests_from_elsewhere_are_refused(self):
-        port = self.spy.url.rsplit(":", 1)[1].rstrip("/")
-        self.assertEqual(self.spy.request("/api/tree", headers={"Host": "spy.example:" + port})[0], 403)
+        self.assertEqual(self.spy.request("/api/tree", headers={"Host": "spy.example:" + self.spy.port})[0], 403)
         self.assertEqual(self.spy.request("/api/submit", {"trxODS": APP}, {"Content-Type": "text/plain"})[0], 415)
         self.assertEqual(self.spy.request("/api/submit", {"trxODS": APP, "Args": {"vt": 99}})[0], 400)
 
     def test_a_port_in_use_is_not_shared(self):
-        port = self.spy.url.rsplit(":", 1)[1].rstrip("/")
+        port = self.spy.port
         other = subprocess.run([TRX, "spy", "--port", port], stdin=subprocess.DEVNULL, capture_output=True, text=True)
         self.assertEqual((other.returncode, other.stdout), (1, ""))
         self.assertIn("cannot listen on 127.0.0.1:" + port, other.stderr)
