@@ -362,8 +362,9 @@ int TrxSpy(const std::vector<std::string>& arguments, std::istream& in, std::ost
   while (listening && !server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   out << "trx spy: http://127.0.0.1:" << port << "/" << std::endl;
 
-  // Standard input is read to its end by a thread of its own; the stream
-  // outlives it only when it ends, so otherwise the thread is let go.
+  // Standard input is read to its end by a thread of its own. When a signal
+  // ends the command first, that thread may still wait for a line; it is let
+  // go (it shares nothing but the flag and the stream).
   const auto inputEnded = std::make_shared<std::atomic<bool>>(false);
   std::thread reader([&in, inputEnded] {
     std::string ignored;
