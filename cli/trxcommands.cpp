@@ -39,6 +39,10 @@ const char kMainHelp[] =
     "  demo    a guided walk through what the service does, on the bundled sample\n"
     "  record  user actions played on the client while the service records, and the\n"
     "          Record events a tool receives for them\n"
+#ifndef _WIN32
+    "  spy     a page on 127.0.0.1 that shows the object tree, each object's\n"
+    "          descriptor, properties and methods, and plays one method\n"
+#endif
     "\n"
     "Every command takes --help. The simulated client comes from a description file\n"
     "(--app FILE); without one the bundled samples/crm.xml is used, looked for in the\n"
@@ -360,6 +364,14 @@ void WriteOutline(const CNVTRXXmlNode& object, int depth, std::ostream& out) {
 
 }  // namespace
 
+std::string TrxCatalogueTypeName(const std::string& number) {
+  static const std::map<std::string, std::string> kNames = {
+      {"0", "nothing"}, {"2", "Integer"}, {"3", "Integer"}, {"8", "String"}, {"11", "Boolean"},
+      {"12", "Variant"}, {"8192", "Array"}, {"8204", "Array"}};
+  const auto found = kNames.find(number);
+  return found == kNames.end() ? "type " + number : found->second;
+}
+
 std::string TrxDescribeVariant(const VARIANT& value) { return DescribeStructured(TrxVariantToJson(value)); }
 
 std::string TrxDescribeEvent(const std::string& line) {
@@ -493,15 +505,6 @@ int TrxTree(const std::vector<std::string>& arguments, std::ostream& out, std::o
   return kTrxExitOk;
 }
 
-// The name a tool sees for a catalogue type number.
-std::string TypeName(const TrxString& number) {
-  static const std::map<std::string, std::string> kNames = {
-      {"0", "nothing"}, {"2", "Integer"}, {"3", "Integer"}, {"8", "String"}, {"11", "Boolean"},
-      {"12", "Variant"}, {"8192", "Array"}, {"8204", "Array"}};
-  const auto found = kNames.find(TrxNarrow(number));
-  return found == kNames.end() ? "type " + TrxNarrow(number) : found->second;
-}
-
 std::string Attribute(const CNVTRXXmlNode& node, const OLECHAR* name) {
   TrxString value;
   node.GetAttribute(name, value);
@@ -554,14 +557,14 @@ int WriteClass(const std::vector<CNVTRXXmlNode>& classes, const std::string& wan
     out << "  " << Attribute(method, OLESTR("Name")) << "(";
     for (size_t i = 0; i < params.size(); ++i)
       out << (i ? ", " : "") << Attribute(params[i], OLESTR("Name")) << ": "
-          << TypeName(TrxWiden(Attribute(params[i], OLESTR("VariantType"))));
-    out << ") -> " << TypeName(TrxWiden(Attribute(method, OLESTR("ReturnValVariantType")))) << "\n";
+          << TrxCatalogueTypeName(Attribute(params[i], OLESTR("VariantType")));
+    out << ") -> " << TrxCatalogueTypeName(Attribute(method, OLESTR("ReturnValVariantType"))) << "\n";
     WriteHelp(method, out);
   }
   out << "\nProperties (" << properties.size() << ")\n";
   for (const CNVTRXXmlNode& property : properties) {
     out << "  " << Attribute(property, OLESTR("Name")) << ": "
-        << TypeName(TrxWiden(Attribute(property, OLESTR("VariantType")))) << "\n";
+        << TrxCatalogueTypeName(Attribute(property, OLESTR("VariantType"))) << "\n";
     WriteHelp(property, out);
   }
   return kTrxExitOk;
@@ -758,10 +761,13 @@ int TrxMain(const std::vector<std::string>& arguments, std::istream& in, std::os
   if (command == "call") return TrxCall(rest, out, err);
   if (command == "demo") return TrxDemo(rest, out, err);
   if (command == "record") return TrxRecord(rest, in, out, err);
+#ifndef _WIN32
+  if (command == "spy") return TrxSpy(rest, in, out, err);
+#endif
 #ifdef _WIN32
   if (command == "client") return TrxClient(rest, out, err);
 #endif
   err << "trx: unknown command \"" << command
-      << "\" (commands: serve, tree, defs, call, demo, record; see trx --help)\n";
+      << "\" (commands: serve, tree, defs, call, demo, record, spy; see trx --help)\n";
   return kTrxExitUsage;
 }

@@ -23,6 +23,9 @@ int TrxDefs(const std::vector<std::string>& arguments, std::ostream& out, std::o
 int TrxCall(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 int TrxDemo(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 int TrxRecord(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err);
+// The object view on 127.0.0.1 until `in` ends or the process is
+// interrupted (Linux; cli/trxspy.cpp).
+int TrxSpy(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err);
 
 // The walk of `trx demo` on an open session.
 int TrxRunDemo(TrxSession& session, std::ostream& out);
@@ -40,6 +43,8 @@ enum class TrxRecordOutput { events, text, jsonl, python };
 int TrxRunRecord(TrxSession& session, std::istream& actions, const std::string& source, TrxRecordOutput output,
                  std::ostream& out, std::ostream& err);
 
+// The name a tool sees for a catalogue type number ("8": "String").
+std::string TrxCatalogueTypeName(const std::string& number);
 // A VARIANT for people: "\"Acme\"", "60", "TRUE", "(empty)", "[1, \"a\"]".
 std::string TrxDescribeVariant(const VARIANT& value);
 // An event line of the bridge for people:

@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh windows
+scripts/install-deps.sh browser windows
 
 jobs=$(nproc 2>/dev/null || echo 2)
 

@@ -10,7 +10,7 @@ using Case = TrxRunCase;
 TEST(CommandsTest, EveryCommandHasHelp) {
   for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
            {"--help"}, {"-h"}, {"help"}, {"serve", "--help"}, {"tree", "--help"}, {"defs", "-h"}, {"call", "--help"},
-           {"demo", "--help"}, {"help", "call"}, {"record", "--help"}})
+           {"demo", "--help"}, {"help", "call"}, {"record", "--help"}, {"spy", "--help"}})
     TrxExpectRun({arguments, kTrxExitOk, {"usage: trx"}});
 }
 
@@ -41,6 +41,9 @@ TEST(CommandsTest, CommandLinesThatAreNotUnderstoodExitWithTwo) {
       {{"record", "a.jsonl", "b.jsonl"}, kTrxExitUsage, {}, "unexpected argument"},
       {{"record", "--loud", "a.jsonl"}, kTrxExitUsage, {}, "unknown option"},
       {{"defs", "--summary", "--class", "NorvTree"}, kTrxExitUsage, {}, "either --summary or --class"},
+      {{"spy", "--port", "65536"}, kTrxExitUsage, {}, "--port must be a number from 0 to 65535"},
+      {{"spy", "--port"}, kTrxExitUsage, {}, "--port needs a value"},
+      {{"spy", "extra"}, kTrxExitUsage, {}, "unexpected argument \"extra\""},
   };
   for (const Case& c : cases) TrxExpectRun(c);
 }
@@ -53,6 +56,7 @@ TEST(CommandsTest, FilesThatCannotBeLoadedSayWhere) {
     TrxExpectRun({{"serve", "--app", file}, kTrxExitFailed, {}, says}, "{\"call\":\"GetLastError\"}\n");
     TrxExpectRun({{"tree", "--app", file}, kTrxExitFailed, {}, says});
     TrxExpectRun({{"call", "--app", file, "/", "UIName"}, kTrxExitFailed, {}, says});
+    TrxExpectRun({{"spy", "--app", file, "--port", "0"}, kTrxExitFailed, {}, says});
   }
   TrxExpectRun({{"record", "/no/such/actions.jsonl"}, kTrxExitFailed, {}, "cannot read the actions file /no/such/actions.jsonl"});
 }
