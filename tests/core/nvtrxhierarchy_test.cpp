@@ -4,6 +4,7 @@
 #include "descriptors/nvtrxodsutil.h"
 #include "descriptors/nvtrxxml.h"
 #include "support/trxfakehost.h"
+#include "support/trxtestvalues.h"
 
 namespace {
 
@@ -123,13 +124,8 @@ TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
   applet->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));
   FakeHostObject* view2 = m_app->AddChild(OBJTYPE_VIEW, OLESTR("View2"));
   view2->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));  // a later sibling with the same id
-  SAFEARRAY* ids = SafeArrayCreateVector(VT_VARIANT, 0, 2);
-  for (LONG i = 0; i < 2; ++i) {
-    TrxVariant v = TrxVariant::FromString(i == 0 ? OLESTR("s_7") : OLESTR("s_8"));
-    SafeArrayPutElement(ids, &i, &v);
-  }
   view2->AddChild(OBJTYPE_APPLET, OLESTR("Applet2"))
-      ->SetProperty(OLESTR("HtmlId"), TrxVariant::FromArray(ids, VT_VARIANT));
+      ->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_VARIANT, {Str(u"s_7"), Str(u"s_8")}));
 
   bool found = false;
   CNVTRXAutomation* object = nullptr;
