@@ -365,8 +365,7 @@ TEST_F(Recording, WithLoopbackTestsTheClientRecordsWhatIsPlayedAndTheCallKeepsIt
 
 TEST_F(Recording, EventsThatCannotBeBuiltOrConvertedFireNothing) {
   RecordSink& sink = Connect("sink");
-  TrxComPtr<INVTRX> host;
-  ASSERT_EQ(m_tool.As(host), S_OK);
+  TrxComPtr<INVTRX> host = Host();
 
   // No event object or no arguments.
   TrxComPtr<INVAutomation> application;
