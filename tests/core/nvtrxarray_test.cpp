@@ -48,13 +48,13 @@ TEST(CNVTRXArray, SingleValuesAndTheirTextForms) {
 
 TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
   TrxVariant variants =
-      TrxTestArray(VT_VARIANT, {Str(u"x"), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)});
+      TrxTestArray(VT_VARIANT, {Str(OLESTR("x")), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)});
   CNVTRXArray fromVariants(&variants);
   EXPECT_EQ(Text(fromVariants), "(x,3,<ValueNotSet>,TRUE,<ValueNotSet>)");
   EXPECT_EQ(fromVariants.GetCount(), 5);
   EXPECT_EQ(fromVariants.GetColumnCount(), 1);
 
-  TrxVariant strings = TrxTestArray(VT_BSTR, {Str(u"a,b"), Str(u"(c)")}, 5);
+  TrxVariant strings = TrxTestArray(VT_BSTR, {Str(OLESTR("a,b")), Str(OLESTR("(c)"))}, 5);
   CNVTRXArray fromStrings(&strings);
   EXPECT_EQ(Text(fromStrings), "(a,b,(c))") << "no escaping";
   EXPECT_EQ(TrxNarrow(fromStrings.GetAt(1).bstrVal), "(c)") << "lower bound 5 maps to row 0";
@@ -69,10 +69,11 @@ TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
 }
 
 TEST(CNVTRXArray, TwoDimensionalArraysHonourTheOrientation) {
-  TrxVariant matrix = TrxVariant::FromArray(
-      TrxTestMatrix({{Str(u"name1"), Str(u"value1")}, {Str(u"name2"), I4(2)}, {Str(u"name3"), TrxVariant::FromBool(true)}},
-                    1, 1),
-      VT_VARIANT);
+  TrxVariant matrix = TrxVariant::FromArray(TrxTestMatrix({{Str(OLESTR("name1")), Str(OLESTR("value1"))},
+                                                           {Str(OLESTR("name2")), I4(2)},
+                                                           {Str(OLESTR("name3")), TrxVariant::FromBool(true)}},
+                                                          1, 1),
+                                            VT_VARIANT);
   CNVTRXArray rowFirst(&matrix, true, true);
   EXPECT_EQ(rowFirst.GetCount(), 3);
   EXPECT_EQ(rowFirst.GetColumnCount(), 2);
@@ -221,7 +222,7 @@ TEST(CNVTRXArray, MappingRowsAreKeyedWithoutRegardToCase) {
 }
 
 TEST(CNVTRXArray, CopiedTablesOwnTheirArrayAndLeaveTheCallersAlone) {
-  TrxVariant source = TrxTestArray(VT_VARIANT, {Str(u"a")});
+  TrxVariant source = TrxTestArray(VT_VARIANT, {Str(OLESTR("a"))});
   CNVTRXArray copy(&source);
   copy.SetAt(OLESTR("changed"), 0);
   EXPECT_EQ(Text(copy), "(changed)");

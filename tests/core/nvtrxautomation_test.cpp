@@ -123,7 +123,7 @@ TEST_F(Automation, UnmappedFailingAndHostlessProperties) {
 
 TEST_F(Automation, GetPropertiesLeavesTheRowOfAMissingPropertyEmpty) {
   m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));
-  TrxVariant request = TrxTestArray(VT_VARIANT, {Str(u"Name"), Str(u"Missing"), Str(u"HtmlId")});
+  TrxVariant request = TrxTestArray(VT_VARIANT, {Str(OLESTR("Name")), Str(OLESTR("Missing")), Str(OLESTR("HtmlId"))});
   TrxVariant value;
   ASSERT_EQ(m_root->GetProperties(request, &value), TRX_OK);
   EXPECT_EQ(TrxNarrow(CNVTRXArray(&value).ToText()),

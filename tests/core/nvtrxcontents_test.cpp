@@ -14,7 +14,7 @@ class Contents : public TrxHostTest {
     TrxHostTest::SetUp();
     m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_0"));
     m_view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("Accounts & <Co>"));
-    m_view->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_BSTR, {Str(u"s_1"), Str(u"s_2")}));
+    m_view->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_BSTR, {Str(OLESTR("s_1")), Str(OLESTR("s_2"))}));
     FakeHostObject* applet = m_view->AddChild(OBJTYPE_APPLET, OLESTR("Form"));
     applet->FailProperty(OLESTR("HtmlId"), E_FAIL);
   }

@@ -125,7 +125,7 @@ TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
   FakeHostObject* view2 = m_app->AddChild(OBJTYPE_VIEW, OLESTR("View2"));
   view2->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));  // a later sibling with the same id
   view2->AddChild(OBJTYPE_APPLET, OLESTR("Applet2"))
-      ->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_VARIANT, {Str(u"s_7"), Str(u"s_8")}));
+      ->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_VARIANT, {Str(OLESTR("s_7")), Str(OLESTR("s_8"))}));
 
   bool found = false;
   CNVTRXAutomation* object = nullptr;
