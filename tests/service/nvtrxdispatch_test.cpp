@@ -81,10 +81,6 @@ std::string Take(BSTR& text) {
   return TrxNarrow(owned.View());
 }
 
-std::string Text(const VARIANT& value) {
-  return value.vt == VT_BSTR ? TrxNarrow(TrxBstrView(value.bstrVal)) : "<vt " + std::to_string(value.vt) + ">";
-}
-
 class Dispatch : public TrxServiceTest {
  protected:
   void SetUp() override {

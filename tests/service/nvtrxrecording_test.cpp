@@ -181,11 +181,6 @@ class Recording : public TrxServiceTest {
   std::string m_root;
 };
 
-std::string Text(const VARIANT& value) {
-  if (value.vt == VT_BSTR) return TrxNarrow(TrxBstrView(value.bstrVal));
-  return "<vt " + std::to_string(value.vt) + ">";
-}
-
 // ---- firing ----------------------------------------------------------------------------------
 
 TEST_F(Recording, EverySinkReceivesEachEventInConnectionOrderAndAFailingSinkStopsNoOther) {
