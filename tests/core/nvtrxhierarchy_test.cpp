@@ -3,6 +3,7 @@
 
 #include "descriptors/nvtrxodsutil.h"
 #include "descriptors/nvtrxxml.h"
+#include "log/nvtrxassert.h"
 #include "support/trxfakehost.h"
 #include "support/trxtestvalues.h"
 
@@ -129,7 +130,9 @@ TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
 
   bool found = false;
   CNVTRXAutomation* object = nullptr;
+  const long assertions = TrxAssertCount();
   ASSERT_EQ(m_root->GetObjectFromId(OLESTR("s_1"), found, object), TRX_OK);
+  EXPECT_EQ(TrxAssertCount(), assertions) << "a child without an id (View1) is passed over without an assertion";
   ASSERT_TRUE(found);
   EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.View1.Applet1");
   EXPECT_EQ(ChildNames(*m_root), std::vector<std::string>{"View1"}) << "a later sibling is not built";
