@@ -54,6 +54,7 @@ TEST_F(FacadeTest, GetObjectDefinitionsComparesTheCallersVersionNumberByNumber) 
       {"8.10", -1023, "trx has an older object definition"},  // 10 is after 2
       {"abc", -1023, "trx has an older object definition"},
       {"8.2.1", -1023, "trx has an older object definition"},
+      {"8.02a", 0, nullptr},  // a part that is not a number is compared as text: "02a" comes before "2"
   };
   for (const Case& c : cases) {
     TrxJson request = {{"call", "GetObjectDefinitions"}};

@@ -7,41 +7,9 @@
 
 #include "log/nvtrxassert.h"
 #include "model/nvtrxarray.h"
+#include "support/trxtestvalues.h"
 
 namespace {
-
-TrxVariant Str(const OLECHAR* s) { return TrxVariant::FromString(s); }
-TrxVariant I4(LONG v) { return TrxVariant::FromI4(v); }
-
-// A 1-D array of the given element type with lower bound `lower`.
-SAFEARRAY* Vector(VARTYPE type, LONG lower, std::vector<TrxVariant> values) {
-  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), lower};
-  SAFEARRAY* array = SafeArrayCreate(type, 1, &bound);
-  for (size_t i = 0; i < values.size(); ++i) {
-    LONG index = lower + static_cast<LONG>(i);
-    if (type == VT_VARIANT) {
-      SafeArrayPutElement(array, &index, &values[i]);
-    } else if (type == VT_BSTR) {
-      SafeArrayPutElement(array, &index, values[i].bstrVal);
-    } else {
-      SafeArrayPutElement(array, &index, &values[i].lVal);
-    }
-  }
-  return array;
-}
-
-// A 2-D array of VARIANTs, dims x by y, element [i][j] = values[i][j].
-SAFEARRAY* Matrix(std::vector<std::vector<TrxVariant>> values, LONG lower1 = 0, LONG lower2 = 0) {
-  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(values.size()), lower1},
-                              {static_cast<ULONG>(values[0].size()), lower2}};
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  for (size_t i = 0; i < values.size(); ++i)
-    for (size_t j = 0; j < values[i].size(); ++j) {
-      LONG idx[2] = {lower1 + static_cast<LONG>(i), lower2 + static_cast<LONG>(j)};
-      SafeArrayPutElement(array, idx, &values[i][j]);
-    }
-  return array;
-}
 
 std::string Text(CNVTRXArray& table) { return TrxNarrow(table.ToText()); }
 
@@ -79,21 +47,19 @@ TEST(CNVTRXArray, SingleValuesAndTheirTextForms) {
 }
 
 TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
-  TrxVariant variants = TrxVariant::FromArray(
-      Vector(VT_VARIANT, 0,
-             {Str(OLESTR("x")), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)}),
-      VT_VARIANT);
+  TrxVariant variants =
+      TrxTestArray(VT_VARIANT, {Str(OLESTR("x")), I4(3), TrxVariant(), TrxVariant::FromBool(true), TrxVariant::FromR8(1.5)});
   CNVTRXArray fromVariants(&variants);
   EXPECT_EQ(Text(fromVariants), "(x,3,<ValueNotSet>,TRUE,<ValueNotSet>)");
   EXPECT_EQ(fromVariants.GetCount(), 5);
   EXPECT_EQ(fromVariants.GetColumnCount(), 1);
 
-  TrxVariant strings = TrxVariant::FromArray(Vector(VT_BSTR, 5, {Str(OLESTR("a,b")), Str(OLESTR("(c)"))}), VT_BSTR);
+  TrxVariant strings = TrxTestArray(VT_BSTR, {Str(OLESTR("a,b")), Str(OLESTR("(c)"))}, 5);
   CNVTRXArray fromStrings(&strings);
   EXPECT_EQ(Text(fromStrings), "(a,b,(c))") << "no escaping";
   EXPECT_EQ(TrxNarrow(fromStrings.GetAt(1).bstrVal), "(c)") << "lower bound 5 maps to row 0";
 
-  TrxVariant integers = TrxVariant::FromArray(Vector(VT_I4, -1, {I4(-7), I4(0), I4(2147483647)}), VT_I4);
+  TrxVariant integers = TrxTestArray(VT_I4, {I4(-7), I4(0), I4(2147483647)}, -1);
   CNVTRXArray fromIntegers(&integers);
   EXPECT_EQ(Text(fromIntegers), "(-7,0,2147483647)");
 
@@ -103,10 +69,10 @@ TEST(CNVTRXArray, OneDimensionalArraysOfEachElementType) {
 }
 
 TEST(CNVTRXArray, TwoDimensionalArraysHonourTheOrientation) {
-  TrxVariant matrix = TrxVariant::FromArray(Matrix({{Str(OLESTR("name1")), Str(OLESTR("value1"))},
-                                                    {Str(OLESTR("name2")), I4(2)},
-                                                    {Str(OLESTR("name3")), TrxVariant::FromBool(true)}},
-                                                   1, 1),
+  TrxVariant matrix = TrxVariant::FromArray(TrxTestMatrix({{Str(OLESTR("name1")), Str(OLESTR("value1"))},
+                                                           {Str(OLESTR("name2")), I4(2)},
+                                                           {Str(OLESTR("name3")), TrxVariant::FromBool(true)}},
+                                                          1, 1),
                                             VT_VARIANT);
   CNVTRXArray rowFirst(&matrix, true, true);
   EXPECT_EQ(rowFirst.GetCount(), 3);
@@ -183,7 +149,7 @@ TEST(CNVTRXArray, EmptyOneDimensionalArrayHasEmptyText) {
 }
 
 TEST(CNVTRXArray, WrappedArraysAreReadAndWrittenInPlaceWithinBounds) {
-  SAFEARRAY* array = Vector(VT_VARIANT, 0, {Str(OLESTR("a")), Str(OLESTR("b"))});
+  SAFEARRAY* array = TrxTestVector(VT_VARIANT, {Str(OLESTR("a")), Str(OLESTR("b"))});
   {
     CNVTRXArray wrapped(array, false);
     EXPECT_TRUE(wrapped.SetAt(OLESTR("B"), 1));
@@ -255,85 +221,8 @@ TEST(CNVTRXArray, MappingRowsAreKeyedWithoutRegardToCase) {
   EXPECT_EQ(TrxNarrow(key), "UIName");
 }
 
-// A property set with fixed properties, in order.
-class FakePropertySet : public INVPropertySet {
- public:
-  explicit FakePropertySet(std::vector<std::pair<TrxString, TrxString>> properties)
-      : m_properties(std::move(properties)) {}
-  virtual ~FakePropertySet() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_INVPropertySet)) {
-      *ppv = static_cast<INVPropertySet*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
-  HRESULT STDMETHODCALLTYPE GetFirstProperty(BSTR* name) override {
-    m_next = 0;
-    return GetNextProperty(name);
-  }
-  HRESULT STDMETHODCALLTYPE GetNextProperty(BSTR* name) override {
-    if (m_next >= m_properties.size()) return E_FAIL;
-    *name = SysAllocString(m_properties[m_next++].first.c_str());
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetProperty(BSTR property, BSTR* value) override {
-    for (auto& p : m_properties)
-      if (p.first == property) {
-        *value = SysAllocString(p.second.c_str());
-        return S_OK;
-      }
-    return E_FAIL;
-  }
-  HRESULT STDMETHODCALLTYPE GetPropertyCount(LONG* count) override {
-    *count = static_cast<LONG>(m_properties.size());
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE AddChild(INVPropertySet*, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Copy(INVPropertySet**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetChild(LONG, INVPropertySet**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetChildByType(BSTR, INVPropertySet**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetChildCount(LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetQueryString(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetType(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetValue(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DecodeFromString(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EncodeAsString(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE InsertChildAt(INVPropertySet*, LONG, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE PropertyExists(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RemoveChild(LONG, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RemoveProperty(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reset(VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetProperty(BSTR, BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetValue(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetType(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE IsConst(VARIANT_BOOL*) override { return E_NOTIMPL; }
-
-  ULONG m_refs = 1;
-
- private:
-  std::vector<std::pair<TrxString, TrxString>> m_properties;
-  size_t m_next = 0;
-};
-
-TEST(CNVTRXArray, PropertySetsBecomeNameValueRows) {
-  FakePropertySet set(
-      {{OLESTR("Keys"), OLESTR("Ctrl+S")}, {OLESTR("Row"), OLESTR("3")}, {OLESTR("Empty"), OLESTR("")}});
-  CNVTRXArray table(&set);
-  EXPECT_EQ(Text(table), "(Keys,Ctrl+S)(Row,3)(Empty,)");
-  CNVTRXArray viaObject = CNVTRXArray::FromObject(static_cast<IUnknown*>(&set));
-  EXPECT_EQ(Text(viaObject), "(Keys,Ctrl+S)(Row,3)(Empty,)");
-  EXPECT_EQ(set.m_refs, 1u) << "no reference is kept";
-  CNVTRXArray none = CNVTRXArray::FromObject(nullptr);
-  EXPECT_EQ(Text(none), "()");
-}
-
 TEST(CNVTRXArray, CopiedTablesOwnTheirArrayAndLeaveTheCallersAlone) {
-  TrxVariant source = TrxVariant::FromArray(Vector(VT_VARIANT, 0, {Str(OLESTR("a"))}), VT_VARIANT);
+  TrxVariant source = TrxTestArray(VT_VARIANT, {Str(OLESTR("a"))});
   CNVTRXArray copy(&source);
   copy.SetAt(OLESTR("changed"), 0);
   EXPECT_EQ(Text(copy), "(changed)");

@@ -5,6 +5,7 @@
 #include "log/nvtrxassert.h"
 #include "model/nvtrxrequestexecutor.h"
 #include "support/trxfakehost.h"
+#include "support/trxtestvalues.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ TEST_F(Automation, PropertyKindsConvertTheHostValue) {
     LONG expectedNumber;  // boolean as -1/0, or the integer
     const char* expectedText;
   };
-  SAFEARRAY* three = SafeArrayCreateVector(VT_VARIANT, 1, 3);
   const Case cases[] = {
       {"16-bit -1 is true", TRXPROP_HOST, TrxVariant::FromI2(-1), VT_BOOL, -1, nullptr},
       {"16-bit 1 is false", TRXPROP_HOST, TrxVariant::FromI2(1), VT_BOOL, 0, nullptr},
@@ -29,7 +29,7 @@ TEST_F(Automation, PropertyKindsConvertTheHostValue) {
       {"boolean true stays true", TRXPROP_HOST, TrxVariant::FromBool(true), VT_BOOL, -1, nullptr},
       {"unsigned becomes text", TRXPROP_HOST, TrxVariant::FromUI4(4000000000u), VT_BSTR, 0, "4000000000"},
       {"32-bit stays", TRXPROP_HOST, TrxVariant::FromI4(-1), VT_I4, -1, nullptr},
-      {"count of an array", TRXPROP_COUNT, TrxVariant::FromArray(three, VT_VARIANT), VT_I4, 3, nullptr},
+      {"count of an array", TRXPROP_COUNT, TrxTestArray(VT_VARIANT, {I4(1), I4(2), I4(3)}, 1), VT_I4, 3, nullptr},
       {"count of a single string", TRXPROP_COUNT, TrxVariant::FromString(OLESTR("x")), VT_I4, 1, nullptr},
       {"count of a number", TRXPROP_COUNT, TrxVariant::FromI4(7), VT_I4, 0, nullptr},
       {"negated -1 is false", TRXPROP_NEGATED, TrxVariant::FromI2(-1), VT_BOOL, 0, nullptr},
@@ -123,13 +123,7 @@ TEST_F(Automation, UnmappedFailingAndHostlessProperties) {
 
 TEST_F(Automation, GetPropertiesLeavesTheRowOfAMissingPropertyEmpty) {
   m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));
-  SAFEARRAY* names = SafeArrayCreateVector(VT_VARIANT, 0, 3);
-  const OLECHAR* wanted[] = {OLESTR("Name"), OLESTR("Missing"), OLESTR("HtmlId")};
-  for (LONG i = 0; i < 3; ++i) {
-    TrxVariant v = TrxVariant::FromString(wanted[i]);
-    SafeArrayPutElement(names, &i, &v);
-  }
-  TrxVariant request = TrxVariant::FromArray(names, VT_VARIANT);
+  TrxVariant request = TrxTestArray(VT_VARIANT, {Str(OLESTR("Name")), Str(OLESTR("Missing")), Str(OLESTR("HtmlId"))});
   TrxVariant value;
   ASSERT_EQ(m_root->GetProperties(request, &value), TRX_OK);
   EXPECT_EQ(TrxNarrow(CNVTRXArray(&value).ToText()),

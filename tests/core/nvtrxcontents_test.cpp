@@ -4,6 +4,7 @@
 #include "model/nvtrxxmlwriter.h"
 #include "support/trxfakehost.h"
 #include "support/trxtestlog.h"
+#include "support/trxtestvalues.h"
 
 namespace {
 
@@ -13,9 +14,7 @@ class Contents : public TrxHostTest {
     TrxHostTest::SetUp();
     m_app->SetProperty(OLESTR("HtmlId"), OLESTR("s_0"));
     m_view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("Accounts & <Co>"));
-    SAFEARRAY* ids = SafeArrayCreateVector(VT_BSTR, 0, 2);
-    for (LONG i = 0; i < 2; ++i) SafeArrayPutElement(ids, &i, TrxBstr(i ? OLESTR("s_2") : OLESTR("s_1")).Get());
-    m_view->SetProperty(OLESTR("HtmlId"), TrxVariant::FromArray(ids, VT_BSTR));
+    m_view->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_BSTR, {Str(OLESTR("s_1")), Str(OLESTR("s_2"))}));
     FakeHostObject* applet = m_view->AddChild(OBJTYPE_APPLET, OLESTR("Form"));
     applet->FailProperty(OLESTR("HtmlId"), E_FAIL);
   }

@@ -12,6 +12,7 @@
 #include "descriptors/nvtrxdefinitions.h"
 #include "log/nvtrxresult.h"
 #include "support/trxtestlog.h"
+#include "support/trxtestvalues.h"
 
 namespace {
 
@@ -19,38 +20,9 @@ using Lookup = CNVTRXObjectDefinitions::Lookup;
 
 std::string N(const TrxString& text) { return TrxNarrow(text); }
 
-TrxVariant Str(const OLECHAR* text) { return TrxVariant::FromString(text); }
-TrxVariant I4(LONG value) { return TrxVariant::FromI4(value); }
-
-// A one-dimensional array of VARIANTs, strings (VT_BSTR) or 32-bit integers
-// (VT_I4) holding `values`, as a VARIANT.
-TrxVariant Array(VARTYPE type, std::vector<TrxVariant> values) {
-  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), 0};
-  SAFEARRAY* array = SafeArrayCreate(type, 1, &bound);
-  for (size_t i = 0; i < values.size(); ++i) {
-    LONG index = static_cast<LONG>(i);
-    if (type == VT_VARIANT) {
-      SafeArrayPutElement(array, &index, &values[i]);
-    } else if (type == VT_BSTR) {
-      SafeArrayPutElement(array, &index, values[i].bstrVal);
-    } else {
-      SafeArrayPutElement(array, &index, &values[i].lVal);
-    }
-  }
-  return TrxVariant::FromArray(array, type);
-}
-
-// A two-dimensional array of VARIANTs, element [r][c] = rows[r][c].
+TrxVariant Array(VARTYPE type, std::vector<TrxVariant> values) { return TrxTestArray(type, std::move(values)); }
 TrxVariant Matrix(std::vector<std::vector<TrxVariant>> rows) {
-  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(rows.size()), 0}, {static_cast<ULONG>(rows[0].size()), 0}};
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  for (size_t r = 0; r < rows.size(); ++r) {
-    for (size_t c = 0; c < rows[r].size(); ++c) {
-      LONG index[2] = {static_cast<LONG>(r), static_cast<LONG>(c)};
-      SafeArrayPutElement(array, index, &rows[r][c]);
-    }
-  }
-  return TrxVariant::FromArray(array, VT_VARIANT);
+  return TrxVariant::FromArray(TrxTestMatrix(std::move(rows)), VT_VARIANT);
 }
 
 const CNVTRXObjectDefinitions& Loaded(Lookup lookup) {

@@ -3,7 +3,9 @@
 
 #include "descriptors/nvtrxodsutil.h"
 #include "descriptors/nvtrxxml.h"
+#include "log/nvtrxassert.h"
 #include "support/trxfakehost.h"
+#include "support/trxtestvalues.h"
 
 namespace {
 
@@ -123,17 +125,14 @@ TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
   applet->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));
   FakeHostObject* view2 = m_app->AddChild(OBJTYPE_VIEW, OLESTR("View2"));
   view2->SetProperty(OLESTR("HtmlId"), OLESTR("s_1"));  // a later sibling with the same id
-  SAFEARRAY* ids = SafeArrayCreateVector(VT_VARIANT, 0, 2);
-  for (LONG i = 0; i < 2; ++i) {
-    TrxVariant v = TrxVariant::FromString(i == 0 ? OLESTR("s_7") : OLESTR("s_8"));
-    SafeArrayPutElement(ids, &i, &v);
-  }
   view2->AddChild(OBJTYPE_APPLET, OLESTR("Applet2"))
-      ->SetProperty(OLESTR("HtmlId"), TrxVariant::FromArray(ids, VT_VARIANT));
+      ->SetProperty(OLESTR("HtmlId"), TrxTestArray(VT_VARIANT, {Str(OLESTR("s_7")), Str(OLESTR("s_8"))}));
 
   bool found = false;
   CNVTRXAutomation* object = nullptr;
+  const long assertions = TrxAssertCount();
   ASSERT_EQ(m_root->GetObjectFromId(OLESTR("s_1"), found, object), TRX_OK);
+  EXPECT_EQ(TrxAssertCount(), assertions) << "a child without an id (View1) is passed over without an assertion";
   ASSERT_TRUE(found);
   EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.View1.Applet1");
   EXPECT_EQ(ChildNames(*m_root), std::vector<std::string>{"View1"}) << "a later sibling is not built";

@@ -80,6 +80,8 @@ TEST_F(LogFile, TrxLogLevelFromTheEnvironment) {
 TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
   CNVTRXLog::SetVerbose(true);
   const LONG depth = CNVTRXLog::GetCallDepth();
+  SYSTEMTIME now;
+  GetLocalTime(&now);
   auto lines = Capture([] {
     CNVTRXLogFunction outer(kFacadeFile, 120, "Submit");
     {
@@ -108,6 +110,12 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
                                                     "\t\\d+\\(\\d+\\)\tnvtrx\\.cpp\\(120\\)\t" + kDate)))
       << lines[4];
   EXPECT_EQ(CNVTRXLog::GetCallDepth(), depth);
+  // The date is the local time of the record.
+  const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  EXPECT_NE(lines[0].find(std::string(")\t") + days[now.wDayOfWeek] + " " + months[now.wMonth - 1] + " "),
+            std::string::npos);
+  EXPECT_NE(lines[0].find(" " + std::to_string(now.wYear) + "\r\n"), std::string::npos);
 
   const auto bytes = m_file.Bytes();
   ASSERT_GE(bytes.size(), 4u);
@@ -115,18 +123,6 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
   EXPECT_EQ(bytes[1], 0xFE);
   EXPECT_EQ(bytes[2], 'S');
   EXPECT_EQ(bytes[3], 0);
-}
-
-TEST_F(LogFile, DateIsTheLocalTimeOfTheRecord) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  auto lines = Capture([] { CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(OLESTR("x")); });
-  ASSERT_EQ(lines.size(), 1u);
-  const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  EXPECT_NE(lines[0].find(std::string(")\t") + days[now.wDayOfWeek] + " "), std::string::npos);
-  EXPECT_NE(lines[0].find(std::string(" ") + months[now.wMonth - 1] + " "), std::string::npos);
-  EXPECT_NE(lines[0].find(" " + std::to_string(now.wYear) + "\r\n"), std::string::npos);
 }
 
 TEST_F(LogFile, WithoutWriterTheQueueKeepsTheNewest2500AndWritesThemFirst) {
@@ -140,7 +136,7 @@ TEST_F(LogFile, WithoutWriterTheQueueKeepsTheNewest2500AndWritesThemFirst) {
   EXPECT_EQ(lines.back().rfind("***usererr***\t late\t", 0), 0u);
 }
 
-TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFile) {
+TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFileAndWaitsForItToBeFree) {
   CNVTRXLogFile file;
   TrxTempFile missing("missing");
   EXPECT_EQ(file.Start(missing.Wide().c_str(), true), -1);
@@ -153,8 +149,25 @@ TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFile) {
   file.Stop();
   ASSERT_TRUE(file.WaitUntilStopped(10000));
 
+  // A writer that was just stopped may still be writing its last pass when
+  // a tool starts logging to the same file again: here the file is held for
+  // a moment elsewhere in the process.
+  HANDLE held = CreateFileW(m_file.Wide().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE release = CreateThread(
+      nullptr, 0,
+      [](LPVOID handle) -> DWORD {
+        Sleep(200);
+        CloseHandle(static_cast<HANDLE>(handle));
+        return 0;
+      },
+      held, 0, nullptr);
+  ASSERT_NE(release, nullptr);
   CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(OLESTR("second"));
   ASSERT_EQ(file.Start(m_file.Wide().c_str(), true), 0);
+  WaitForSingleObject(release, INFINITE);
+  CloseHandle(release);
   ASSERT_TRUE(file.WaitUntilWritten(10000));
   auto lines = m_file.Lines();
   ASSERT_EQ(lines.size(), 2u);
@@ -169,40 +182,6 @@ TEST_F(LogFile, CreateReplacesAndAppendNeedsAnExistingFile) {
   lines = m_file.Lines();
   ASSERT_EQ(lines.size(), 1u) << "creating again replaces the file";
   EXPECT_NE(lines[0].find("third"), std::string::npos);
-}
-
-TEST_F(LogFile, AStartWaitsForAFileHeldForAMomentElsewhereInTheProcess) {
-  // A writer that was just stopped may still be writing its last pass when
-  // a tool starts logging to the same file again.
-  CNVTRXLogRecord(kClassFile, 1, TRXLOG_USERERR).ReportTrace(OLESTR("first"));
-  CNVTRXLogFile file;
-  ASSERT_EQ(file.Start(m_file.Wide().c_str(), false), 0);
-  ASSERT_TRUE(file.WaitUntilWritten(10000));
-  file.Stop();
-  ASSERT_TRUE(file.WaitUntilStopped(10000));
-
-  HANDLE held = CreateFileW(m_file.Wide().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  HANDLE release = CreateThread(
-      nullptr, 0,
-      [](LPVOID handle) -> DWORD {
-        Sleep(200);
-        CloseHandle(static_cast<HANDLE>(handle));
-        return 0;
-      },
-      held, 0, nullptr);
-  ASSERT_NE(release, nullptr);
-  CNVTRXLogRecord(kClassFile, 2, TRXLOG_USERERR).ReportTrace(OLESTR("second"));
-  EXPECT_EQ(file.Start(m_file.Wide().c_str(), true), 0);
-  WaitForSingleObject(release, INFINITE);
-  CloseHandle(release);
-  ASSERT_TRUE(file.WaitUntilWritten(10000));
-  const auto lines = m_file.Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[1].find("second"), std::string::npos);
-  file.Stop();
-  ASSERT_TRUE(file.WaitUntilStopped(10000));
 }
 
 TEST_F(LogFile, AStartWhileRunningMovesToTheNewFileWithoutLosingOrDoublingRecords) {

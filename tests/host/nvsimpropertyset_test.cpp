@@ -143,13 +143,17 @@ TEST(NVSimPropertySet, AConstantSetRefusesEveryChangeAndItIsAPropertySetToTheSer
   EXPECT_EQ(CHANGE(set, DecodeFromString, B(u"[0:0:P0:C0:]").Get()), "S_OK FALSE");
   EXPECT_EQ(Text(set.Get()), "=[a=1,]{=[]{}}");
 
-  auto arguments = CNVSimPropertySet::Create({{u"0", u"Account Name"}, {u"1", u"Acme"}});
+  auto arguments = CNVSimPropertySet::Create({{u"0", u"Account Name"}, {u"1", u"Acme"}, {u"2", u""}});
   TrxComPtr<INVPropertySet> asked;
   TrxComPtr<IDispatch> dispatch;
   ASSERT_EQ(arguments->QueryInterface(IID_INVPropertySet, asked.PutVoid()), S_OK);
   EXPECT_EQ(arguments->QueryInterface(IID_IDispatch, dispatch.PutVoid()), E_NOINTERFACE);
   CNVTRXArray table(static_cast<INVPropertySet*>(arguments.Get()));
-  EXPECT_EQ(NVSimText(table.ToText()), "(0,Account Name)(1,Acme)") << "as the service reads recorder arguments";
+  EXPECT_EQ(NVSimText(table.ToText()), "(0,Account Name)(1,Acme)(2,)") << "as the service reads recorder arguments";
+  CNVTRXArray viaObject = CNVTRXArray::FromObject(static_cast<IUnknown*>(arguments.Get())), none = CNVTRXArray::FromObject(nullptr);
+  EXPECT_EQ(NVSimText(viaObject.ToText()) + NVSimText(none.ToText()), "(0,Account Name)(1,Acme)(2,)()");
+  arguments->AddRef();
+  EXPECT_EQ(arguments->Release(), 2u) << "the tables keep no reference";
 }
 
 }  // namespace

@@ -54,10 +54,8 @@ TEST_F(Facade, EveryClientGetsTheSameFacadeAndTheHostNamesTheRoot) {
 
 TEST_F(Facade, AClientWithoutTheControlInterfaceCannotAttach) {
   m_client->SetControlInterface(false);
-  TrxComPtr<INVTRX> host;
-  ASSERT_EQ(m_tool.As(host), S_OK);
-  TrxComPtr<IDispatch> app;
-  ASSERT_EQ(m_client->QueryInterface(IID_IDispatch, app.PutVoid()), S_OK);
+  TrxComPtr<INVTRX> host = Host();
+  TrxComPtr<IDispatch> app = ClientApplication();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(host->AttachAppObject(app.Get()), E_FAIL);
   EXPECT_EQ(host->OnAppReady(app.Get()), E_FAIL);
@@ -111,15 +109,11 @@ TEST_F(Facade, AnUnloadedOrNeverAttachedClientIsReportedAndAReadyOneServedAgain)
 
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
   EXPECT_EQ(Submit(kRoot, OLESTR("GetSessionId")).code, 0);
-  TrxComPtr<INVTRX> host;
-  ASSERT_EQ(m_tool.As(host), S_OK);
-  ASSERT_EQ(host->OnUnload(), S_OK);
+  ASSERT_EQ(Host()->OnUnload(), S_OK);
   Reply unloaded = Submit(kRoot, OLESTR("UIName"));
   EXPECT_EQ(unloaded.code, TRX_E_NO_APPLICATION);
   EXPECT_EQ(unloaded.message, "Could not find Norvik application object.");
-  TrxComPtr<IDispatch> app;
-  ASSERT_EQ(m_client->QueryInterface(IID_IDispatch, app.PutVoid()), S_OK);
-  ASSERT_EQ(host->OnAppReady(app.Get()), S_OK);
+  ASSERT_EQ(Host()->OnAppReady(ClientApplication().Get()), S_OK);
   EXPECT_EQ(Submit(kRoot, OLESTR("UIName")).code, 0);
   m_client->Unload();
 }

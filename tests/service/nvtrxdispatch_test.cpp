@@ -13,6 +13,7 @@
 #include "model/nvtrxarray.h"
 #include "service/nvtrx.h"
 #include "service/nvtrxdispatch.h"
+#include "support/trxtestvalues.h"
 #include "tests/service/nvtrxservicetest.h"
 
 namespace {
@@ -72,8 +73,12 @@ VARIANT Missing() {
   return arg;
 }
 
-std::string Text(const VARIANT& value) {
-  return value.vt == VT_BSTR ? TrxNarrow(TrxBstrView(value.bstrVal)) : "<vt " + std::to_string(value.vt) + ">";
+// The text of a BSTR out-parameter, which is freed.
+std::string Take(BSTR& text) {
+  TrxBstr owned;
+  owned.Attach(text);
+  text = nullptr;
+  return TrxNarrow(owned.View());
 }
 
 class Dispatch : public TrxServiceTest {
@@ -141,10 +146,8 @@ TEST_F(Dispatch, GetObjectDefinitionsAsVBScriptJScriptAndCppCallIt) {
                  {TrxVariant::FromString(OLESTR("1.0")), RefBstr(text), RefBstr(error), RefLong(errCode)}, nullptr,
                  nullptr, nullptr, DISPATCH_METHOD),
             S_OK);
-  TrxBstr ownedText, ownedError;
-  ownedText.Attach(text);
-  ownedError.Attach(error);
-  EXPECT_EQ(TrxNarrow(ownedText.View()), catalogue);
+  EXPECT_EQ(Take(text), catalogue);
+  EXPECT_EQ(Take(error), "");
   EXPECT_EQ(errCode, 0);
 }
 
@@ -189,9 +192,7 @@ TEST_F(Dispatch, GetLastErrorGivesThePreviousFailureToEveryKindOfCaller) {
   BSTR text = nullptr;
   LONG errCode = 0;
   ASSERT_EQ(Call(kGetLastError, {RefBstr(text), RefLong(errCode)}, nullptr), S_OK);
-  TrxBstr owned;
-  owned.Attach(text);
-  EXPECT_EQ(TrxNarrow(owned.View()), kTimeoutMessage);
+  EXPECT_EQ(Take(text), kTimeoutMessage);
   EXPECT_EQ(errCode, TRX_E_ARG_VALUE);
 
   // Any accepted reference takes any out-parameter: the code as text, too.
@@ -199,23 +200,13 @@ TEST_F(Dispatch, GetLastErrorGivesThePreviousFailureToEveryKindOfCaller) {
   BSTR codeText = SysAllocString(OLESTR("stale"));
   TrxVariant result;
   ASSERT_EQ(Call(kGetLastError, {RefVariant(asVariant), RefBstr(codeText)}, &result), S_OK);
-  TrxBstr ownedCode;
-  ownedCode.Attach(codeText);
-  EXPECT_EQ(TrxNarrow(ownedCode.View()), "-1014");
+  EXPECT_EQ(Take(codeText), "-1014");
   EXPECT_EQ(result.lVal, TRX_E_ARG_VALUE) << "the result and the reference both get the errCode";
 }
 
 TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
-  SAFEARRAY* names = SafeArrayCreateVector(VT_VARIANT, 0, 2);
-  ASSERT_NE(names, nullptr);
-  LONG index = 0;
-  TrxVariant first = TrxVariant::FromString(OLESTR("UIName")),
-             second = TrxVariant::FromString(OLESTR("RepositoryName"));
-  SafeArrayPutElement(names, &index, &first);
-  index = 1;
-  SafeArrayPutElement(names, &index, &second);
-  TrxVariant array = TrxVariant::FromArray(names, VT_VARIANT);
+  TrxVariant array = TrxTestArray(VT_VARIANT, {Str(u"UIName"), Str(u"RepositoryName")});
 
   // What the interface itself answers for the array passed by value.
   TrxBstr ods(kRoot), method(OLESTR("GetProperties")), directMessage;
@@ -255,10 +246,8 @@ TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   const TrxVariant uiName = TrxVariant::FromString(OLESTR("UIName"));
   ASSERT_EQ(Call(kSubmit, {odsArg, TrxVariant::FromString(OLESTR("GetProperty")), uiName, RefBstr(name)}, &nameCode),
             S_OK);
-  TrxBstr ownedName;
-  ownedName.Attach(name);
   EXPECT_EQ(nameCode.lVal, 0);
-  EXPECT_FALSE(ownedName.View().empty());
+  EXPECT_FALSE(Take(name).empty());
   LONG number = 42;
   TrxVariant untouchedMessage = TrxVariant::FromString(OLESTR("kept"));
   UINT argErr = 99;
@@ -337,8 +326,7 @@ TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
   VariantInit(&doubleRef);
   doubleRef.vt = VT_BYREF | VT_R8;
   doubleRef.pdblVal = &real.dblVal;
-  SAFEARRAY* empty = SafeArrayCreateVector(VT_VARIANT, 0, 0);
-  TrxVariant array = TrxVariant::FromArray(empty, VT_VARIANT);
+  TrxVariant array = TrxTestArray(VT_VARIANT, {});
   TrxVariant missingHeld = Missing();
   // The values the table points at (its VARIANTs are shallow copies).
   const TrxVariant soon = TrxVariant::FromString(OLESTR("soon")), logName = TrxVariant::FromString(OLESTR("log.txt")),

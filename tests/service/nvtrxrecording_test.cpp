@@ -181,11 +181,6 @@ class Recording : public TrxServiceTest {
   std::string m_root;
 };
 
-std::string Text(const VARIANT& value) {
-  if (value.vt == VT_BSTR) return TrxNarrow(TrxBstrView(value.bstrVal));
-  return "<vt " + std::to_string(value.vt) + ">";
-}
-
 // ---- firing ----------------------------------------------------------------------------------
 
 TEST_F(Recording, EverySinkReceivesEachEventInConnectionOrderAndAFailingSinkStopsNoOther) {
@@ -365,8 +360,7 @@ TEST_F(Recording, WithLoopbackTestsTheClientRecordsWhatIsPlayedAndTheCallKeepsIt
 
 TEST_F(Recording, EventsThatCannotBeBuiltOrConvertedFireNothing) {
   RecordSink& sink = Connect("sink");
-  TrxComPtr<INVTRX> host;
-  ASSERT_EQ(m_tool.As(host), S_OK);
+  TrxComPtr<INVTRX> host = Host();
 
   // No event object or no arguments.
   TrxComPtr<INVAutomation> application;

@@ -17,6 +17,11 @@ inline std::string TrxSamplePath() {
   return std::string(TRX_SOURCE_DIR) + "/samples/crm.xml";
 }
 
+// A VARIANT holding a string as that string, anything else as its type.
+inline std::string Text(const VARIANT& value) {
+  return value.vt == VT_BSTR ? TrxNarrow(TrxBstrView(value.bstrVal)) : "<vt " + std::to_string(value.vt) + ">";
+}
+
 class TrxServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
