@@ -50,6 +50,9 @@ TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
   const TrxJson none(TrxJson::value_t::discarded);
   // clang-format off
   const Case cases[] = {
+      {"/", "GetRepositoryName", {"NorvMenu", "Menu"}, 0, "NorvMenu"},
+      {"/", "GetRepositoryName", {"NorvPageTabs", "Tabs"}, 0, "NorvPageTabs"},
+      {"/", "GetRepositoryName", {"NorvToolbar", "Main"}, 1014, any},
       {kAccounts, "UIName", none, 0, "Accounts"},
       {kAccounts, "GetClassCount", {"NorvView"}, 0, 1},
       {kAccounts, "GetClassCount", {"NorvPDQ"}, 0, 1},
