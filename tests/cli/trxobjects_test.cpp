@@ -386,6 +386,30 @@ TEST_F(FormTest, MenusAndToolbars) {
   EXPECT_EQ(Requests(), (std::vector<std::string>{"REQID_OPENMENU", "REQID_SELECTMENUITEM"}));
 }
 
+TEST_F(FormTest, APopupAppletComesAndGoesWithItsButtonsAndEmptyListsOfferNothing) {
+  const TrxJson any(TrxJson::value_t::discarded);
+  ASSERT_EQ(On(kTabs, "GotoView", {"Account Detail - Contacts View"})["errCode"], 0);
+  const std::string view = "NorvScreen[Accounts Screen]/NorvView[Account Detail - Contacts View]/";
+  const std::string entry = view + "NorvApplet[Account Entry Applet]", popup = view + "NorvApplet[Account Address Popup Applet]";
+  // clang-format off
+  const Case cases[] = {
+      {popup, "UIName", any, -1016, any},  // not shown yet
+      {entry + "/NorvButton[ShowAddresses]", "Click", any, 0, any},
+      {popup, "UIName", any, 0, "Addresses"},
+      {popup + "/NorvText[Street]", "GetProperty", TrxJson("Text"), 0, "1 Harbour Road"},
+      {popup + "/NorvButton[CloseApplet]", "Click", any, 0, any},
+      {popup, "UIName", any, -1016, any},
+      {entry + "/NorvPicklist[Territory]", "GetData", any, 0, TrxJson::array()},
+      {view + "NorvApplet[Account Notes Applet]", "GetClassCount", {"NorvList"}, 0, 0},  // a list without columns
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const TrxJson reply = On(c.path, c.method, c.args);
+    EXPECT_EQ(reply["errCode"], c.errCode) << c.path << " " << c.method << reply.dump();
+    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << c.path << " " << c.method; }
+  }
+}
+
 TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   const std::string form = "Accounts Screen/Account List View/Account Form Applet/";
