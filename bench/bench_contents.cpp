@@ -39,8 +39,9 @@ std::string Generate(int screens, int views) {
   return path.string();
 }
 
-void BM_ContentsOfTheWholeTree(benchmark::State& state) {
-  TrxBenchService service(Generate(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+// The whole tree (mode 1) of the client of `appFile`, recording on.
+void RunContents(benchmark::State& state, const std::string& appFile) {
+  TrxBenchService service(appFile);
   if (!service.client || FAILED(service.attached)) {
     state.SkipWithError("the generated client did not load");
     return;
@@ -60,6 +61,10 @@ void BM_ContentsOfTheWholeTree(benchmark::State& state) {
   service.facade->StopRecording(message.Put(), &code);
   state.counters["failures"] = failures;
   state.counters["chars"] = static_cast<double>(length);
+}
+
+void BM_ContentsOfTheWholeTree(benchmark::State& state) {
+  RunContents(state, Generate(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
 }
 
 // A description whose current view holds form applets of eleven host
@@ -113,28 +118,7 @@ std::string GenerateForms(int objects) {
 
 // The whole tree of a client of about `objects` host objects, most of them
 // fields of form applets.
-void BM_ContentsOfForms(benchmark::State& state) {
-  TrxBenchService service(GenerateForms(static_cast<int>(state.range(0))));
-  if (!service.client || FAILED(service.attached)) {
-    state.SkipWithError("the generated client did not load");
-    return;
-  }
-  TrxBstr message;
-  LONG code = 0;
-  service.facade->StartRecording(message.Put(), &code);
-  TrxBstr root(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>"));
-  LONG failures = 0;
-  size_t length = 0;
-  for (auto _ : state) {
-    TrxBstr xml;
-    service.facade->GetObjectContents(1, root.Get(), xml.Put(), message.Put(), &code);
-    if (code != 0) ++failures;
-    length = xml.View().size();
-  }
-  service.facade->StopRecording(message.Put(), &code);
-  state.counters["failures"] = failures;
-  state.counters["chars"] = static_cast<double>(length);
-}
+void BM_ContentsOfForms(benchmark::State& state) { RunContents(state, GenerateForms(static_cast<int>(state.range(0)))); }
 
 BENCHMARK(BM_ContentsOfForms)
     ->Arg(100)
