@@ -121,28 +121,9 @@ TEST_F(BarsTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   };
   // clang-format on
   std::vector<TrxJson> recorded;
-  for (const Action& a : actions) {
-    TrxJson action = {{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}};
-    if (!a.arguments.empty()) action["arguments"] = a.arguments;
-    const std::vector<TrxJson> lines = Lines(action.dump());
-    ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
-    EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + a.ods)) << a.eventId;
-    EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    if (!a.args.is_discarded()) {
-      EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump();
-    }
-    recorded.push_back(lines[0]);
-  }
+  for (const Action& a : actions) recorded.push_back(RecordedAction(a.object, a.eventId, a.arguments, a.ods, a.method, a.args));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
-  Close();  // a fresh client replays the recorded calls to the same state
-  Open(TrxSampleFile());
-  for (const TrxJson& event : recorded) {
-    const TrxJson replay = Call({{"call", "Submit"},
-                                 {"trxODS", event["trxODS"]},
-                                 {"methodName", event["eventName"]},
-                                 {"Args", event["pArgs"]}});
-    EXPECT_EQ(replay["errCode"], 0) << event.dump() << replay.dump();
-  }
+  ReplayOnAFreshClient(recorded);
   const Read state[] = {
       {kTree, "GetChildCount", {"1.1"}, 0, 2},
       {kTree, "IsSelected", {"2.2.1"}, 0, true},

@@ -161,6 +161,31 @@ TrxJson TrxBridgeTest::Submit(const std::string& method, const TrxJson& args, co
   return Call(request);
 }
 
+TrxJson TrxBridgeTest::RecordedAction(const std::string& object, const std::string& eventId, const TrxJson& arguments,
+                                const std::string& odsPath, const std::string& method, const TrxJson& args) {
+  TrxJson action = {{"call", "client.action"}, {"object", object}, {"eventId", eventId}};
+  if (!arguments.empty()) action["arguments"] = arguments;
+  const std::vector<TrxJson> lines = Lines(action.dump());
+  if (lines.size() != 2) {
+    ADD_FAILURE() << object << " " << eventId << " gave " << lines.size() << " lines";
+    return TrxJson();
+  }
+  EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + odsPath)) << eventId;
+  EXPECT_EQ(lines[0]["eventName"], method) << lines[0].dump();
+  if (!args.is_discarded()) { EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), args) << lines[0].dump(); }
+  return lines[0];
+}
+
+void TrxBridgeTest::ReplayOnAFreshClient(const std::vector<TrxJson>& recorded) {
+  Close();
+  Open(TrxSampleFile());
+  for (const TrxJson& event : recorded) {
+    const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+                                 {"Args", event["pArgs"]}});
+    EXPECT_EQ(replay["errCode"], 0) << event.dump() << replay.dump();
+  }
+}
+
 std::string TrxOds(const std::string& path) {
   TrxString descriptor;
   std::string error;

@@ -90,6 +90,14 @@ class TrxBridgeTest : public ::testing::Test {
   // Submit on the application (or on `ods`); `args` left out when discarded.
   TrxJson Submit(const std::string& method, const TrxJson& args = TrxJson(TrxJson::value_t::discarded),
                  const std::string& ods = kTrxRootOds);
+  // A user action played on the client while recording (`arguments` left
+  // out when empty): the one Record event it gave, checked to name the object
+  // `odsPath` below the sample's application and `method`, and to carry the
+  // plain arguments `args` unless they are discarded.
+  TrxJson RecordedAction(const std::string& object, const std::string& eventId, const TrxJson& arguments,
+                   const std::string& odsPath, const std::string& method, const TrxJson& args);
+  // Each recorded event submitted as a tool replays it, on a fresh sample client.
+  void ReplayOnAFreshClient(const std::vector<TrxJson>& recorded);
 
   std::unique_ptr<TrxSession> m_session;
   std::unique_ptr<TrxBridge> m_bridge;

@@ -113,23 +113,9 @@ TEST_F(TasksTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   };
   // clang-format on
   std::vector<TrxJson> recorded;
-  for (const Action& a : actions) {
-    const std::vector<TrxJson> lines = Lines(
-        TrxJson({{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}, {"arguments", a.arguments}})
-            .dump());
-    ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
-    EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + a.path)) << a.eventId;
-    EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), a.args) << lines[0].dump();
-    recorded.push_back(lines[0]);
-  }
+  for (const Action& a : actions) recorded.push_back(RecordedAction(a.object, a.eventId, a.arguments, a.path, a.method, a.args));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
-  // A fresh client replays the recorded calls to the same state.
-  Close();
-  Open(TrxSampleFile());
-  for (const TrxJson& event : recorded)
-    EXPECT_EQ(Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
-                    {"Args", event["pArgs"]}})["errCode"], 0) << event.dump();
+  ReplayOnAFreshClient(recorded);  // to the same state
   EXPECT_EQ(Client("TaskAssistant", "StepNum"), 2);
   EXPECT_EQ(Client("TaskUIPane", "ActiveTask"), "Log a Call");
   EXPECT_EQ(Client("NorvCommunicationsToolbar", "WorkEdit"), "Case 42");
