@@ -54,7 +54,6 @@ TEST(CoInitializeEx, ModesAndCountsPerThread) {
   enum Step { STA, MTA, UNINIT };
   // clang-format off
   const struct { std::vector<Step> steps; std::vector<HRESULT> results; } cases[] = {
-      {{STA}, {S_OK}},
       {{STA, STA}, {S_OK, S_FALSE}},
       {{MTA, MTA}, {S_OK, S_FALSE}},
       {{STA, MTA}, {S_OK, RPC_E_CHANGED_MODE}},
