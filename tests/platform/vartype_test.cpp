@@ -257,6 +257,7 @@ TEST(OleChangeType, EmptyNullAndTypes) {
       {Date(-1.5), VT_R8, kOk, R8(-1.5)},
       {I4(3), VT_DATE, kOk, Date(3)},
       {R8(1e7), VT_DATE, kOverflow, kNone},
+      {I4(3000000), VT_DATE, kOverflow, kNone},  // after 31 December 9999
       {Bool(true), VT_DATE, kOk, Date(-1)},
       // Not in our subset.
       {Date(2.0), VT_BSTR, E_NOTIMPL, kNone},
