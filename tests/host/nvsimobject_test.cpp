@@ -223,6 +223,11 @@ TEST_F(NVSimObjects, UnknownPropertiesReadEmptyOrFailAndAllPropertiesComeAsATabl
   EXPECT_EQ(properties["RowCounter"], "1 of 3");
   EXPECT_EQ(table.GetRows()[0][0].vt, VT_BSTR);
   EXPECT_EQ(NVSimText(table.GetRows()[0][0]), "ObjType") << "the two every object has come first";
+  SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
+  TrxVariant grid;
+  grid.vt = VT_ARRAY | VT_I4;
+  grid.parray = SafeArrayCreate(VT_I4, 2, bounds);
+  EXPECT_FALSE(m_app->SetProperty(u"#account-list", u"Grid", grid)) << "a table holds VARIANTs only";
 }
 
 }  // namespace
