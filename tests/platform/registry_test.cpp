@@ -102,6 +102,7 @@ TEST(RegistryFormat, ValuesOfTheVendorKey) {
       {"\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n", "Path", "REG_SZ C:\\dir\\\"q\""},  // escapes
       {"\"a\\\"b\"=\"x\"\r\n", "a\"b", "REG_SZ x"},
       {"\"P\"=\"a\\nb\"\r\n", "P", "REG_SZ a\\nb"},  // other backslashes stay
+      {"\"E\"=\"\"\r\n", "E", "REG_SZ "},  // an empty text
       {"\"N\"=\"Zürich €\"\r\n", "N", "REG_SZ Zürich €"},
       {"\"Count\"=dword:0000000a\r\n", "Count", "REG_DWORD 10"},
       {"\"E\"=hex(2):25,00,54,00,\\\r\n  4d,00,50,00,25,00,00,00\r\n", "E", "REG_EXPAND_SZ %TMP%"},
