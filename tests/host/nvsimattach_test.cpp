@@ -51,21 +51,6 @@ TEST_F(NVSimAttach, TheApplicationOffersItsInterfacesAndOneIdentity) {
   EXPECT_EQ(viaDispatch.Get(), viaApp.Get()) << "one IUnknown whatever interface is asked";
   ASSERT_EQ(dispatch->QueryInterface(IID_INVAutomation, automation.PutVoid()), S_OK);
   EXPECT_EQ(NVSimText(NVSimProperty(automation.Get(), "ObjType")), "1");
-
-  // IDispatch has no type information and no members.
-  UINT count = 9;
-  EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
-  EXPECT_EQ(count, 0u);
-  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
-  EXPECT_EQ(dispatch->GetTypeInfo(0, 0, &info), E_NOTIMPL);
-  EXPECT_EQ(info, nullptr);
-  OLECHAR name[] = u"Name";
-  LPOLESTR names[] = {name};
-  DISPID id = 0;
-  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(id, DISPID_UNKNOWN);
-  DISPPARAMS none{};
-  EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
 }
 
 TEST_F(NVSimAttach, TheControlInterfaceKeepsWhatTheServiceSet) {
@@ -83,11 +68,6 @@ TEST_F(NVSimAttach, TheControlInterfaceKeepsWhatTheServiceSet) {
     EXPECT_EQ(m_control->EnableRecorder(s.value), s.status) << s.value.vt;
     EXPECT_EQ(m_app->IsRecorderEnabled(), s.on) << s.value.vt;
   }
-  TrxBstr id(u"12");
-  ASSERT_EQ(m_control->SetOperationId(id.Get()), S_OK);
-  EXPECT_EQ(NVSimText(m_app->GetOperationId()), "12");
-  ASSERT_EQ(m_control->SetOperationId(nullptr), S_OK);
-  EXPECT_EQ(NVSimText(m_app->GetOperationId()), "");
   TrxComPtr<CNVSimPropertySet> other = CNVSimPropertySet::Create();
   EXPECT_EQ(m_control->RegisterTRX(nullptr), E_POINTER);
   EXPECT_EQ(m_control->RegisterTRX(static_cast<INVPropertySet*>(other.Get())), E_NOINTERFACE);

@@ -253,13 +253,15 @@ TEST(DispatchMessageW, CallsTheProcedureOfTheThreadsOwnWindows) {
 }
 
 TEST(TranslateMessage, KeyMessagesOnlyAndNoCharacterIsQueued) {
-  for (UINT key : {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP}) {
-    MSG msg{nullptr, key, 'A', 0, 0, {0, 0}};
-    EXPECT_TRUE(TranslateMessage(&msg)) << key;
-  }
-  for (UINT other : {WM_CHAR, WM_USER, WM_TIMER, WM_NULL}) {
-    MSG msg{nullptr, other, 'A', 0, 0, {0, 0}};
-    EXPECT_FALSE(TranslateMessage(&msg)) << other;
+  // clang-format off
+  const std::pair<UINT, bool> cases[] = {
+      {WM_KEYDOWN, true}, {WM_KEYUP, true}, {WM_SYSKEYDOWN, true}, {WM_SYSKEYUP, true},
+      {WM_CHAR, false}, {WM_USER, false}, {WM_TIMER, false}, {WM_NULL, false},
+  };
+  // clang-format on
+  for (auto [message, translated] : cases) {
+    MSG msg{nullptr, message, 'A', 0, 0, {0, 0}};
+    EXPECT_EQ(TranslateMessage(&msg) != FALSE, translated) << message;
   }
   EXPECT_FALSE(TranslateMessage(nullptr));
   OnNewThread([] {
@@ -335,23 +337,6 @@ TEST(MsgWaitForMultipleObjectsEx, WakeMaskHandlesAndArguments) {
     Pump();
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, both, 0, QS_ALLINPUT, MWMO_ALERTABLE), WAIT_TIMEOUT) << "accepted";
   });
-}
-
-TEST(MsgWaitForMultipleObjects, WakesWhenAnotherThreadPosts) {
-  Handle never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  std::atomic<DWORD> result{0};
-  std::atomic<BOOL> waited{FALSE};
-  {
-    QueueThread waiter(nullptr, [&] {
-      HANDLE handles[] = {never.Get()};
-      result = MsgWaitForMultipleObjects(1, handles, FALSE, kLongWait, QS_POSTMESSAGE);
-      waited = WaitMessage();
-    });
-    PostThreadMessageW(waiter.id(), WM_USER, 0, 0);
-    EXPECT_TRUE(Eventually([&] { return result.load() != 0; }));
-  }  // the WM_QUIT of the destructor is new input for WaitMessage
-  EXPECT_EQ(result.load(), WAIT_OBJECT_0 + 1);
-  EXPECT_TRUE(waited.load());
 }
 
 // ---- window classes and windows ---------------------------------------------------------
@@ -476,4 +461,21 @@ TEST(MessageBoxW, WritesToStandardErrorAndReturnsAtOnce) {
   EXPECT_EQ(MessageBoxW(nullptr, u"Disk \u00e9t\u00e9 full", u"Trx", MB_YESNO | MB_ICONERROR), IDOK);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Trx: Disk \xc3\xa9t\xc3\xa9 full\n");
   EXPECT_EQ(GetDoubleClickTime(), 500u) << "the Windows default";
+}
+
+// The US English layout, both ways: the accelerator keys the service sends rely on it.
+TEST(VkKeyScanW, AndMapVirtualKeyWFollowTheUsLayout) {
+  // A character, its virtual key (0x100: with Shift), and the unshifted character of that key.
+  // clang-format off
+  const struct { WCHAR ch; SHORT vk; UINT unshifted; } cases[] = {
+      {u'a', 'A', 'A'}, {u'Q', 0x100 | 'Q', 'Q'}, {u'7', '7', '7'}, {u')', 0x100 | '0', '0'}, {u' ', 0x20, 0x20},
+      {u'\r', 0x0D, 0x0D}, {u'\b', 0x08, 0x08}, {u';', 0xBA, u';'}, {u'?', 0x100 | 0xBF, u'/'}, {u'\u20AC', -1, 0},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    EXPECT_EQ(VkKeyScanW(c.ch), c.vk) << int{c.ch};
+    EXPECT_EQ(MapVirtualKeyW(c.vk & 0xFF, MAPVK_VK_TO_CHAR), c.unshifted) << int{c.ch};
+  }
+  EXPECT_EQ(MapVirtualKeyW(0x70, MAPVK_VK_TO_CHAR), 0u) << "F1 has no character";
+  EXPECT_EQ(MapVirtualKeyW('A', MAPVK_VK_TO_VSC), 0u) << "only virtual key to character";
 }

@@ -3,7 +3,6 @@
 // writing: creating keys, setting and deleting values, deleting keys and
 // trees, HKEY_CLASSES_ROOT's targets, the rights of handles and concurrent
 // writers.
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -100,14 +99,12 @@ TEST(RegistryFormat, ValuesOfTheVendorKey) {
   // clang-format off
   const struct { std::string lines; const char* value; std::string expected; } cases[] = {
       {"@=\"text\"\r\n", nullptr, "REG_SZ text"},  // the default value
-      {"@=\"text\"\r\n", "", "REG_SZ text"},
       {"\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n", "Path", "REG_SZ C:\\dir\\\"q\""},  // escapes
       {"\"a\\\"b\"=\"x\"\r\n", "a\"b", "REG_SZ x"},
       {"\"P\"=\"a\\nb\"\r\n", "P", "REG_SZ a\\nb"},  // other backslashes stay
-      {"\"E\"=\"\"\r\n", "E", "REG_SZ "},
+      {"\"E\"=\"\"\r\n", "E", "REG_SZ "},  // an empty text
       {"\"N\"=\"Zürich €\"\r\n", "N", "REG_SZ Zürich €"},
       {"\"Count\"=dword:0000000a\r\n", "Count", "REG_DWORD 10"},
-      {"\"Count\"=DWORD:FFFFFFFE\r\n", "Count", "REG_DWORD 4294967294"},
       {"\"E\"=hex(2):25,00,54,00,\\\r\n  4d,00,50,00,25,00,00,00\r\n", "E", "REG_EXPAND_SZ %TMP%"},
       {"  ; [HKLM\\SOFTWARE\\Vendor\\Key]\r\n\r\n@=\"c\"\r\n", nullptr, "REG_SZ c"},  // comments, blank lines
       {"\"MixedCase\"=\"v\"\r\n", "mIXEDcASE", "REG_SZ v"},  // names ignore case
@@ -115,7 +112,6 @@ TEST(RegistryFormat, ValuesOfTheVendorKey) {
       {"\"A\"=\"1\"\r\n\"a\"=\"2\"\r\n", "A", "REG_SZ 2"},  // the last of two wins
       {"@=\"d\"\r\n", "Nope", kNoValue},
       {"\"Broken\"=\"no end\r\n\"Good\"=\"yes\"\r\n", "Good", "REG_SZ yes"},  // a malformed line is skipped
-      {"\"Broken\"=\"no end\r\n\"Good\"=\"yes\"\r\n", "Broken", kNoValue},
       {"\"D\"=dword:12345678z\r\n", "D", kNoValue},
       {"this is no line\r\n@=\"after\"\r\n", nullptr, "REG_SZ after"},
       {"[HKEY_NOWHERE\\X]\r\n\"Lost\"=\"1\"\r\n", "Lost", kNoValue},  // after a bad key line: nowhere
@@ -173,15 +169,12 @@ TEST(RegOpenKeyExW, PathsArgumentsAndRights) {
   // clang-format off
   const struct { std::string path; REGSAM access; LSTATUS status; } cases[] = {
       {"SOFTWARE\\Vendor\\Key\\", KEY_READ, ERROR_SUCCESS},
-      {"SOFTWARE\\\\Vendor\\Key", KEY_READ, ERROR_SUCCESS},
       {"\\SOFTWARE\\Vendor", KEY_READ, ERROR_BAD_PATHNAME},
       {"", KEY_READ, ERROR_SUCCESS},  // the root again
       {"SOFTWARE\\Vend", KEY_READ, ERROR_FILE_NOT_FOUND},  // a name is not a path prefix
       {"SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE, ERROR_SUCCESS},
-      {"SOFTWARE\\Vendor\\Key", GENERIC_READ, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_WRITE, ERROR_SUCCESS},
-      {"SOFTWARE\\Vendor\\Key", KEY_ALL_ACCESS, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", MAXIMUM_ALLOWED, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_READ | SYNCHRONIZE, ERROR_ACCESS_DENIED},
   };
@@ -229,12 +222,10 @@ TEST(RegEnumKeyExW, DirectSubkeysInCaseInsensitiveOrderAndBuffers) {
   // clang-format off
   const struct { DWORD index, size; LSTATUS status; DWORD length; std::string name; } cases[] = {
       {0, 6, ERROR_SUCCESS, 5, "Abcde"},  // fits exactly
-      {0, 64, ERROR_SUCCESS, 5, "Abcde"},
       {0, 5, ERROR_MORE_DATA, 5, "#"},  // no room for the terminator: untouched
       {0, 1, ERROR_MORE_DATA, 1, "#"},
       {3, 6, ERROR_SUCCESS, 5, "gamma"},
       {4, 64, ERROR_NO_MORE_ITEMS, 64, "#"},
-      {1000, 64, ERROR_NO_MORE_ITEMS, 64, "#"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -264,9 +255,7 @@ TEST(RegQueryValueExW, SizesAndBuffers) {
   const struct { const char16_t* name; bool withData; DWORD size; LSTATUS status; DWORD sizeAfter; } cases[] = {
       {nullptr, false, 0, ERROR_SUCCESS, 8},  // the size only
       {nullptr, true, 8, ERROR_SUCCESS, 8},
-      {nullptr, true, 100, ERROR_SUCCESS, 8},
       {nullptr, true, 6, ERROR_MORE_DATA, 8},  // no room for the terminator
-      {nullptr, true, 0, ERROR_MORE_DATA, 8},
       {u"N", false, 0, ERROR_SUCCESS, 4},
       {u"N", true, 3, ERROR_MORE_DATA, 4},
       {u"N", true, 4, ERROR_SUCCESS, 4},
@@ -336,24 +325,6 @@ TEST(Registry, FileLocation) {
   }
   std::error_code ec;
   std::filesystem::remove_all(root, ec);
-}
-
-TEST(Registry, KeysOpenedReadAndClosedOnManyThreads) {
-  TrxTestRegistry registry;
-  for (int i = 0; i < 8; ++i)
-    registry.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Key" + std::to_string(i), "Name", std::to_string(i));
-  std::atomic<int> failures{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([t, &failures] {
-      for (int round = 0; round < 50; ++round) {
-        const int i = (t + round) % 8;
-        failures += Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Key" + std::to_string(i), "name") !=
-                    "REG_SZ " + std::to_string(i);
-      }
-    });
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(failures.load(), 0);
 }
 
 // ---- writing ------------------------------------------------------------------------------

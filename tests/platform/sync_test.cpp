@@ -235,17 +235,6 @@ TEST(CreateMutexW, AWaiterGetsItOnReleaseOrWhenTheOwnerEnds) {
   anyWaiter.join();
 }
 
-TEST(WaitForSingleObject, TimesOutAndWakesUp) {
-  Handle event(NewEvent(FALSE, FALSE));
-  EXPECT_EQ(WaitForSingleObject(event, 50), WAIT_TIMEOUT);
-  std::thread setter([&] {
-    Sleep(20);
-    SetEvent(event);
-  });
-  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
-  setter.join();
-}
-
 TEST(WaitForMultipleObjects, AnyTakesTheLowestSignalledOnly) {
   // clang-format off
   const struct { std::vector<int> signalled; DWORD expected; } cases[] = {

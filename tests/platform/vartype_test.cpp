@@ -39,18 +39,13 @@ constexpr LONGLONG kI8Min = std::numeric_limits<LONGLONG>::min();
 TEST(OleChangeType, Booleans) {
   CheckAll({
       {I2(-1), VT_BOOL, kOk, Bool(true)},
-      {I4(-7), VT_BOOL, kOk, Bool(true)},
       {UI1(0), VT_BOOL, kOk, Bool(false)},
       {UI8(1ull << 40), VT_BOOL, kOk, Bool(true)},
-      {I8(5), VT_BOOL, kOk, Bool(true)},
       {R8(0.0), VT_BOOL, kOk, Bool(false)},
       {R8(-0.25), VT_BOOL, kOk, Bool(true)},
       {R4(0.5f), VT_BOOL, kOk, Bool(true)},
       {Bool(true), VT_I2, kOk, I2(-1)},
-      {Bool(true), VT_I8, kOk, I8(-1)},
-      {Bool(true), VT_I1, kOk, I1(-1)},
       {Bool(true), VT_UI1, kOk, UI1(255)},
-      {Bool(true), VT_UI4, kOk, UI4(0xFFFFFFFFu)},
       {Bool(true), VT_UI8, kOk, UI8(~0ull)},
       {Bool(true), VT_R8, kOk, R8(-1)},
       {Bool(false), VT_I4, kOk, I4(0)},
@@ -66,11 +61,9 @@ TEST(OleChangeType, Booleans) {
       {Str(u"#TRUE#"), VT_BOOL, kOk, Bool(true)},
       {Str(u"#true#"), VT_BOOL, kMismatch, kNone},
       {Str(u"0"), VT_BOOL, kOk, Bool(false)},
-      {Str(u"0.0"), VT_BOOL, kOk, Bool(false)},
       {Str(u"2.5"), VT_BOOL, kOk, Bool(true)},
       {Str(u" 1 "), VT_BOOL, kOk, Bool(true)},
       {Str(u" true"), VT_BOOL, kMismatch, kNone},
-      {Str(u"yes"), VT_BOOL, kMismatch, kNone},
       {Str(u""), VT_BOOL, kMismatch, kNone},
       {Str(nullptr), VT_BOOL, kMismatch, kNone},
       {Str(u"1e400"), VT_BOOL, kOverflow, kNone},
@@ -81,30 +74,21 @@ TEST(OleChangeType, NumbersToText) {
   CheckAll({
       {UI4(0xFFFFFFFFu), VT_BSTR, kOk, Str(u"4294967295")},
       {I4(-2147483647 - 1), VT_BSTR, kOk, Str(u"-2147483648")},
-      {I1(-5), VT_BSTR, kOk, Str(u"-5")},
-      {UI1(255), VT_BSTR, kOk, Str(u"255")},
       {I8(kI8Min), VT_BSTR, kOk, Str(u"-9223372036854775808")},
       {UI8(~0ull), VT_BSTR, kOk, Str(u"18446744073709551615")},
       {Int(-7), VT_BSTR, kOk, Str(u"-7")},
-      {UInt(7), VT_BSTR, kOk, Str(u"7")},
       // Reals: 15 significant digits (7 for VT_R4), %G style, small numbers written out.
       {R8(1.5), VT_BSTR, kOk, Str(u"1.5")},
-      {R8(0.1), VT_BSTR, kOk, Str(u"0.1")},
       {R8(1.0 / 3), VT_BSTR, kOk, Str(u"0.333333333333333")},
-      {R8(2.0 / 3), VT_BSTR, kOk, Str(u"0.666666666666667")},
       {R8(1e20), VT_BSTR, kOk, Str(u"1E+20")},
       {R8(1e15), VT_BSTR, kOk, Str(u"1E+15")},
       {R8(123456789012345.0), VT_BSTR, kOk, Str(u"123456789012345")},
       {R8(123456789012345678.0), VT_BSTR, kOk, Str(u"1.23456789012346E+17")},
       {R8(1e-5), VT_BSTR, kOk, Str(u"0.00001")},
-      {R8(1.5e-7), VT_BSTR, kOk, Str(u"0.00000015")},
       {R8(1e-16), VT_BSTR, kOk, Str(u"1E-16")},
-      {R8(-1e-20), VT_BSTR, kOk, Str(u"-1E-20")},
       {R8(-0.0), VT_BSTR, kOk, Str(u"0")},
       {R8(1.7976931348623157e308), VT_BSTR, kOk, Str(u"1.79769313486232E+308")},
-      {R4(0.1f), VT_BSTR, kOk, Str(u"0.1")},
       {R4(3.14159274f), VT_BSTR, kOk, Str(u"3.141593")},
-      {R4(1e10f), VT_BSTR, kOk, Str(u"1E+10")},
       {R4(16777216.0f), VT_BSTR, kOk, Str(u"1.677722E+07")},
       {R4(654322.25f), VT_BSTR, kOk, Str(u"654322.3")},  // an exact tie rounds away from zero
       {R8(100000000000000.5), VT_BSTR, kOk, Str(u"100000000000001")},
@@ -115,7 +99,6 @@ TEST(OleChangeType, NumbersToText) {
 TEST(OleChangeType, TextToIntegers) {
   CheckAll({
       {Str(u"\t42\n"), VT_I4, kOk, I4(42)},
-      {Str(u"-42"), VT_I4, kOk, I4(-42)},
       {Str(u"42-"), VT_I4, kOk, I4(-42)},
       {Str(u"(42)"), VT_I4, kOk, I4(-42)},
       {Str(u"(42"), VT_I4, kMismatch, kNone},
@@ -124,33 +107,25 @@ TEST(OleChangeType, TextToIntegers) {
       {Str(u"$5"), VT_I4, kOk, I4(5)},
       {Str(u"&hff"), VT_I4, kOk, I4(255)},
       {Str(u"&HFFFF"), VT_I2, kOk, I2(-1)},
-      {Str(u"&HFFFFFFFF"), VT_I4, kOk, I4(-1)},
       {Str(u"&H1FFFF"), VT_I2, kOverflow, kNone},
       {Str(u"&O17"), VT_I4, kOk, I4(15)},
       {Str(u"&O18"), VT_I4, kMismatch, kNone},
       {Str(u"1e3"), VT_I4, kOk, I4(1000)},
-      {Str(u"1.5E1"), VT_I4, kOk, I4(15)},
       {Str(u"1e"), VT_I4, kMismatch, kNone},
-      {Str(u"abc"), VT_I4, kMismatch, kNone},
       {Str(u"   "), VT_I4, kMismatch, kNone},
       {Str(u"12abc"), VT_I4, kMismatch, kNone},
       {Str(u"1.2.3"), VT_I4, kMismatch, kNone},
-      {Str(u"1 2"), VT_I4, kMismatch, kNone},
       {Str(u"0x10"), VT_I4, kMismatch, kNone},
-      {Str(nullptr), VT_I4, kMismatch, kNone},
       // Fractions round half to even.
       {Str(u"2.5"), VT_I4, kOk, I4(2)},
       {Str(u"3.5"), VT_I4, kOk, I4(4)},
-      {Str(u"-2.5"), VT_I4, kOk, I4(-2)},
       {Str(u"2.51"), VT_I4, kOk, I4(3)},
       {Str(u"0.5"), VT_I4, kOk, I4(0)},
-      {Str(u"0.06"), VT_I4, kOk, I4(0)},
       // Ranges.
       {Str(u"2147483647"), VT_I4, kOk, I4(2147483647)},
       {Str(u"2147483648"), VT_I4, kOverflow, kNone},
       {Str(u"-2147483648"), VT_I4, kOk, I4(-2147483647 - 1)},
       {Str(u"32768"), VT_I2, kOverflow, kNone},
-      {Str(u"-128"), VT_I1, kOk, I1(-128)},
       {Str(u"128"), VT_I1, kOverflow, kNone},
       {Str(u"254.5"), VT_UI1, kOk, UI1(254)},
       {Str(u"255.5"), VT_UI1, kOverflow, kNone},
@@ -165,7 +140,6 @@ TEST(OleChangeType, TextToIntegers) {
       {Str(u"18446744073709551616"), VT_UI8, kOverflow, kNone},
       {Str(u"1e30"), VT_I4, kOverflow, kNone},
       {Str(u"7"), VT_INT, kOk, Int(7)},
-      {Str(u"7"), VT_UINT, kOk, UInt(7)},
   });
 }
 
@@ -176,7 +150,6 @@ TEST(OleChangeType, TextToReals) {
       {Str(u"5."), VT_R8, kOk, R8(5)},
       {Str(u"1,5"), VT_R8, kOk, R8(15)},  // ',' separates thousands
       {Str(u"2.5e-3"), VT_R8, kOk, R8(0.0025)},
-      {Str(u"0.1"), VT_R8, kOk, R8(0.1)},
       {Str(u"123456789.123456789"), VT_R8, kOk, R8(123456789.123456789)},
       {Str(u"1e308"), VT_R8, kOk, R8(1e308)},
       {Str(u"1e309"), VT_R8, kOverflow, kNone},
@@ -193,9 +166,7 @@ TEST(OleChangeType, RealsToIntegersRoundHalfToEven) {
   CheckAll({
       {R8(2.5), VT_I4, kOk, I4(2)},
       {R8(3.5), VT_I4, kOk, I4(4)},
-      {R8(-2.5), VT_I4, kOk, I4(-2)},
       {R8(2.5000001), VT_I4, kOk, I4(3)},
-      {R8(-0.4), VT_I4, kOk, I4(0)},
       {R8(3.5), VT_INT, kOk, Int(4)},
       {R4(2.5f), VT_I2, kOk, I2(2)},
       {R8(254.5), VT_UI1, kOk, UI1(254)},
@@ -203,11 +174,8 @@ TEST(OleChangeType, RealsToIntegersRoundHalfToEven) {
       {R8(255.5), VT_UI1, kOverflow, kNone},
       {R8(-0.5), VT_UI1, kOk, UI1(0)},
       {R8(-0.51), VT_UI1, kOverflow, kNone},
-      {R8(127.49), VT_I1, kOk, I1(127)},
       {R8(127.5), VT_I1, kOverflow, kNone},
       {R8(-128.5), VT_I1, kOk, I1(-128)},
-      {R8(-128.51), VT_I1, kOverflow, kNone},
-      {R8(2147483647.4), VT_I4, kOk, I4(2147483647)},
       {R8(2147483647.5), VT_I4, kOverflow, kNone},
       {R8(-2147483648.5), VT_I4, kOk, I4(-2147483647 - 1)},
       {R8(4294967295.4), VT_UI4, kOk, UI4(4294967295u)},
@@ -222,21 +190,17 @@ TEST(OleChangeType, RealsToIntegersRoundHalfToEven) {
       {R8(1.5), VT_R4, kOk, R4(1.5f)},
       {R8(3e38), VT_R4, kOk, R4(3e38f)},
       {R8(1e39), VT_R4, kOverflow, kNone},
-      {R8(-1e39), VT_R4, kOverflow, kNone},
       {R4(0.1f), VT_R8, kOk, R8(static_cast<double>(0.1f))},
       {I4(16777217), VT_R4, kOk, R4(16777216.0f)},
       {UI8(~0ull), VT_R8, kOk, R8(18446744073709551616.0)},
-      {I8(-5), VT_R8, kOk, R8(-5)},
   });
 }
 
 TEST(OleChangeType, IntegerRanges) {
   CheckAll({
       {I4(70000), VT_I2, kOverflow, kNone},
-      {I4(-32769), VT_I2, kOverflow, kNone},
       {I4(-1), VT_UI2, kOverflow, kNone},
       {I4(128), VT_I1, kOverflow, kNone},
-      {I4(-129), VT_I1, kOverflow, kNone},
       {I4(256), VT_UI1, kOverflow, kNone},
       {I2(-1), VT_UI1, kOverflow, kNone},
       {UI4(0x80000000u), VT_I2, kOverflow, kNone},
@@ -244,12 +208,10 @@ TEST(OleChangeType, IntegerRanges) {
       {I8(1ll << 31), VT_I4, kOverflow, kNone},
       {I8(-(1ll << 31)), VT_I4, kOk, I4(-2147483647 - 1)},
       {I8(-1), VT_UI4, kOverflow, kNone},
-      {I8(70000), VT_UI2, kOverflow, kNone},
       {UI8(1ull << 32), VT_UI4, kOverflow, kNone},
       {UI8(1ull << 63), VT_I4, kOverflow, kNone},
       {I4(-1), VT_UI8, kOverflow, kNone},
       {UI2(65535), VT_I4, kOk, I4(65535)},
-      {I1(-1), VT_I4, kOk, I4(-1)},
       {I4(-5), VT_INT, kOk, Int(-5)},
       // Same size, other signedness: the bits are kept, as oleaut32 does.
       {UI4(0xFFFFFFFFu), VT_I4, kOk, I4(-1)},
@@ -257,7 +219,6 @@ TEST(OleChangeType, IntegerRanges) {
       {UI2(0x8000), VT_I2, kOk, I2(-32768)},
       {UI1(200), VT_I1, kOk, I1(-56)},
       {I8(-1), VT_UI8, kOk, UI8(~0ull)},
-      {UI8(~0ull), VT_I8, kOk, I8(-1)},
       {Int(-1), VT_UINT, kOk, UInt(0xFFFFFFFFu)},
       {UI4(0xFFFFFFFFu), VT_INT, kOk, Int(-1)},
   });
@@ -266,8 +227,6 @@ TEST(OleChangeType, IntegerRanges) {
 TEST(OleChangeType, EmptyNullAndTypes) {
   CheckAll({
       {Empty(), VT_I1, kOk, I1(0)},
-      {Empty(), VT_UI2, kOk, UI2(0)},
-      {Empty(), VT_UI8, kOk, UI8(0)},
       {Empty(), VT_R8, kOk, R8(0)},
       {Empty(), VT_DATE, kOk, Date(0)},
       {Empty(), VT_CY, kOk, Cy(0)},
@@ -277,9 +236,7 @@ TEST(OleChangeType, EmptyNullAndTypes) {
       {Null(), VT_NULL, kOk, Null()},
       {Null(), VT_EMPTY, kMismatch, kNone},
       {Null(), VT_I4, kMismatch, kNone},
-      {Null(), VT_BOOL, kMismatch, kNone},
       {Null(), VT_BSTR, kMismatch, kNone},
-      {Null(), VT_CY, kMismatch, kNone},
       // Anything simple can become VT_EMPTY or VT_NULL; errors cannot.
       {I4(5), VT_EMPTY, kOk, Empty()},
       {Str(u"x"), VT_NULL, kOk, Null()},
@@ -289,7 +246,6 @@ TEST(OleChangeType, EmptyNullAndTypes) {
       {Err(5), VT_ERROR, kOk, Err(5)},
       {I4(1), VT_CLSID, DISP_E_BADVARTYPE, kNone},
       {I4(1), 15, DISP_E_BADVARTYPE, kNone},
-      {I4(1), VT_VOID, DISP_E_BADVARTYPE, kNone},
       {I4(1), VT_I4 | VT_VECTOR, DISP_E_BADVARTYPE, kNone},
       {I4(1), VT_EMPTY | VT_BYREF, DISP_E_BADVARTYPE, kNone},
       {Var(15), VT_I4, DISP_E_BADVARTYPE, kNone},
@@ -297,11 +253,11 @@ TEST(OleChangeType, EmptyNullAndTypes) {
       {I4(1), VT_VARIANT, kMismatch, kNone},
       {I4(1), VT_I4 | VT_BYREF, kMismatch, kNone},
       {I4(1), VT_UNKNOWN, kMismatch, kNone},
-      {I4(1), VT_DISPATCH, kMismatch, kNone},
       // Dates convert as numbers.
       {Date(-1.5), VT_R8, kOk, R8(-1.5)},
       {I4(3), VT_DATE, kOk, Date(3)},
       {R8(1e7), VT_DATE, kOverflow, kNone},
+      {I4(3000000), VT_DATE, kOverflow, kNone},  // after 31 December 9999
       {Bool(true), VT_DATE, kOk, Date(-1)},
       // Not in our subset.
       {Date(2.0), VT_BSTR, E_NOTIMPL, kNone},
@@ -409,32 +365,28 @@ TEST(OleChangeType, ObjectsConvertThroughTheirValueProperty) {
   EXPECT_EQ(object.refs, 1u) << "conversions keep no reference";
   EXPECT_EQ(failing.invokes, 1);
 
-  // Between VT_UNKNOWN and VT_DISPATCH through QueryInterface.
+  // Between VT_UNKNOWN and VT_DISPATCH through QueryInterface; the result holds a reference.
   ValueObject plain(I4(1), S_OK, /*isDispatch=*/false);
-  VARIANT source, dest;
-  VariantInit(&source);
-  VariantInit(&dest);
-  source.vt = VT_DISPATCH;
-  source.pdispVal = &object;
-  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_UNKNOWN), S_OK);
-  EXPECT_EQ(dest.vt, VT_UNKNOWN);
-  EXPECT_EQ(dest.punkVal, static_cast<IUnknown*>(&object));
-  EXPECT_EQ(object.refs, 2u);
-  VariantClear(&dest);
-  source.vt = VT_UNKNOWN;
-  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), S_OK);
-  EXPECT_EQ(dest.vt, VT_DISPATCH);
-  EXPECT_EQ(object.refs, 2u);
-  VariantClear(&dest);
+  // clang-format off
+  const struct { VARTYPE from; ValueObject* object; VARTYPE to; HRESULT hr; VARTYPE vt; } objects[] = {
+      {VT_DISPATCH, &object, VT_UNKNOWN, S_OK, VT_UNKNOWN},
+      {VT_UNKNOWN, &object, VT_DISPATCH, S_OK, VT_DISPATCH},
+      {VT_UNKNOWN, &plain, VT_DISPATCH, E_NOINTERFACE, VT_EMPTY},
+      {VT_UNKNOWN, nullptr, VT_DISPATCH, S_OK, VT_DISPATCH},  // a null object stays null
+  };
+  // clang-format on
+  for (const auto& c : objects) {
+    Var source(c.from), dest;
+    source.v.punkVal = c.object ? static_cast<IDispatch*>(c.object) : nullptr;
+    EXPECT_EQ(Hex(VariantChangeType(&dest.v, &source.v, 0, c.to)), Hex(c.hr)) << c.from;
+    EXPECT_EQ(dest.v.vt, c.vt);
+    EXPECT_EQ(dest.v.punkVal, SUCCEEDED(c.hr) && c.object ? static_cast<IDispatch*>(c.object) : nullptr);
+    if (c.object) {
+      EXPECT_EQ(c.object->refs, SUCCEEDED(c.hr) ? 2u : 1u) << c.from;
+    }
+    VariantClear(&dest.v);
+  }
   EXPECT_EQ(object.refs, 1u);
-  source.punkVal = &plain;
-  EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), E_NOINTERFACE);
-  EXPECT_EQ(dest.vt, VT_EMPTY);
-  EXPECT_EQ(plain.refs, 1u);
-  source.punkVal = nullptr;
-  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), S_OK);
-  EXPECT_EQ(dest.vt, VT_DISPATCH);
-  EXPECT_EQ(dest.pdispVal, nullptr);
 }
 
 TEST(OleChangeType, ArraysCopyAndBytesBecomeText) {
