@@ -146,28 +146,28 @@ TRXRESULT CNVTRXMenu::IsEnabled(const VARIANT& arguments, VARIANT* result) {
 }
 
 TRXRESULT CNVTRXMenu::GetRepositoryName(const VARIANT& arguments, VARIANT* result) {
-  CNVTRXArray args(&arguments);
-  const TrxString uiName = TrxText(args.GetAt(0));
-  std::vector<TrxString> names, displayNames;
-  if (TRXRESULT code = Items(OLESTR("MenuItemNames"), names)) return code;
-  if (TRXRESULT code = Items(OLESTR("MenuItemDisplayNames"), displayNames)) return code;
-  TrxString name;
-  if (!TrxListItem(names, TrxFindItem(displayNames, uiName), name))
-    return Warn(TRX_E_ARG_VALUE, OLESTR("GetRepositoryName"), OLESTR("MenuItemUIName"), uiName);
-  if (result) TrxVariant::FromString(name).Detach(result);
-  return TRX_OK;
+  return TranslateName(arguments, result, true);
 }
 
 TRXRESULT CNVTRXMenu::GetUIName(const VARIANT& arguments, VARIANT* result) {
+  return TranslateName(arguments, result, false);
+}
+
+// A display name to its item name (`toRepository`) or the other way, by
+// position in the two parallel host lists.
+TRXRESULT CNVTRXMenu::TranslateName(const VARIANT& arguments, VARIANT* result, bool toRepository) {
   CNVTRXArray args(&arguments);
-  const TrxString repositoryName = TrxText(args.GetAt(0));
+  const TrxString given = TrxText(args.GetAt(0));
   std::vector<TrxString> names, displayNames;
   if (TRXRESULT code = Items(OLESTR("MenuItemNames"), names)) return code;
   if (TRXRESULT code = Items(OLESTR("MenuItemDisplayNames"), displayNames)) return code;
-  TrxString uiName;
-  if (!TrxListItem(displayNames, TrxFindItem(names, repositoryName), uiName))
-    return Warn(TRX_E_ARG_VALUE, OLESTR("GetUIName"), OLESTR("MenuItemRepName"), repositoryName);
-  if (result) TrxVariant::FromString(uiName).Detach(result);
+  const std::vector<TrxString>& from = toRepository ? displayNames : names;
+  const std::vector<TrxString>& to = toRepository ? names : displayNames;
+  TrxString found;
+  if (!TrxListItem(to, TrxFindItem(from, given), found))
+    return Warn(TRX_E_ARG_VALUE, toRepository ? OLESTR("GetRepositoryName") : OLESTR("GetUIName"),
+                toRepository ? OLESTR("MenuItemUIName") : OLESTR("MenuItemRepName"), given);
+  if (result) TrxVariant::FromString(found).Detach(result);
   return TRX_OK;
 }
 

@@ -26,6 +26,7 @@ class CNVTRXMenu : public CNVTRXAutomation {
   TRXRESULT IsExists(const VARIANT& arguments, VARIANT* result);
   // A host list of the menu, or the caller's mistake (+103).
   TRXRESULT Items(const OLECHAR* property, std::vector<TrxString>& items);
+  TRXRESULT TranslateName(const VARIANT& arguments, VARIANT* result, bool toRepository);
 
   static const TrxOwnProperty<CNVTRXMenu> kOwnProperties[];
   static const TrxOwnMethod<CNVTRXMenu> kOwnMethods[];
