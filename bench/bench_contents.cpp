@@ -42,10 +42,7 @@ std::string Generate(int screens, int views) {
 // The whole tree (mode 1) of the client of `appFile`, recording on.
 void RunContents(benchmark::State& state, const std::string& appFile) {
   TrxBenchService service(appFile);
-  if (!service.client || FAILED(service.attached)) {
-    state.SkipWithError("the generated client did not load");
-    return;
-  }
+  if (!service.Ready(state)) return;
   TrxBstr message;
   LONG code = 0;
   service.facade->StartRecording(message.Put(), &code);

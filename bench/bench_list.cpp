@@ -38,10 +38,7 @@ std::string ListClient(long rows) {
 
 void RunList(benchmark::State& state, const OLECHAR* method, const VARIANT& args) {
   TrxBenchService service(ListClient(static_cast<long>(state.range(0))));
-  if (!service.client) {
-    state.SkipWithError("the generated client did not load");
-    return;
-  }
+  if (!service.Ready(state)) return;
   TrxBstr message, ods(kList), name(method);
   LONG code = 0, failures = 0;
   service.facade->StartRecording(message.Put(), &code);

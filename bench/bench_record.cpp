@@ -77,10 +77,7 @@ class CountingSink final : public IDispatch {
 void BM_RecordAccelerator(benchmark::State& state) {
   const int sinkCount = static_cast<int>(state.range(0));
   Service service;
-  if (!service.client || FAILED(service.attached)) {
-    state.SkipWithError("the sample client did not load or attach");
-    return;
-  }
+  if (!service.Ready(state)) return;
   CountingSink sinks[2];
   for (int i = 0; i < sinkCount; ++i) {
     if (!sinks[i].Connect(service.facade.Get())) {

@@ -31,10 +31,7 @@ const OLECHAR kField[] =
 void RunSubmit(benchmark::State& state, const OLECHAR* method, const VARIANT& args, bool recording, bool logging,
                const OLECHAR* descriptor = kRoot) {
   Service service;
-  if (!service.client) {
-    state.SkipWithError("the sample client did not load");
-    return;
-  }
+  if (!service.Ready(state)) return;
   CNVTRXLogFile* log = nullptr;
   const auto logPath = std::filesystem::temp_directory_path() / "trx-bench-submit.log";
   TrxBstr message;
@@ -55,8 +52,6 @@ void RunSubmit(benchmark::State& state, const OLECHAR* method, const VARIANT& ar
     service.facade->Submit(ods.Get(), name.Get(), args, &result, message.Put(), &code);
     if (code != 0) ++failures;
   }
-  const double meanUs = state.iterations() ? 0 : 0;
-  (void)meanUs;
   state.counters["failures"] = failures;
   if (log) {
     log->WaitUntilWritten(60000);

@@ -68,10 +68,7 @@ void BM_WalkTheTree(benchmark::State& state) {
   const Shape shape{static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                     static_cast<int>(state.range(2))};
   TrxBenchService service(Generate(shape));
-  if (!service.client || FAILED(service.attached)) {
-    state.SkipWithError("the generated client did not load");
-    return;
-  }
+  if (!service.Ready(state)) return;
   TrxBstr message;
   LONG code = 0;
   service.facade->StartRecording(message.Put(), &code);

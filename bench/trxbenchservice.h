@@ -3,6 +3,8 @@
 // and attached; everything undone at the end.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <filesystem>
 #include <string>
 
@@ -27,6 +29,13 @@ struct TrxBenchService {
   }
   TrxBenchService(const TrxBenchService&) = delete;
   TrxBenchService& operator=(const TrxBenchService&) = delete;
+
+  // False, with the benchmark skipped, when the client did not load or attach.
+  bool Ready(benchmark::State& state) const {
+    if (client && SUCCEEDED(attached)) return true;
+    state.SkipWithError("the client did not load or attach");
+    return false;
+  }
 
   static std::string SamplePath() {
     for (const char* candidate : {"samples/crm.xml", "../samples/crm.xml", "../../samples/crm.xml"})
