@@ -16,6 +16,7 @@
 #include "cli/trxodspath.h"
 #include "cli/trxtrace.h"
 #include "descriptors/nvtrxxml.h"
+#include "model/nvtrxservicestate.h"
 #ifdef _WIN32
 #include "cli/trxclientprocess.h"
 #endif
@@ -251,10 +252,14 @@ bool ParseByteCount(const std::string& text, size_t& out) {
 class TrxEnvironmentSetting {
  public:
   TrxEnvironmentSetting(const OLECHAR* name, const TrxString& value) : m_name(name) {
-    OLECHAR buffer[256];
-    const DWORD n = GetEnvironmentVariableW(name, buffer, 256);
-    m_had = n > 0 && n < 256;
-    if (m_had) m_previous.assign(buffer, n);
+    // The size with its terminator first, then the value.
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size > 0) {
+      m_previous.resize(size);
+      const DWORD n = GetEnvironmentVariableW(name, m_previous.data(), size);
+      m_had = n < size;
+      m_previous.resize(m_had ? n : 0);
+    }
     SetEnvironmentVariableW(name, value.c_str());
   }
   ~TrxEnvironmentSetting() { SetEnvironmentVariableW(m_name, m_had ? m_previous.c_str() : nullptr); }
@@ -406,7 +411,7 @@ int TrxServe(const std::vector<std::string>& arguments, std::istream& in, std::o
   if (line.values.count("idle-pause")) {
     const std::string& pause = line.values.at("idle-pause");
     if (pause.empty() || pause.size() > 5 || pause.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoul(pause) > 60000)
+        std::stoul(pause) > CNVTRXServiceState::kMaxIdlePause)
       return UsageError(err, "serve", "--idle-pause must be a number of milliseconds from 0 to 60000");
     // The service reads it when it starts: this process's own service on
     // Linux; the server COM starts from here (and the client process) on

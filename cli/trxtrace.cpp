@@ -20,6 +20,7 @@ TrxTraceTail::~TrxTraceTail() {
     quiet = m_offset == before ? quiet + 1 : 0;
     Sleep(50);
   }
+  m_in.close();
   std::error_code ignored;
   std::filesystem::remove(m_file, ignored);
 }
@@ -45,14 +46,17 @@ void TrxTraceTail::Start(const std::string& file, std::ostream& out) {
 }
 
 void TrxTraceTail::Copy() {
-  std::ifstream in(m_file, std::ios::binary);
-  if (!in) return;
-  in.seekg(static_cast<std::streamoff>(m_offset));
+  if (!m_in.is_open()) {
+    m_in.open(m_file, std::ios::binary);
+    if (!m_in.is_open()) return;
+  }
+  m_in.clear();  // the end of the last read is not the end of the log
+  const bool start = m_offset == 0;
   std::string bytes = m_pending;
   char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.append(buffer, static_cast<size_t>(in.gcount()));
-    m_offset += static_cast<unsigned long long>(in.gcount());
+  while (m_in.read(buffer, sizeof buffer) || m_in.gcount() > 0) {
+    bytes.append(buffer, static_cast<size_t>(m_in.gcount()));
+    m_offset += static_cast<unsigned long long>(m_in.gcount());
   }
   // UTF-16LE: a whole number of code units now, the odd byte next time.
   const size_t whole = bytes.size() & ~static_cast<size_t>(1);
@@ -61,7 +65,7 @@ void TrxTraceTail::Copy() {
   for (size_t i = 0; i < whole; i += 2)
     text.push_back(static_cast<OLECHAR>(static_cast<unsigned char>(bytes[i]) |
                                         (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-  if (!text.empty() && text.front() == 0xFEFF) text.erase(0, 1);
+  if (start && !text.empty() && text.front() == 0xFEFF) text.erase(0, 1);  // the file's byte order mark
   // A surrogate pair split by the read waits for its second half.
   if (!text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
     const OLECHAR high = text.back();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -30,6 +31,7 @@ class TrxTraceTail {
 
   std::string m_file;
   std::ostream* m_out = nullptr;
+  std::ifstream m_in;  // open once the service has created the file
   unsigned long long m_offset = 0;
   std::string m_pending;  // bytes of a character cut at the end of a read
   std::atomic<bool> m_stop{false};
