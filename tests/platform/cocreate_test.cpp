@@ -72,16 +72,11 @@ TEST_F(CoCreateTest, TheRegisteredLibraryCreatesObjectsThatKnowTheirClassId) {
             (std::vector<std::string>{"Init " + kNotifierText + " 4660 {AAAABBBB-CCCC-DDDD-EEEE-FFFF00001111}",
                                       "Init " + kOtherText + " -7 -", "Destroy " + kOtherText}));
 
-  TrxComPtr<IClassFactory> factory;
-  ASSERT_EQ(CoGetClassObject(kNotifierClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
-            S_OK);
-  TrxComPtr<IUnknown> object;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.PutVoid()), S_OK);
   // The factory's and the class object's own failures come back as they are.
   void* out = reinterpret_cast<void*>(0x1);
   EXPECT_EQ(CoCreateInstance(kNotifierClsid, nullptr, CLSCTX_INPROC_SERVER, kIID_Nowhere, &out), E_NOINTERFACE);
   EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(CoCreateInstance(kNotifierClsid, object.Get(), CLSCTX_INPROC_SERVER, IID_IUnknown, &out),
+  EXPECT_EQ(CoCreateInstance(kNotifierClsid, notifier.Get(), CLSCTX_INPROC_SERVER, IID_IUnknown, &out),
             CLASS_E_NOAGGREGATION);
   EXPECT_EQ(CoGetClassObject(kNotifierClsid, CLSCTX_INPROC_SERVER, nullptr, kIID_Nowhere, &out), E_NOINTERFACE);
   EXPECT_EQ(CoCreateInstance(kNotifierClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);

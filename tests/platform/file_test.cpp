@@ -1,10 +1,10 @@
 // Files and modules of the Linux kernel layer.
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "paltest.h"
+#include "support/trxtestlog.h"
 
 namespace fs = std::filesystem;
 using paltest::Handle;
@@ -12,23 +12,14 @@ using paltest::Handle;
 namespace {
 
 // A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    static std::atomic<int> counter{0};
-    m_path = fs::temp_directory_path() /
-             ("trx-file-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
-    fs::create_directories(m_path);
-  }
+struct TempDir : TrxTempFile {
+  TempDir() : TrxTempFile("file-test") { fs::create_directories(Path()); }
   ~TempDir() {
     std::error_code ignored;
-    fs::remove_all(m_path, ignored);
+    fs::remove_all(Path(), ignored);
   }
-  fs::path path(const std::string& name) const { return m_path / name; }
-  std::u16string wide(const std::string& name) const { return (m_path / name).u16string(); }
-
- private:
-  fs::path m_path;
+  fs::path path(const std::string& name) const { return Path() / name; }
+  std::u16string wide(const std::string& name) const { return path(name).u16string(); }
 };
 
 void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }

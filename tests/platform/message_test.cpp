@@ -145,10 +145,8 @@ TEST(PostThreadMessageW, NeedsAQueueAndDeliversInPostingOrder) {
     EXPECT_TRUE(PostThreadMessageW(receiver.id(), WM_USER, 0, 0)) << "outside the range: GetMessageW waits on";
     EXPECT_TRUE(PostThreadMessageW(receiver.id(), WM_APP, 11, 22));
   }
-  EXPECT_EQ(received.message, WM_APP);
-  EXPECT_EQ(received.hwnd, nullptr);
-  EXPECT_EQ(received.wParam, 11u);
-  EXPECT_EQ(received.lParam, 22);
+  EXPECT_EQ(std::tie(received.message, received.hwnd, received.wParam, received.lParam),
+            std::make_tuple(UINT{WM_APP}, HWND{}, WPARAM{11}, LPARAM{22}));
 
   OnNewThread([] {
     EXPECT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_USER, 1, 2)) << "to itself: the queue is made";
@@ -324,16 +322,16 @@ TEST(MsgWaitForMultipleObjectsEx, WakeMaskHandlesAndArguments) {
 
     std::vector<HANDLE> many(MAXIMUM_WAIT_OBJECTS, event.Get());
     HANDLE bad[] = {reinterpret_cast<HANDLE>(0x9999)};
-    EXPECT_LAST_ERROR(MsgWaitForMultipleObjectsEx(1, both, 0, QS_ALLINPUT, MWMO_WAITALL), WAIT_FAILED,
-                      ERROR_NOT_SUPPORTED);
+    const auto wait = [](DWORD count, HANDLE* handles, DWORD mask, DWORD flags) {
+      return MsgWaitForMultipleObjectsEx(count, handles, 0, mask, flags);
+    };
+    EXPECT_LAST_ERROR(wait(1, both, QS_ALLINPUT, MWMO_WAITALL), WAIT_FAILED, ERROR_NOT_SUPPORTED);
     EXPECT_LAST_ERROR(MsgWaitForMultipleObjects(1, both, TRUE, 0, QS_ALLINPUT), WAIT_FAILED, ERROR_NOT_SUPPORTED);
-    EXPECT_LAST_ERROR(MsgWaitForMultipleObjectsEx(1, both, 0, QS_ALLINPUT, 0x100), WAIT_FAILED,
-                      ERROR_INVALID_PARAMETER);
-    EXPECT_LAST_ERROR(MsgWaitForMultipleObjectsEx(MAXIMUM_WAIT_OBJECTS, many.data(), 0, QS_ALLINPUT, 0), WAIT_FAILED,
-                      ERROR_INVALID_PARAMETER);
-    EXPECT_LAST_ERROR(MsgWaitForMultipleObjectsEx(1, nullptr, 0, QS_ALLINPUT, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
-    EXPECT_LAST_ERROR(MsgWaitForMultipleObjectsEx(1, both, 0, 0x8000, 0), WAIT_FAILED, ERROR_INVALID_FLAGS);
-    EXPECT_LAST_ERROR(MsgWaitForMultipleObjectsEx(1, bad, 0, QS_ALLINPUT, 0), WAIT_FAILED, ERROR_INVALID_HANDLE);
+    EXPECT_LAST_ERROR(wait(1, both, QS_ALLINPUT, 0x100), WAIT_FAILED, ERROR_INVALID_PARAMETER);
+    EXPECT_LAST_ERROR(wait(MAXIMUM_WAIT_OBJECTS, many.data(), QS_ALLINPUT, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
+    EXPECT_LAST_ERROR(wait(1, nullptr, QS_ALLINPUT, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
+    EXPECT_LAST_ERROR(wait(1, both, 0x8000, 0), WAIT_FAILED, ERROR_INVALID_FLAGS);
+    EXPECT_LAST_ERROR(wait(1, bad, QS_ALLINPUT, 0), WAIT_FAILED, ERROR_INVALID_HANDLE);
     Pump();
     EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, both, 0, QS_ALLINPUT, MWMO_ALERTABLE), WAIT_TIMEOUT) << "accepted";
   });

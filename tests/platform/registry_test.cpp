@@ -172,7 +172,6 @@ TEST(RegOpenKeyExW, PathsArgumentsAndRights) {
       {"\\SOFTWARE\\Vendor", KEY_READ, ERROR_BAD_PATHNAME},
       {"", KEY_READ, ERROR_SUCCESS},  // the root again
       {"SOFTWARE\\Vend", KEY_READ, ERROR_FILE_NOT_FOUND},  // a name is not a path prefix
-      {"SOFTWARE\\Vendor\\Key", KEY_QUERY_VALUE, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_WRITE, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", MAXIMUM_ALLOWED, ERROR_SUCCESS},

@@ -51,17 +51,14 @@ TEST(CreateThread, ExitCodesIdsAndHandles) {
   EXPECT_EQ(code, reportedId) << "the id the thread saw as its own";
 
   // Closing the handle of a running thread leaves the thread running.
-  Handle started(CreateEventW(nullptr, TRUE, FALSE, nullptr)), done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  Handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HANDLE goAndDone[] = {go, done};
   ResetEvent(go);
-  struct Work {
-    HANDLE go, done;
-  } work{go, done};
   auto body = [](LPVOID p) -> DWORD {
-    auto* w = static_cast<Work*>(p);
-    WaitForSingleObject(w->go, kLongWait);
-    return SetEvent(w->done);
+    WaitForSingleObject(static_cast<HANDLE*>(p)[0], kLongWait);
+    return SetEvent(static_cast<HANDLE*>(p)[1]);
   };
-  EXPECT_TRUE(CloseHandle(CreateThread(nullptr, 0, body, &work, 0, nullptr)));
+  EXPECT_TRUE(CloseHandle(CreateThread(nullptr, 0, body, goAndDone, 0, nullptr)));
   SetEvent(go);
   EXPECT_EQ(WaitForSingleObject(done, kLongWait), WAIT_OBJECT_0);
 }
@@ -121,11 +118,7 @@ TEST(GetLastError, IsPerThreadAndIdsAreDistinct) {
       ids[i] = GetCurrentThreadId();
       WaitForSingleObject(go, kLongWait);  // all alive at once
     });
-  EXPECT_TRUE(paltest::Eventually([&] {
-    for (auto& id : ids)
-      if (id.load() == 0) return false;
-    return true;
-  }));
+  EXPECT_TRUE(paltest::Eventually([&] { return std::none_of(ids, ids + kThreads, [](auto& id) { return id == 0u; }); }));
   SetEvent(go);
   SetLastError(1234);
   for (auto& t : threads) t.join();

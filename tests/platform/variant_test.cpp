@@ -102,10 +102,9 @@ TEST(OleVariant, CopyMakesIndependentValues) {
   EXPECT_EQ(Show(dst.v), Show(src.v)) << "a new string with the same text, embedded null included";
 
   // The destination is cleared first: its BSTR is freed, its object released.
-  VARIANT unknown;
-  unknown.vt = VT_UNKNOWN;
-  unknown.punkVal = &object;
-  ASSERT_EQ(VariantCopy(&dst.v, &unknown), S_OK);
+  Var unknown(VT_UNKNOWN);
+  unknown.v.punkVal = &object;
+  ASSERT_EQ(VariantCopy(&dst.v, &unknown.v), S_OK);
   EXPECT_EQ(dst.v.punkVal, &object);
   EXPECT_EQ(object.refs, 2u) << "the copy holds its own reference";
   Var seven = I4(7);
@@ -118,8 +117,7 @@ TEST(OleVariant, CopyMakesIndependentValues) {
   ASSERT_EQ(VariantCopy(&dst.v, &dst.v), S_OK);
   EXPECT_EQ(Show(dst.v), Show(Str(u"").v)) << "onto itself";
 
-  VARIANT array, arrayCopy;
-  VariantInit(&arrayCopy);
+  VARIANT array{}, arrayCopy{};
   array.vt = VT_ARRAY | VT_BSTR;
   array.parray = BstrArray(u"one", u"two");
   ASSERT_EQ(VariantCopy(&arrayCopy, &array), S_OK);
@@ -177,8 +175,7 @@ TEST(OleVariant, CopyIndDereferences) {
   Var unknown(VT_UNKNOWN | VT_BYREF), arrays(VT_ARRAY | VT_BSTR | VT_BYREF);
   unknown.v.ppunkVal = &slot;
   arrays.v.pparray = &array;
-  VARIANT dst;
-  VariantInit(&dst);
+  VARIANT dst{};
   ASSERT_EQ(VariantCopyInd(&dst, &unknown.v), S_OK);
   EXPECT_EQ(dst.vt, VT_UNKNOWN);
   EXPECT_EQ(object.refs, 2u);
