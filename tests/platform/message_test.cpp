@@ -178,7 +178,6 @@ TEST(PeekMessageW, WindowAndRangeFilters) {
         {nullptr, 0, 0, WM_USER + 1, nullptr},
         {kThreadOnly, 0, 0, WM_USER + 1, nullptr},
         {w1, 0, 0, WM_USER + 2, w1},
-        {w2, 0, 0, WM_APP, w2},
         {nullptr, WM_APP, WM_APP + 10, WM_APP, w2},
         {w1, WM_APP, 0xFFFF, WM_APP + 5, w1},
         {nullptr, WM_USER + 3, WM_USER + 10, 0, nullptr},

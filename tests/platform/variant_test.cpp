@@ -37,15 +37,11 @@ std::string ElementText(SAFEARRAY* array, LONG index) {
   return Show(text.v);
 }
 
-TEST(OleVariant, InitZeroesEverything) {
-  VARIANT v;
-  std::memset(&v, 0xAB, sizeof v);
-  VariantInit(&v);
-  const VARIANT zero{};
-  EXPECT_EQ(std::memcmp(&v, &zero, sizeof v), 0);
-}
-
-TEST(OleVariant, ClearFreesWhatItOwnsAndValidatesTheType) {
+TEST(OleVariant, InitZeroesEverythingAndClearFreesWhatItOwns) {
+  VARIANT garbage, zero{};
+  std::memset(&garbage, 0xAB, sizeof garbage);
+  VariantInit(&garbage);
+  EXPECT_EQ(std::memcmp(&garbage, &zero, sizeof garbage), 0) << "VariantInit";
   Counted object, inArray;
   SAFEARRAYBOUND bound = {1, 0};
   SAFEARRAY* objects = SafeArrayCreate(VT_UNKNOWN, 1, &bound);
