@@ -100,7 +100,6 @@ TEST(RegistryFormat, ValuesOfTheVendorKey) {
   const struct { std::string lines; const char* value; std::string expected; } cases[] = {
       {"@=\"text\"\r\n", nullptr, "REG_SZ text"},  // the default value
       {"\"Path\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n", "Path", "REG_SZ C:\\dir\\\"q\""},  // escapes
-      {"\"a\\\"b\"=\"x\"\r\n", "a\"b", "REG_SZ x"},
       {"\"P\"=\"a\\nb\"\r\n", "P", "REG_SZ a\\nb"},  // other backslashes stay
       {"\"E\"=\"\"\r\n", "E", "REG_SZ "},  // an empty text
       {"\"Count\"=dword:0000000a\r\n", "Count", "REG_DWORD 10"},
