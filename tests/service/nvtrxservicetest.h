@@ -18,8 +18,10 @@ inline std::string TrxSamplePath() {
   return std::string(TRX_SOURCE_DIR) + "/samples/crm.xml";
 }
 
-// A VARIANT holding a string as that string, anything else as its type.
+// A VARIANT holding a string as that string, a long as "I4 n", anything else
+// as its type.
 inline std::string Text(const VARIANT& value) {
+  if (value.vt == VT_I4) return "I4 " + std::to_string(value.lVal);
   return value.vt == VT_BSTR ? TrxNarrow(TrxBstrView(value.bstrVal)) : "<vt " + std::to_string(value.vt) + ">";
 }
 
