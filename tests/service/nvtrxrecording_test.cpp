@@ -162,13 +162,7 @@ class Recording : public TrxServiceTest {
   }
   HRESULT Play(const OLECHAR* object, LONG eventId, std::vector<std::pair<TrxString, TrxString>> arguments = {},
                LONG objectType = -1) {
-    CNVSimUserAction action;
-    action.object = object;
-    action.eventId = eventId;
-    action.arguments = std::move(arguments);
-    action.objectType = objectType;
-    action.applyRules = false;
-    return m_client->Play(action);
+    return m_client->Play({object, eventId, std::move(arguments), objectType, /*applyRules=*/false, {}});
   }
   // The descriptor of a child of the root.
   std::string Below(const char* className, const char* name) {
