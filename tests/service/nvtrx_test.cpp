@@ -7,28 +7,14 @@
 #include "host/nvsimapplication.h"
 #include "host/nvsimcallwindow.h"
 #include "service/nvtrx.h"
+#include "support/trxtestvalues.h"
 #include "tests/service/nvtrxservicetest.h"
 
 namespace {
 
 const OLECHAR kRoot[] = OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>");
 
-class Facade : public TrxServiceTest {
- protected:
-  struct Reply {
-    HRESULT hr;
-    LONG code;
-    std::string message;
-    TrxVariant value;
-  };
-  Reply Submit(const OLECHAR* ods, const OLECHAR* method, const VARIANT& args = TrxVariant()) {
-    TrxBstr o(ods), m(method), message;
-    Reply reply{};
-    reply.hr = m_tool->Submit(o.Get(), m.Get(), args, &reply.value, message.Put(), &reply.code);
-    reply.message = TrxNarrow(message.View());
-    return reply;
-  }
-};
+using Facade = TrxServiceTest;
 
 TEST_F(Facade, EveryClientGetsTheSameFacadeAndTheHostNamesTheRoot) {
   TrxComPtr<INVTRX> host;
@@ -41,15 +27,10 @@ TEST_F(Facade, EveryClientGetsTheSameFacadeAndTheHostNamesTheRoot) {
             CLASS_E_NOAGGREGATION);
 
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
-  TrxBstr ods, message;
-  LONG code = -1;
-  ASSERT_EQ(m_tool->GetRootObject(ods.Put(), message.Put(), &code), S_OK);
-  EXPECT_EQ(code, 0);
   TrxVariant name;
   m_client->ReadProperty(u"", u"Name", name);
-  EXPECT_EQ(TrxNarrow(ods.View()),
+  EXPECT_EQ(RootDescriptor(),
             "<Obj ClassName=\"NorvApplication\" RepositoryName=\"" + TrxNarrow(TrxBstrView(name.bstrVal)) + "\"/>");
-  m_client->Unload();
 }
 
 TEST_F(Facade, AClientWithoutTheControlInterfaceCannotAttach) {
@@ -63,44 +44,17 @@ TEST_F(Facade, AClientWithoutTheControlInterfaceCannotAttach) {
             "Test Automation Warning: Failed to connect to Norvik Client\n"
             "Test Automation Warning: Failed to connect to Norvik Client\n")
       << "the warning box goes to standard error and never waits for anyone";
-  TrxBstr message;
-  LONG code = 0;
-  m_tool->GetLastError(message.Put(), &code);
-  EXPECT_EQ(code, TRX_E_NO_APPLICATION);
-  EXPECT_EQ(TrxNarrow(message.View()), "Could not find Norvik application object.");
+  EXPECT_EQ(LastError(), "-1018 Could not find Norvik application object.");
 
   m_client->SetControlInterface(true);
   m_client->SetRegistrationStatus(E_ACCESSDENIED);
   EXPECT_EQ(host->AttachAppObject(app.Get()), E_ACCESSDENIED) << "the host's own refusal comes back";
 }
 
-TEST_F(Facade, GetLastErrorReportsThePreviousCallsErrorAndEveryCallLeavesOnlyTheRoot) {
-  ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
-  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
-  EXPECT_EQ(Submit(kRoot, OLESTR("SetTimeOut"), TrxVariant::FromI4(9)).code, 1014);
-  TrxBstr message;
-  LONG code = 0;
-  for (int ask = 0; ask < 2; ++ask) {  // asking twice gives the same answer
-    ASSERT_EQ(m_tool->GetLastError(message.Put(), &code), S_OK);
-    EXPECT_EQ(code, 1014);
-    EXPECT_EQ(TrxNarrow(message.View()),
-              "Invalid argument value for method name \"SetTimeOut\" for argument \"NewTimeOutInSecs\". Input value: "
-              "\"9(Expected value >= 10)\".");
-  }
-  Submit(kRoot, OLESTR("RepositoryName"));
-  Submit(kRoot, OLESTR("GetChildren"));
-  TrxBstr xml, ods(kRoot);
-  m_tool->GetObjectContents(5, ods.Get(), xml.Put(), message.Put(), &code);
-  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
-  m_client->Unload();
-}
-
 TEST_F(Facade, AnUnloadedOrNeverAttachedClientIsReportedAndAReadyOneServedAgain) {
-  for (const OLECHAR* method : {OLESTR("UIName"), OLESTR("GetSessionId")}) {
-    Reply never = Submit(kRoot, method);
-    EXPECT_EQ(never.code, TRX_E_NO_APPLICATION);
-    EXPECT_EQ(never.message, "Could not find Norvik application object.");
-  }
+  const std::string noApplication = "-1018 Could not find Norvik application object.";
+  EXPECT_EQ(Said(Submit(kRoot, OLESTR("UIName"))), noApplication);
+  EXPECT_EQ(Said(Submit(kRoot, OLESTR("GetSessionId"))), noApplication);
   TrxBstr ods, message;
   LONG code = 0;
   ASSERT_EQ(m_tool->GetRootObject(ods.Put(), message.Put(), &code), S_OK);
@@ -110,12 +64,9 @@ TEST_F(Facade, AnUnloadedOrNeverAttachedClientIsReportedAndAReadyOneServedAgain)
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
   EXPECT_EQ(Submit(kRoot, OLESTR("GetSessionId")).code, 0);
   ASSERT_EQ(Host()->OnUnload(), S_OK);
-  Reply unloaded = Submit(kRoot, OLESTR("UIName"));
-  EXPECT_EQ(unloaded.code, TRX_E_NO_APPLICATION);
-  EXPECT_EQ(unloaded.message, "Could not find Norvik application object.");
+  EXPECT_EQ(Said(Submit(kRoot, OLESTR("UIName"))), noApplication);
   ASSERT_EQ(Host()->OnAppReady(ClientApplication().Get()), S_OK);
   EXPECT_EQ(Submit(kRoot, OLESTR("UIName")).code, 0);
-  m_client->Unload();
 }
 
 TEST_F(Facade, HostCallsPostedToTheServiceThreadRunWhileASubmitWaits) {
@@ -130,16 +81,15 @@ TEST_F(Facade, HostCallsPostedToTheServiceThreadRunWhileASubmitWaits) {
     Sleep(300);
     ready = m_client->PostReady(window.GetHandle());
   });
-  Reply reply = Submit(kRoot, OLESTR("ProcessKeyboardAccelerator"), TrxVariant::FromString(OLESTR("Ctrl+S")));
+  const std::string said = Said(Submit(kRoot, OLESTR("ProcessKeyboardAccelerator"), Str(u"Ctrl+S")));
   client.join();
-  EXPECT_EQ(reply.code, 0) << reply.message;
+  EXPECT_EQ(said, "0 ");
   ASSERT_TRUE(ready);
   EXPECT_TRUE(ready->IsDone()) << "the posted call ran during the Submit's idle wait";
   EXPECT_EQ(ready->GetThreadId(), GetCurrentThreadId());
-  m_client->Unload();
 }
 
-TEST_F(Facade, SubmitFailuresOfTheOutParametersTheDescriptorAndTheCatalogue) {
+TEST_F(Facade, SubmitFailuresAreTheLastErrorAndEveryCallLeavesOnlyTheRoot) {
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
   TrxBstr ods(kRoot), method(OLESTR("UIName")), message;
   TrxVariant result;
@@ -147,32 +97,30 @@ TEST_F(Facade, SubmitFailuresOfTheOutParametersTheDescriptorAndTheCatalogue) {
   EXPECT_EQ(m_tool->Submit(ods.Get(), method.Get(), TrxVariant(), &result, message.Put(), nullptr), E_POINTER);
   EXPECT_EQ(m_tool->Submit(ods.Get(), method.Get(), TrxVariant(), nullptr, message.Put(), &code), E_POINTER);
   EXPECT_EQ(code, 0);
-  LONG lastCode = 0;
-  m_tool->GetLastError(message.Put(), &lastCode);
-  EXPECT_EQ(lastCode, TRX_E_ARG_VALUE);
-  EXPECT_EQ(TrxNarrow(message.View()),
-            "Invalid argument value for method name \"UIName\" for argument \"retVal, errMsg, or errCode\". Input "
-            "value: \"Unexpected NULL argument pointer\".");
+  EXPECT_EQ(LastError(),
+            "-1014 Invalid argument value for method name \"UIName\" for argument \"retVal, errMsg, or errCode\". "
+            "Input value: \"Unexpected NULL argument pointer\".");
 
-  Reply notXml = Submit(OLESTR("<Obj"), OLESTR("UIName"));
-  EXPECT_EQ(notXml.hr, S_OK);
-  EXPECT_EQ(notXml.code, TRX_E_SYSTEM);
-  EXPECT_EQ(notXml.message, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11");
-  Reply empty = Submit(OLESTR(""), OLESTR("UIName"));
-  EXPECT_EQ(empty.code, TRX_E_SYSTEM) << "an empty descriptor does not resolve";
-  EXPECT_EQ(empty.message, "System error. Debug info: TRXODS cannot be empty.");
-  m_tool->GetLastError(message.Put(), &lastCode);
-  EXPECT_EQ(lastCode, TRX_E_SYSTEM) << "GetLastError agrees with the reply it follows";
-  EXPECT_EQ(TrxNarrow(message.View()), empty.message);
+  EXPECT_EQ(Said(Submit(OLESTR("<Obj"), OLESTR("UIName"))),
+            "-1023 LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11");
+  const std::string empty = Said(Submit(OLESTR(""), OLESTR("UIName")));
+  EXPECT_EQ(empty, "-1023 System error. Debug info: TRXODS cannot be empty.");
+  EXPECT_EQ(LastError(), empty) << "GetLastError agrees with the reply it follows";
+  EXPECT_EQ(Said(Submit(kRoot, OLESTR("Fly"))), "-12 Invalid method Fly in class NorvApplication ErrorCode: -12");
+  EXPECT_EQ(Said(Submit(kRoot, OLESTR("GetClassCount"), TrxVariant::FromI4(3))),
+            "-1013 Invalid argument type for method name:GetClassCount for argument: ClassName. Expected type: String.");
 
-  Reply unknown = Submit(kRoot, OLESTR("Fly"));
-  EXPECT_EQ(unknown.code, TRX_NOT_FOUND);
-  EXPECT_EQ(unknown.message, "Invalid method Fly in class NorvApplication ErrorCode: -12");
-  Reply wrongType = Submit(kRoot, OLESTR("GetClassCount"), TrxVariant::FromI4(3));
-  EXPECT_EQ(wrongType.code, TRX_E_ARG_TYPE);
-  EXPECT_EQ(wrongType.message,
-            "Invalid argument type for method name:GetClassCount for argument: ClassName. Expected type: String.");
-  m_client->Unload();
+  // Asking twice gives the same answer; every call leaves only the root.
+  EXPECT_EQ(Submit(kRoot, OLESTR("SetTimeOut"), TrxVariant::FromI4(9)).code, 1014);
+  for (int ask = 0; ask < 2; ++ask)
+    EXPECT_EQ(LastError(),
+              "1014 Invalid argument value for method name \"SetTimeOut\" for argument \"NewTimeOutInSecs\". Input "
+              "value: \"9(Expected value >= 10)\".");
+  Submit(kRoot, OLESTR("RepositoryName"));
+  Submit(kRoot, OLESTR("GetChildren"));
+  TrxBstr xml;
+  m_tool->GetObjectContents(5, ods.Get(), xml.Put(), message.Put(), &code);
+  EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
 }
 
 // The recorder switches the client saw, in order.
@@ -185,10 +133,7 @@ std::vector<std::string> RecorderSwitches(const CNVSimApplication& client) {
 
 TEST_F(Facade, RecordingIsSuspendedAroundToolCallsUnlessLoopbackTestsAreOn) {
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
-  TrxBstr message;
-  LONG code = 0;
-  ASSERT_EQ(m_tool->StartRecording(message.Put(), &code), S_OK);
-  ASSERT_EQ(code, 0);
+  ASSERT_EQ(Answer(&INVTRXAutomation::StartRecording), "0 ");
   EXPECT_EQ(RecorderSwitches(*m_client), std::vector<std::string>{"EnableRecorder(TRUE)"});
 
   Submit(kRoot, OLESTR("UIName"));
@@ -215,8 +160,7 @@ TEST_F(Facade, RecordingIsSuspendedAroundToolCallsUnlessLoopbackTestsAreOn) {
             TRX_E_CREATE_OBJECT)
       << "loopback tests need a descriptor that resolves";
   EXPECT_FALSE(CNVCoTRX::Instance()->GetApplication()->IsLoopbackTests());
-  m_tool->StopRecording(message.Put(), &code);
-  m_client->Unload();
+  Answer(&INVTRXAutomation::StopRecording);
 }
 
 TEST_F(Facade, BusyTimeOfAnIdleABusyAndARecordingClient) {
@@ -231,17 +175,14 @@ TEST_F(Facade, BusyTimeOfAnIdleABusyAndARecordingClient) {
   LONG code = 0;
   m_tool->SetSubmitTimeout(200, message.Put(), &code);
   m_client->SetBusy(true);
-  Reply busy = Submit(kRoot, OLESTR("UIName"));
-  EXPECT_EQ(busy.code, TRX_E_BUSY);
-  EXPECT_EQ(busy.message, "Norvik application is busy.");
+  EXPECT_EQ(Said(Submit(kRoot, OLESTR("UIName"))), "-1019 Norvik application is busy.");
   m_client->SetBusy(false);
 
-  ASSERT_EQ(m_tool->StartRecording(message.Put(), &code), S_OK);
+  ASSERT_EQ(Answer(&INVTRXAutomation::StartRecording), "0 ");
   Reply recording = Submit(kRoot, OLESTR("getbusytime"));
   EXPECT_EQ(recording.code, 0);
   EXPECT_LE(recording.value.lVal, -90) << "while recording the wait returns at once, without the pause";
-  m_tool->StopRecording(message.Put(), &code);
-  m_client->Unload();
+  Answer(&INVTRXAutomation::StopRecording);
 }
 
 }  // namespace

@@ -41,30 +41,24 @@ struct ExceptionInfo : EXCEPINFO {
   ExceptionInfo& operator=(const ExceptionInfo&) = delete;
   std::string Source() const { return TrxNarrow(TrxBstrView(bstrSource)); }
   std::string Description() const { return TrxNarrow(TrxBstrView(bstrDescription)); }
+  // "scode source description", with the wCode first when it is set.
+  std::string Show() const {
+    return (wCode ? "wCode " + std::to_string(wCode) + " " : "") + std::to_string(scode) + " " + Source() + " " +
+           Description();
+  }
 };
 
 // Argument makers; none of them owns what it points at.
-VARIANT RefVariant(VARIANT& target) {
+VARIANT ByRef(VARTYPE type, void* target) {
   VARIANT arg;
   VariantInit(&arg);
-  arg.vt = VT_BYREF | VT_VARIANT;
-  arg.pvarVal = &target;
+  arg.vt = VT_BYREF | type;
+  arg.byref = target;
   return arg;
 }
-VARIANT RefBstr(BSTR& target) {
-  VARIANT arg;
-  VariantInit(&arg);
-  arg.vt = VT_BYREF | VT_BSTR;
-  arg.pbstrVal = &target;
-  return arg;
-}
-VARIANT RefLong(LONG& target) {
-  VARIANT arg;
-  VariantInit(&arg);
-  arg.vt = VT_BYREF | VT_I4;
-  arg.plVal = &target;
-  return arg;
-}
+VARIANT RefVariant(VARIANT& target) { return ByRef(VT_VARIANT, &target); }
+VARIANT RefBstr(BSTR& target) { return ByRef(VT_BSTR, &target); }
+VARIANT RefLong(LONG& target) { return ByRef(VT_I4, &target); }
 VARIANT Missing() {
   VARIANT arg;
   VariantInit(&arg);
@@ -100,13 +94,6 @@ class Dispatch : public TrxServiceTest {
     return m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, info, argErr);
   }
 
-  // The errCode of a SetSubmitTimeout(5), which fails and records -1014.
-  void FailSetSubmitTimeout() {
-    TrxVariant result;
-    ExceptionInfo info;
-    ASSERT_EQ(Call(kSetSubmitTimeout, {TrxVariant::FromI4(5)}, &result, &info), DISP_E_EXCEPTION);
-  }
-
   TrxComPtr<IDispatch> m_dispatch;
 };
 
@@ -121,29 +108,25 @@ TEST_F(Dispatch, GetObjectDefinitionsAsVBScriptJScriptAndCppCallIt) {
 
   // VBScript: code = trx.GetObjectDefinitions(version, xml, message), with
   // variables that hold something before.
-  TrxVariant version = TrxVariant::FromString(OLESTR("1.0"));
-  TrxVariant xml = TrxVariant::FromString(OLESTR("stale"));
-  TrxVariant message = TrxVariant::FromI4(7);
+  TrxVariant version = Str(u"1.0");
+  TrxVariant xml = Str(u"stale");
+  TrxVariant message = I4(7);
   TrxVariant code;
   ASSERT_EQ(Call(kGetObjectDefinitions, {RefVariant(version), RefVariant(xml), RefVariant(message)}, &code), S_OK);
   EXPECT_EQ(Text(xml), catalogue);
-  EXPECT_EQ(Text(message), "");
-  ASSERT_EQ(code.vt, VT_I4);
-  EXPECT_EQ(code.lVal, 0);
+  EXPECT_EQ(Text(message) + " " + Text(code), " I4 0");
   EXPECT_EQ(Text(version), "1.0") << "an [in] variable is left alone";
 
   // JScript: code = trx.GetObjectDefinitions("8.2"), the out-parameters left out.
   TrxVariant sameCode;
-  ASSERT_EQ(Call(kGetObjectDefinitions, {TrxVariant::FromString(OLESTR("8.2"))}, &sameCode), S_OK);
-  ASSERT_EQ(sameCode.vt, VT_I4);
-  EXPECT_EQ(sameCode.lVal, TRX_SAME_VERSION);
+  ASSERT_EQ(Call(kGetObjectDefinitions, {Str(u"8.2")}, &sameCode), S_OK);
+  EXPECT_EQ(Text(sameCode), "I4 " + std::to_string(TRX_SAME_VERSION));
 
   // C++: typed references, the errCode as the last argument and no result.
   BSTR text = SysAllocString(OLESTR("stale"));
   BSTR error = nullptr;
   LONG errCode = -5;
-  EXPECT_EQ(Call(kGetObjectDefinitions,
-                 {TrxVariant::FromString(OLESTR("1.0")), RefBstr(text), RefBstr(error), RefLong(errCode)}, nullptr,
+  EXPECT_EQ(Call(kGetObjectDefinitions, {Str(u"1.0"), RefBstr(text), RefBstr(error), RefLong(errCode)}, nullptr,
                  nullptr, nullptr, DISPATCH_METHOD),
             S_OK);
   EXPECT_EQ(Take(text), catalogue);
@@ -154,46 +137,34 @@ TEST_F(Dispatch, GetObjectDefinitionsAsVBScriptJScriptAndCppCallIt) {
 TEST_F(Dispatch, SetSubmitTimeoutConvertsItsArgumentAndReportsAFailureAsAnException) {
   // A string that holds a number is converted.
   TrxVariant message, code;
-  ASSERT_EQ(Call(kSetSubmitTimeout, {TrxVariant::FromString(OLESTR("20")), RefVariant(message)}, &code), S_OK);
+  ASSERT_EQ(Call(kSetSubmitTimeout, {Str(u"20"), RefVariant(message)}, &code), S_OK);
   EXPECT_EQ(CNVCoTRX::Instance()->GetApplication()->GetSubmitTimeout(), 20);
-  ASSERT_EQ(code.vt, VT_I4);
-  EXPECT_EQ(code.lVal, 0);
+  EXPECT_EQ(Text(code), "I4 0");
 
   // Too small: the method fails, the caller gets an exception with its text.
-  TrxVariant untouched = TrxVariant::FromString(OLESTR("kept"));
+  TrxVariant untouched = Str(u"kept");
   TrxVariant result;
   ExceptionInfo info;
-  EXPECT_EQ(Call(kSetSubmitTimeout, {TrxVariant::FromI4(5), RefVariant(untouched)}, &result, &info), DISP_E_EXCEPTION);
-  EXPECT_EQ(info.scode, TRX_E_ARG_VALUE);
-  EXPECT_EQ(info.wCode, 0);
-  EXPECT_EQ(info.Source(), "trxcom.CNVcoTRX");
-  EXPECT_EQ(info.Description(), kTimeoutMessage);
+  EXPECT_EQ(Call(kSetSubmitTimeout, {I4(5), RefVariant(untouched)}, &result, &info), DISP_E_EXCEPTION);
+  EXPECT_EQ(info.Show(), std::string("-1014 trxcom.CNVcoTRX ") + kTimeoutMessage);
   EXPECT_EQ(result.vt, VT_EMPTY) << "no result after a failure";
   EXPECT_EQ(Text(untouched), "kept") << "no out-parameter is stored after a failure";
   EXPECT_EQ(CNVCoTRX::Instance()->GetApplication()->GetSubmitTimeout(), 20);
 
   // Without an EXCEPINFO the status alone tells.
-  EXPECT_EQ(Call(kSetSubmitTimeout, {TrxVariant::FromI4(5)}, nullptr), DISP_E_EXCEPTION);
+  EXPECT_EQ(Call(kSetSubmitTimeout, {I4(5)}, nullptr), DISP_E_EXCEPTION);
 }
 
 TEST_F(Dispatch, GetLastErrorGivesThePreviousFailureToEveryKindOfCaller) {
-  FailSetSubmitTimeout();
-
+  ASSERT_EQ(Call(kSetSubmitTimeout, {I4(5)}, nullptr), DISP_E_EXCEPTION);  // records -1014
   TrxVariant message, code;
   ASSERT_EQ(Call(kGetLastError, {RefVariant(message)}, &code), S_OK);
   EXPECT_EQ(Text(message), kTimeoutMessage);
-  ASSERT_EQ(code.vt, VT_I4);
-  EXPECT_EQ(code.lVal, TRX_E_ARG_VALUE);
+  EXPECT_EQ(Text(code), "I4 -1014");
 
   TrxVariant onlyCode;
   ASSERT_EQ(Call(kGetLastError, {}, &onlyCode), S_OK);
-  EXPECT_EQ(onlyCode.lVal, TRX_E_ARG_VALUE);
-
-  BSTR text = nullptr;
-  LONG errCode = 0;
-  ASSERT_EQ(Call(kGetLastError, {RefBstr(text), RefLong(errCode)}, nullptr), S_OK);
-  EXPECT_EQ(Take(text), kTimeoutMessage);
-  EXPECT_EQ(errCode, TRX_E_ARG_VALUE);
+  EXPECT_EQ(Text(onlyCode), "I4 -1014");
 
   // Any accepted reference takes any out-parameter: the code as text, too.
   TrxVariant asVariant;
@@ -202,6 +173,14 @@ TEST_F(Dispatch, GetLastErrorGivesThePreviousFailureToEveryKindOfCaller) {
   ASSERT_EQ(Call(kGetLastError, {RefVariant(asVariant), RefBstr(codeText)}, &result), S_OK);
   EXPECT_EQ(Take(codeText), "-1014");
   EXPECT_EQ(result.lVal, TRX_E_ARG_VALUE) << "the result and the reference both get the errCode";
+
+  // Missing out-parameters are dropped and marked ones skipped: VBScript's
+  // trx.GetLastError(, code), the message marked missing, the code by reference.
+  LONG errCode = 0;
+  TrxVariant skipped;
+  ASSERT_EQ(Call(kGetLastError, {Missing(), RefLong(errCode)}, &skipped), S_OK);
+  EXPECT_EQ(errCode, TRX_E_ARG_VALUE);
+  EXPECT_EQ(Text(skipped), "I4 -1014");
 }
 
 TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
@@ -209,33 +188,27 @@ TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   TrxVariant array = TrxTestArray(VT_VARIANT, {Str(u"UIName"), Str(u"RepositoryName")});
 
   // What the interface itself answers for the array passed by value.
-  TrxBstr ods(kRoot), method(OLESTR("GetProperties")), directMessage;
-  TrxVariant direct;
-  LONG directCode = -1;
-  ASSERT_EQ(m_tool->Submit(ods.Get(), method.Get(), array, &direct, directMessage.Put(), &directCode), S_OK);
-  ASSERT_EQ(directCode, 0) << TrxNarrow(directMessage.View());
-  ASSERT_EQ(direct.vt, VT_ARRAY | VT_VARIANT);
-  EXPECT_EQ(TrxSafeArrayExtent(direct.parray), 2);
-  const TrxString expected = CNVTRXArray(&direct).ToText();
+  Reply direct = Submit(kRoot, u"GetProperties", array);
+  ASSERT_EQ(Said(direct), "0 ");
+  ASSERT_EQ(direct.value.vt, VT_ARRAY | VT_VARIANT);
+  EXPECT_EQ(TrxSafeArrayExtent(direct.value.parray), 2);
+  const TrxString expected = CNVTRXArray(&direct.value).ToText();
 
   // A VBScript variable holding the array: VT_BYREF | VT_VARIANT.
-  TrxVariant odsArg = TrxVariant::FromString(kRoot), methodArg = TrxVariant::FromString(OLESTR("GetProperties"));
+  TrxVariant odsArg = TrxVariant::FromString(kRoot), methodArg = Str(u"GetProperties");
   TrxVariant retVal, message, code;
   ASSERT_EQ(Call(kSubmit, {odsArg, methodArg, RefVariant(array), RefVariant(retVal), RefVariant(message)}, &code),
             S_OK);
-  ASSERT_EQ(code.vt, VT_I4);
-  EXPECT_EQ(code.lVal, 0) << Text(message);
+  EXPECT_EQ(Text(code), "I4 0") << Text(message);
   ASSERT_EQ(retVal.vt, VT_ARRAY | VT_VARIANT);
   EXPECT_EQ(CNVTRXArray(&retVal).ToText(), expected);
 
   // A typed array reference (VT_BYREF | VT_ARRAY | VT_VARIANT), as VB passes an array variable.
-  VARIANT arrayRef;
-  VariantInit(&arrayRef);
-  arrayRef.vt = VT_BYREF | VT_ARRAY | VT_VARIANT;
-  arrayRef.pparray = &array.parray;
   TrxVariant typedResult, typedCode;
-  ASSERT_EQ(Call(kSubmit, {odsArg, methodArg, arrayRef, RefVariant(typedResult)}, &typedCode), S_OK);
-  EXPECT_EQ(typedCode.lVal, 0);
+  ASSERT_EQ(Call(kSubmit, {odsArg, methodArg, ByRef(VT_ARRAY | VT_VARIANT, &array.parray), RefVariant(typedResult)},
+                 &typedCode),
+            S_OK);
+  EXPECT_EQ(Text(typedCode), "I4 0");
   EXPECT_EQ(CNVTRXArray(&typedResult).ToText(), expected);
   EXPECT_EQ(array.vt, VT_ARRAY | VT_VARIANT) << "the caller's array is left alone";
   EXPECT_EQ(TrxSafeArrayExtent(array.parray), 2);
@@ -243,18 +216,15 @@ TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   // The retVal into a string reference; a string that is no number does not fit a long.
   BSTR name = nullptr;
   TrxVariant nameCode;
-  const TrxVariant uiName = TrxVariant::FromString(OLESTR("UIName"));
-  ASSERT_EQ(Call(kSubmit, {odsArg, TrxVariant::FromString(OLESTR("GetProperty")), uiName, RefBstr(name)}, &nameCode),
-            S_OK);
-  EXPECT_EQ(nameCode.lVal, 0);
+  const TrxVariant uiName = Str(u"UIName");
+  ASSERT_EQ(Call(kSubmit, {odsArg, Str(u"GetProperty"), uiName, RefBstr(name)}, &nameCode), S_OK);
+  EXPECT_EQ(Text(nameCode), "I4 0");
   EXPECT_FALSE(Take(name).empty());
   LONG number = 42;
-  TrxVariant untouchedMessage = TrxVariant::FromString(OLESTR("kept"));
+  TrxVariant untouchedMessage = Str(u"kept");
   UINT argErr = 99;
-  EXPECT_EQ(Call(kSubmit,
-                 {odsArg, TrxVariant::FromString(OLESTR("GetProperty")), uiName, RefLong(number),
-                  RefVariant(untouchedMessage)},
-                 nullptr, nullptr, &argErr),
+  EXPECT_EQ(Call(kSubmit, {odsArg, Str(u"GetProperty"), uiName, RefLong(number), RefVariant(untouchedMessage)}, nullptr,
+                 nullptr, &argErr),
             DISP_E_TYPEMISMATCH);
   EXPECT_EQ(argErr, 1u) << "retVal is the fourth of five arguments";
   EXPECT_EQ(number, 42);
@@ -267,7 +237,6 @@ TEST_F(Dispatch, SubmitTakesAnArrayPassedByReference) {
   EXPECT_EQ(Call(kSubmit, {odsArg, uiName, real}, &refusedCode, &info), DISP_E_EXCEPTION);
   EXPECT_EQ(info.scode, E_INVALIDARG);
   EXPECT_EQ(info.Description().rfind("Invalid argument type for method name:UIName", 0), 0u) << info.Description();
-  m_client->Unload();
 }
 
 // ---- names ------------------------------------------------------------------------------------
@@ -320,17 +289,13 @@ TEST_F(Dispatch, TypeInformationComesOnlyFromARegisteredTypeLibrary) {
 // ---- failures ------------------------------------------------------------------------------------
 
 TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
-  TrxVariant held = TrxVariant::FromString(OLESTR("x"));
+  TrxVariant held = Str(u"x");
   TrxVariant real = TrxVariant::FromR8(1.5);
-  VARIANT doubleRef;
-  VariantInit(&doubleRef);
-  doubleRef.vt = VT_BYREF | VT_R8;
-  doubleRef.pdblVal = &real.dblVal;
+  const VARIANT doubleRef = ByRef(VT_R8, &real.dblVal);
   TrxVariant array = TrxTestArray(VT_VARIANT, {});
   TrxVariant missingHeld = Missing();
   // The values the table points at (its VARIANTs are shallow copies).
-  const TrxVariant soon = TrxVariant::FromString(OLESTR("soon")), logName = TrxVariant::FromString(OLESTR("log.txt")),
-                   maybe = TrxVariant::FromString(OLESTR("maybe")), text = TrxVariant::FromString(OLESTR("x"));
+  const TrxVariant soon = Str(u"soon"), logName = Str(u"log.txt"), maybe = Str(u"maybe"), text = Str(u"x");
 
   struct Case {
     const char* what;
@@ -345,7 +310,7 @@ TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
       {"unknown dispid", 12, {}, DISPATCH_METHOD, DISP_E_MEMBERNOTFOUND, 99},
       {"dispid 0", 0, {}, DISPATCH_METHOD, DISP_E_MEMBERNOTFOUND, 99},
       {"a property get alone", kGetLastError, {}, DISPATCH_PROPERTYGET, DISP_E_MEMBERNOTFOUND, 99},
-      {"a property put", kSetSubmitTimeout, {TrxVariant::FromI4(20)}, DISPATCH_PROPERTYPUT, DISP_E_MEMBERNOTFOUND, 99},
+      {"a property put", kSetSubmitTimeout, {I4(20)}, DISPATCH_PROPERTYPUT, DISP_E_MEMBERNOTFOUND, 99},
       {"too many arguments", kGetLastError, {RefVariant(held), RefVariant(held), RefVariant(held)}, DISPATCH_METHOD, DISP_E_BADPARAMCOUNT, 99},
       {"no [in] argument", kSetSubmitTimeout, {}, DISPATCH_METHOD, DISP_E_PARAMNOTOPTIONAL, 99},
       {"an [in] argument marked missing", kSetSubmitTimeout, {Missing()}, DISPATCH_METHOD, DISP_E_PARAMNOTOPTIONAL, 99},
@@ -356,7 +321,7 @@ TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
       {"an array for a string", kStartLogging, {array, TrxVariant::FromBool(true)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 1},
       {"an out-parameter by value", kGetLastError, {text}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
       {"an out-parameter as a double reference", kGetLastError, {doubleRef}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
-      {"the errCode by value", kGetLastError, {RefVariant(held), TrxVariant::FromI4(0)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
+      {"the errCode by value", kGetLastError, {RefVariant(held), I4(0)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -370,7 +335,7 @@ TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
   EXPECT_EQ(Text(held), "x") << "a refused call stores nothing";
 
   // Named arguments, another interface id, no parameters at all.
-  VARIANT arg = TrxVariant::FromI4(20);
+  VARIANT arg = I4(20);
   DISPID named = 0;
   DISPPARAMS withName = {&arg, &named, 1, 1};
   EXPECT_EQ(m_dispatch->Invoke(kSetSubmitTimeout, IID_NULL, 0, DISPATCH_METHOD, &withName, nullptr, nullptr, nullptr),
@@ -385,69 +350,6 @@ TEST_F(Dispatch, EveryMalformedCallIsRefusedWithItsStatus) {
   EXPECT_EQ(m_dispatch->Invoke(kSetSubmitTimeout, IID_NULL, 0, DISPATCH_METHOD, &noArray, nullptr, nullptr, nullptr),
             E_INVALIDARG);
   EXPECT_EQ(CNVCoTRX::Instance()->GetApplication()->GetSubmitTimeout(), 60000) << "no refused call ran the method";
-}
-
-// A tools' interface whose Submit fails with a message of its own, unlike
-// the facade's methods, whose failures are also their last error.
-class FailingAutomation final : public INVTRXAutomation {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetSubmitTimeout(LONG, BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE StartLogging(BSTR, VARIANT_BOOL, BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE StopLogging(BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetLastError(BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE StartRecording(BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE StopRecording(BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetObjectFromId(BSTR, BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetRootObject(BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetObjectContents(LONG, BSTR, BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetObjectDefinitions(BSTR, BSTR*, BSTR*, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Submit(BSTR, BSTR methodName, VARIANT, VARIANT*, BSTR* errMsg, LONG* errCode) override {
-    *errMsg = SysAllocString(methodName);
-    *errCode = 3;
-    return E_ACCESSDENIED;
-  }
-};
-
-TEST(DispatchFailure, TheDescriptionIsTheErrMsgOfTheFailingMethod) {
-  FailingAutomation automation;
-  const TrxVariant ods = TrxVariant::FromString(OLESTR("<Obj/>")),
-                   method = TrxVariant::FromString(OLESTR("no access today")), args;
-  VARIANT reversed[] = {args, method, ods};
-  DISPPARAMS params = {reversed, nullptr, 3, 0};
-  TrxVariant result;
-  ExceptionInfo info;
-  EXPECT_EQ(TrxAutomationInvoke(&automation, 11, IID_NULL, DISPATCH_METHOD, &params, &result, &info, nullptr),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(info.scode, E_ACCESSDENIED);
-  EXPECT_EQ(info.Source(), "trxcom.CNVcoTRX");
-  EXPECT_EQ(info.Description(), "no access today");
-  EXPECT_EQ(result.vt, VT_EMPTY);
-
-  UINT unused = 0;
-  EXPECT_EQ(TrxAutomationInvoke(&automation, 4, IID_NULL, DISPATCH_METHOD, &params, nullptr, &info, &unused),
-            DISP_E_BADPARAMCOUNT);
-}
-
-TEST_F(Dispatch, MissingOutParametersAreDroppedAndMarkedOnesSkipped) {
-  FailSetSubmitTimeout();
-  // VBScript's trx.GetLastError(, code): the message marked missing, the code by reference.
-  LONG code = 0;
-  TrxVariant result;
-  ASSERT_EQ(Call(kGetLastError, {Missing(), RefLong(code)}, &result), S_OK);
-  EXPECT_EQ(code, TRX_E_ARG_VALUE);
-  EXPECT_EQ(result.lVal, TRX_E_ARG_VALUE);
 }
 
 }  // namespace

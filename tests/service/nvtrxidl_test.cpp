@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -32,6 +33,8 @@ std::string ReadSource(const std::string& relative) {
 Sources ProjectSources() {
   return {ReadSource("service/nvtrx.idl"), ReadSource("service/nvtrxinterfaces.h"), ReadSource("model/nvtrxhost.h")};
 }
+
+void Append(Lines& to, const Lines& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 std::string Trim(const std::string& text) { return std::regex_replace(text, std::regex(R"(^\s+|\s+$)"), ""); }
 
@@ -114,15 +117,12 @@ Lines TableMethods() {
     std::string params;
     for (UINT p = 0; p < table[i].paramCount; ++p) {
       const TrxDispatchParam& param = table[i].params[p];
-      const char* way = param.direction == TrxParamDirection::In    ? "[in] "
-                        : param.direction == TrxParamDirection::Out ? "[out] "
-                                                                    : "[retval] ";
-      const char* type = param.type == VT_I4        ? "LONG"
-                         : param.type == VT_BSTR    ? "BSTR"
-                         : param.type == VT_BOOL    ? "VARIANT_BOOL"
-                         : param.type == VT_VARIANT ? "VARIANT"
-                                                    : "?";
-      params += std::string(p ? "," : "") + way + type + (param.direction == TrxParamDirection::In ? " " : "* ") +
+      const char* const ways[] = {"[in] ", "[out] ", "[retval] "};  // In, Out, OutRetval
+      const std::map<VARTYPE, std::string> types = {
+          {VT_I4, "LONG"}, {VT_BSTR, "BSTR"}, {VT_BOOL, "VARIANT_BOOL"}, {VT_VARIANT, "VARIANT"}};
+      const bool in = param.direction == TrxParamDirection::In;
+      params += std::string(p ? "," : "") + ways[static_cast<int>(param.direction)] +
+                (types.count(param.type) ? types.at(param.type) : "?") + (in ? " " : "* ") +
                 TrxNarrow(TrxView(param.name));
     }
     methods.push_back(std::to_string(table[i].dispid) + " " +
@@ -162,13 +162,12 @@ std::pair<Lines, Lines> Interfaces(const Sources& s) {
   for (const char* name : {"INVTRXAutomation", "INVTRX"}) {
     Lines methods = IdlMethods(s.idl, name, true, false), declared = CppMethods(s.interfaces, name);
     for (size_t i = 0; i < declared.size(); ++i) declared[i] = std::to_string(i + 1) + " " + declared[i];
-    idl.insert(idl.end(), methods.begin(), methods.end());
-    cpp.insert(cpp.end(), declared.begin(), declared.end());
+    Append(idl, methods);
+    Append(cpp, declared);
   }
   for (const char* name : {"INVAutomation", "INVPropertySet", "INVAppControl"}) {
-    const Lines methods = IdlMethods(s.idl, name, false, false), declared = CppMethods(s.host, name);
-    idl.insert(idl.end(), methods.begin(), methods.end());
-    cpp.insert(cpp.end(), declared.begin(), declared.end());
+    Append(idl, IdlMethods(s.idl, name, false, false));
+    Append(cpp, CppMethods(s.host, name));
   }
   return {idl, cpp};
 }
@@ -176,10 +175,11 @@ std::pair<Lines, Lines> DispatchTable(const Sources& s) {
   return {IdlMethods(s.idl, "INVTRXAutomation", true, true), TableMethods()};
 }
 std::pair<Lines, Lines> Enums(const Sources& s) {
-  Lines idl = Enum(s.idl, "AUTO_OBJECTTYPE"), cpp = Enum(s.host, "AUTO_OBJECTTYPE");
-  const Lines idlReq = Enum(s.idl, "AUTO_REQID"), cppReq = Enum(s.host, "AUTO_REQID");
-  idl.insert(idl.end(), idlReq.begin(), idlReq.end());
-  cpp.insert(cpp.end(), cppReq.begin(), cppReq.end());
+  Lines idl, cpp;
+  for (const char* name : {"AUTO_OBJECTTYPE", "AUTO_REQID"}) {
+    Append(idl, Enum(s.idl, name));
+    Append(cpp, Enum(s.host, name));
+  }
   return {idl, cpp};
 }
 std::pair<Lines, Lines> Guids(const Sources& s) {

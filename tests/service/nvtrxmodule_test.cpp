@@ -36,43 +36,19 @@ bool quitWithin(DWORD ms) {
 // {2B3C4D5E-6F70-4182-93A4-B5C6D7E8F901}
 const CLSID kTestClsid = {0x2B3C4D5E, 0x6F70, 0x4182, {0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8, 0xF9, 0x01}};
 
-// The module objects of the test server count on.
+// The facade counts as a lock on the module while it lives, as the server's
+// main wires it; ServedFacade does that wiring for the object's lifetime.
 std::atomic<CNVTRXModule*> g_module{nullptr};
-
-// An object of the test server: a lock on the module while it lives.
-class ServedObject final : public IUnknown {
- public:
-  ServedObject() { g_module.load()->Lock(); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IUnknown) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+void CountFacade(bool created) { created ? g_module.load()->Lock() : g_module.load()->Unlock(); }
+struct ServedFacade {
+  explicit ServedFacade(CNVTRXModule& module) {
+    g_module = &module;
+    CNVCoTRX::SetLifetimeHook(&CountFacade);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG refs = --m_refs;
-    if (refs == 0) {
-      delete this;
-      g_module.load()->Unlock();
-    }
-    return refs;
+  ~ServedFacade() {
+    CNVCoTRX::SetLifetimeHook(nullptr);
+    g_module = nullptr;
   }
-  static HRESULT Create(IUnknown* outer, REFIID riid, void** ppv) {
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* object = new ServedObject();
-    object->AddRef();
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
-  }
-
- private:
-  ~ServedObject() = default;
-  std::atomic<ULONG> m_refs{0};
 };
 
 }  // namespace
@@ -127,19 +103,24 @@ TEST(Module, TheQuitGoesToTheMainThread) {
   EXPECT_FALSE(quitWithin(0)) << "not to the constructing thread";
 }
 
-TEST(ClassFactory, CreatesRefusesAggregationAndCountsServerLocks) {
+TEST(ClassFactory, CreatesOneFacadeRefusesAggregationAndCountsServerLocks) {
   CNVTRXModule module(60000, 0);
-  g_module = &module;
-  CNVTRXClassFactory factory(module, &ServedObject::Create);
+  ServedFacade served(module);
+  CNVTRXClassFactory factory(module, &CNVCoTRX::CreateInstance);
   IUnknown* object = nullptr;
   IUnknown* outer = &factory;
   EXPECT_EQ(factory.CreateInstance(outer, IID_IUnknown, reinterpret_cast<void**>(&object)), CLASS_E_NOAGGREGATION);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
   ASSERT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
-  EXPECT_EQ(module.GetLockCount(), 1) << "the object counts";
+  IUnknown* second = nullptr;
+  ASSERT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&second)), S_OK);
+  EXPECT_EQ(second, object) << "one facade";
+  EXPECT_EQ(module.GetLockCount(), 1) << "the facade counts once";
   EXPECT_EQ(factory.LockServer(TRUE), S_OK);
   EXPECT_EQ(module.GetLockCount(), 2);
+  second->Release();
+  EXPECT_EQ(module.GetLockCount(), 2) << "counted until the final release";
   object->Release();
   EXPECT_EQ(factory.LockServer(FALSE), S_OK);
   EXPECT_EQ(module.GetLockCount(), 0);
@@ -147,36 +128,12 @@ TEST(ClassFactory, CreatesRefusesAggregationAndCountsServerLocks) {
   EXPECT_EQ(factory.QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&again)), S_OK);
   EXPECT_EQ(again, &factory);
   again->Release();
-  g_module = nullptr;
-}
-
-TEST(ClassFactory, TheFacadeCountsAsOneLockFromCreationToFinalRelease) {
-  static std::atomic<int> alive{0}, calls{0};
-  alive = 0;
-  calls = 0;
-  CNVCoTRX::SetLifetimeHook([](bool created) {
-    ++calls;
-    alive += created ? 1 : -1;
-  });
-  IUnknown* first = nullptr;
-  IUnknown* second = nullptr;
-  ASSERT_EQ(CNVCoTRX::CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&first)), S_OK);
-  EXPECT_EQ(alive, 1);
-  ASSERT_EQ(CNVCoTRX::CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&second)), S_OK);
-  EXPECT_EQ(first, second) << "one facade";
-  EXPECT_EQ(calls, 1) << "counted once";
-  first->Release();
-  EXPECT_EQ(alive, 1);
-  second->Release();
-  EXPECT_EQ(alive, 0) << "the final release";
-  EXPECT_EQ(calls, 2);
-  CNVCoTRX::SetLifetimeHook(nullptr);
 }
 
 TEST(Server, RunsUntilTheLastClientLeavesAndAQuietPeriodPasses) {
   CNVTRXModule module(300, 0);
-  g_module = &module;
-  CNVTRXClassFactory factory(module, &ServedObject::Create);
+  ServedFacade served(module);
+  CNVTRXClassFactory factory(module, &CNVCoTRX::CreateInstance);
   std::atomic<HRESULT> result{E_PENDING};
   std::thread server([&] { result = module.RunServer(kTestClsid, &factory); });
 
@@ -209,7 +166,6 @@ TEST(Server, RunsUntilTheLastClientLeavesAndAQuietPeriodPasses) {
             REGDB_E_CLASSNOTREG)
       << "the class object is revoked";
   CoUninitialize();
-  g_module = nullptr;
 }
 
 TEST(CommandLine, RegServerUnregServerOrRun) {

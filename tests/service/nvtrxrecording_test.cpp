@@ -10,24 +10,27 @@
 #include "host/nvsimcallwindow.h"
 #include "objects/nvtrxclasses.h"
 #include "service/nvtrx.h"
+#include "support/trxtestvalues.h"
 #include "tests/service/nvtrxservicetest.h"
 
 namespace {
 
 // ---- a tool's event sink -----------------------------------------------------------
 
-struct RecordedEvent {
-  std::string ods;
-  std::string method;
-  TrxVariant args;
-};
+using Lines = std::vector<std::string>;
+
+// A Record event as one line: the descriptor, the method and the arguments,
+// several of them as "[a, b]".
+std::string Event(const std::string& ods, const char* method, const char* args) {
+  return ods + " " + method + " " + args;
+}
 
 class RecordSink final : public IDispatch {
  public:
   explicit RecordSink(std::string name, std::vector<std::string>* order = nullptr, HRESULT answer = S_OK)
       : m_name(std::move(name)), m_order(order), m_answer(answer) {}
 
-  std::vector<RecordedEvent> Events() {
+  Lines Events() {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_events;
   }
@@ -51,18 +54,22 @@ class RecordSink final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT*,
                                    EXCEPINFO*, UINT*) override {
-    EXPECT_EQ(id, DISPID_INVTRXEVENTS_RECORD);
-    EXPECT_EQ(lcid, static_cast<LCID>(LOCALE_USER_DEFAULT));
-    EXPECT_EQ(flags, DISPATCH_METHOD);
-    EXPECT_EQ(params->cArgs, 3u);
-    EXPECT_EQ(params->cNamedArgs, 0u);
-    EXPECT_EQ(params->rgvarg[2].vt, VT_BSTR);
-    EXPECT_EQ(params->rgvarg[1].vt, VT_BSTR);
-    EXPECT_EQ(params->rgvarg[0].vt, VT_BYREF | VT_VARIANT);
-    RecordedEvent event;
-    event.ods = TrxNarrow(TrxBstrView(params->rgvarg[2].bstrVal));
-    event.method = TrxNarrow(TrxBstrView(params->rgvarg[1].bstrVal));
-    VariantCopy(&event.args, params->rgvarg[0].pvarVal);
+    EXPECT_EQ(
+        std::make_tuple(id, lcid, flags, params->cArgs, params->cNamedArgs),
+        std::make_tuple(DISPID(DISPID_INVTRXEVENTS_RECORD), LCID(LOCALE_USER_DEFAULT), WORD(DISPATCH_METHOD), 3u, 0u));
+    EXPECT_EQ(std::make_tuple(params->rgvarg[2].vt, params->rgvarg[1].vt, params->rgvarg[0].vt),
+              std::make_tuple(VARTYPE(VT_BSTR), VARTYPE(VT_BSTR), VARTYPE(VT_BYREF | VT_VARIANT)));
+    TrxVariant args;
+    VariantCopy(&args, params->rgvarg[0].pvarVal);
+    std::string argsText = Text(args);
+    if (args.vt == (VT_ARRAY | VT_VARIANT)) {
+      CNVTRXArray items(&args);
+      argsText = "[";
+      for (LONG i = 0; i < items.GetCount(); ++i) argsText += (i ? ", " : "") + Text(items.GetAt(i));
+      argsText += "]";
+    }
+    std::string event = Event(TrxNarrow(TrxBstrView(params->rgvarg[2].bstrVal)),
+                              TrxNarrow(TrxBstrView(params->rgvarg[1].bstrVal)).c_str(), argsText.c_str());
     // A sink may change what it was handed; the next sink still gets the original.
     VariantClear(params->rgvarg[0].pvarVal);
     std::lock_guard<std::mutex> hold(m_lock);
@@ -77,7 +84,7 @@ class RecordSink final : public IDispatch {
   HRESULT m_answer;
   std::atomic<ULONG> m_refs{1};
   std::mutex m_lock;
-  std::vector<RecordedEvent> m_events;
+  Lines m_events;
 };
 
 // ---- automation classes for objects below the application --------------------------
@@ -128,12 +135,11 @@ class Recording : public TrxServiceTest {
   void SetUp() override {
     TrxServiceTest::SetUp();
     ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
-    ASSERT_EQ(StartRecording(), 0);
+    ASSERT_EQ(Answer(&INVTRXAutomation::StartRecording), "0 ");
     m_root = RootDescriptor();
   }
   void TearDown() override {
     for (DWORD cookie : m_cookies) Point()->Unadvise(cookie);
-    m_client->Unload();
     TrxServiceTest::TearDown();
   }
 
@@ -154,27 +160,16 @@ class Recording : public TrxServiceTest {
     if (cookie) *cookie = connected;
     return *m_sinks.back();
   }
-  LONG StartRecording() {
-    TrxBstr message;
-    LONG code = -1;
-    m_tool->StartRecording(message.Put(), &code);
-    return code;
-  }
   HRESULT Play(const OLECHAR* object, LONG eventId, std::vector<std::pair<TrxString, TrxString>> arguments = {},
                LONG objectType = -1) {
-    CNVSimUserAction action;
-    action.object = object;
-    action.eventId = eventId;
-    action.arguments = std::move(arguments);
-    action.objectType = objectType;
-    action.applyRules = false;
-    return m_client->Play(action);
+    return m_client->Play({object, eventId, std::move(arguments), objectType, /*applyRules=*/false, {}});
   }
   // The descriptor of a child of the root.
   std::string Below(const char* className, const char* name) {
     return m_root.substr(0, m_root.size() - 2) + "><Obj ClassName=\"" + className + "\" RepositoryName=\"" + name +
            "\"/></Obj>";
   }
+  std::string Accelerator(const char* keys) { return Event(m_root, "ProcessKeyboardAccelerator", keys); }
 
   std::vector<std::unique_ptr<RecordSink>> m_sinks;
   std::vector<DWORD> m_cookies;
@@ -190,11 +185,7 @@ TEST_F(Recording, EverySinkReceivesEachEventInConnectionOrderAndAFailingSinkStop
   RecordSink& second = Connect("second", &order, S_OK, &secondCookie);
 
   EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, kCtrlN), S_OK);
-  ASSERT_EQ(second.Events().size(), 1u);
-  const RecordedEvent event = second.Events()[0];
-  EXPECT_EQ(event.ods, m_root);
-  EXPECT_EQ(event.method, "ProcessKeyboardAccelerator");
-  EXPECT_EQ(Text(event.args), "Ctrl+N") << "one argument arrives as itself, not as an array";
+  EXPECT_EQ(second.Events(), Lines{Accelerator("Ctrl+N")}) << "one argument arrives as itself, not as an array";
   EXPECT_EQ(order, (std::vector<std::string>{"failing", "second"}));
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1) << "the event's objects are gone";
 
@@ -259,10 +250,7 @@ TEST_F(Recording, AnEnterKeyIsHeldUntilItsEndOrAMessageBox) {
   EXPECT_EQ(Play(u"", REQID_ENTER_KEY, kCtrlN), S_OK);
   EXPECT_TRUE(sink.Events().empty()) << "held, not fired";
   EXPECT_EQ(Play(u"", REQID_ENTER_KEY_END, kCtrlS), S_OK);
-  ASSERT_EQ(sink.Events().size(), 1u);
-  EXPECT_EQ(Text(sink.Events()[0].args), "Ctrl+N") << "the content of the first event";
-  EXPECT_EQ(sink.Events()[0].method, "ProcessKeyboardAccelerator");
-  EXPECT_EQ(sink.Events()[0].ods, m_root);
+  EXPECT_EQ(sink.Events(), Lines{Accelerator("Ctrl+N")}) << "the content of the first event";
 
   // An end with nothing pending fires nothing.
   Play(u"", REQID_ENTER_KEY_END);
@@ -273,8 +261,7 @@ TEST_F(Recording, AnEnterKeyIsHeldUntilItsEndOrAMessageBox) {
   Play(u"", REQID_ENTER_KEY, kCtrlS);
   EXPECT_EQ(sink.Events().size(), 1u);
   Play(u"", REQID_SHOWMESSAGEBOX);
-  ASSERT_EQ(sink.Events().size(), 2u);
-  EXPECT_EQ(Text(sink.Events()[1].args), "Ctrl+S");
+  EXPECT_EQ(sink.Events(), (Lines{Accelerator("Ctrl+N"), Accelerator("Ctrl+S")}));
   Play(u"", REQID_SHOWMESSAGEBOX);
   EXPECT_EQ(sink.Events().size(), 2u);
 }
@@ -289,22 +276,11 @@ TEST_F(Recording, OneArgumentArrivesAsItselfSeveralAsAnArrayAndATaskLinkClickWit
   Play(u"NorvMenu", REQID_SELECTMENUITEM, {{u"Item", u"File\\New Record"}});
   Play(u"NorvMenu", REQID_SELECTMENUITEM, {{u"Item", u"Edit\\Copy"}, {u"Count", u"2"}});
   Play(u"HIMain", REQID_TOOLBAR, {{u"Item", u"New"}});
-  const std::vector<RecordedEvent> events = sink.Events();
-  ASSERT_EQ(events.size(), 3u);
-
-  EXPECT_EQ(events[0].ods, Below("NorvMenu", "NorvMenu"));
-  EXPECT_EQ(events[0].method, "Select");
-  EXPECT_EQ(Text(events[0].args), "File\\New Record");
-
-  ASSERT_EQ(events[1].args.vt, VT_ARRAY | VT_VARIANT);
-  CNVTRXArray several(&events[1].args);
-  ASSERT_EQ(several.GetCount(), 2);
-  EXPECT_EQ(Text(several.GetAt(0)), "Edit\\Copy");
-  EXPECT_EQ(Text(several.GetAt(1)), "2");
-
-  EXPECT_EQ(events[2].ods, Below("NorvTaskLink", "HIMain"));
-  EXPECT_EQ(events[2].method, "Click");
-  EXPECT_EQ(events[2].args.vt, VT_EMPTY) << "a task link's click carries no arguments";
+  const std::string menuOds = Below("NorvMenu", "NorvMenu");
+  EXPECT_EQ(sink.Events(),
+            (Lines{Event(menuOds, "Select", "File\\New Record"), Event(menuOds, "Select", "[Edit\\Copy, 2]"),
+                   Event(Below("NorvTaskLink", "HIMain"), "Click", "<vt 0>")}))
+      << "a task link's click carries no arguments";
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
 }
 
@@ -315,43 +291,24 @@ TEST_F(Recording, WithLoopbackTestsTheClientRecordsWhatIsPlayedAndTheCallKeepsIt
   CNVSimCallWindow window;  // the client's events reach this thread while it waits
   m_client->SetEventWindow(window.GetHandle());
   RecordSink& sink = Connect("sink");
-  const TrxBstr root(TrxWiden(m_root)), loopback(u"EnableLoopbackTests");
-  TrxVariant value;
-  TrxBstr message;
-  LONG code = -1;
-  ASSERT_EQ(m_tool->Submit(root.Get(), loopback.Get(), TrxVariant(), &value, message.Put(), &code), S_OK);
-  ASSERT_EQ(code, 0);
+  const TrxString root = TrxWiden(m_root), menuOds = TrxWiden(Below("NorvMenu", "NorvMenu"));
+  ASSERT_EQ(Said(Submit(root, u"EnableLoopbackTests")), "0 ");
   EXPECT_TRUE(m_client->IsRecorderEnabled()) << "the call that turned loopback tests on switched the recorder back on";
 
   // The menu's request is echoed while the call waits for it: the event
   // builds a second menu object beside the call's own and removes only that.
-  const TrxBstr menuOds(TrxWiden(Below("NorvMenu", "NorvMenu"))), select(u"Select");
-  ASSERT_EQ(m_tool->Submit(menuOds.Get(), select.Get(), TrxVariant::FromString(u"File\\Save Record"), &value,
-                           message.Put(), &code),
-            S_OK);
-  EXPECT_EQ(code, 0) << TrxNarrow(message.View());
-  ASSERT_EQ(sink.Events().size(), 1u);
-  EXPECT_EQ(sink.Events()[0].ods, Below("NorvMenu", "NorvMenu"));
-  EXPECT_EQ(sink.Events()[0].method, "Select");
-  EXPECT_EQ(Text(sink.Events()[0].args), "File\\Save Record");
+  EXPECT_EQ(Said(Submit(menuOds, u"Select", Str(u"File\\Save Record"))), "0 ");
+  EXPECT_EQ(sink.Events(), Lines{Event(Below("NorvMenu", "NorvMenu"), "Select", "File\\Save Record")});
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
 
   // An event on the application itself, inside a call on the application.
-  const TrxBstr accelerator(u"ProcessKeyboardAccelerator");
-  ASSERT_EQ(m_tool->Submit(root.Get(), accelerator.Get(), TrxVariant::FromString(u"Ctrl+N"), &value, message.Put(),
-                           &code),
-            S_OK);
-  EXPECT_EQ(code, 0) << TrxNarrow(message.View());
-  ASSERT_EQ(sink.Events().size(), 2u);
-  EXPECT_EQ(sink.Events()[1].method, "ProcessKeyboardAccelerator");
-  EXPECT_EQ(Text(sink.Events()[1].args), "Ctrl+N");
+  EXPECT_EQ(Said(Submit(root, u"ProcessKeyboardAccelerator", Str(u"Ctrl+N"))), "0 ");
+  EXPECT_EQ(sink.Events().size(), 2u);
+  EXPECT_EQ(sink.Events().back(), Accelerator("Ctrl+N"));
 
   // Without loopback tests the client's recorder is off during the call.
-  const TrxBstr noLoopback(u"DisableLoopbackTests");
-  m_tool->Submit(root.Get(), noLoopback.Get(), TrxVariant(), &value, message.Put(), &code);
-  m_tool->Submit(menuOds.Get(), select.Get(), TrxVariant::FromString(u"File\\New Record"), &value, message.Put(),
-                 &code);
-  EXPECT_EQ(code, 0);
+  Submit(root, u"DisableLoopbackTests");
+  EXPECT_EQ(Said(Submit(menuOds, u"Select", Str(u"File\\New Record"))), "0 ");
   EXPECT_EQ(sink.Events().size(), 2u);
   m_client->SetEventWindow(nullptr);
 }
@@ -379,17 +336,12 @@ TEST_F(Recording, EventsThatCannotBeBuiltOrConvertedFireNothing) {
   // A conversion that fails (Tab is not an accelerator) is a user trace.
   EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, {{u"0", u"9"}, {u"1", u"FALSE"}, {u"2", u"FALSE"}, {u"3", u"FALSE"}}),
             S_OK);
-  TrxBstr message;
-  LONG code = 0;
-  m_tool->GetLastError(message.Put(), &code);
-  EXPECT_EQ(code, 1020);
-  EXPECT_EQ(TrxNarrow(message.View()), "Norvik Event Processing Engine failed: Invalid event 1 from object with Id 1.");
+  EXPECT_EQ(LastError(), "1020 Norvik Event Processing Engine failed: Invalid event 1 from object with Id 1.");
 
   // So does a key that has neither a name nor a character (F5).
   EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, {{u"0", u"116"}, {u"1", u"FALSE"}, {u"2", u"FALSE"}, {u"3", u"FALSE"}}),
             S_OK);
-  m_tool->GetLastError(message.Put(), &code);
-  EXPECT_EQ(code, 1020);
+  EXPECT_EQ(LastError().rfind("1020 ", 0), 0u) << LastError();
   EXPECT_TRUE(sink.Events().empty());
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
 }
@@ -403,10 +355,7 @@ TEST_F(Recording, ANewPageRecordsAgainAndStoppingSwitchesTheClientOff) {
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
   EXPECT_TRUE(m_client->IsRecorderEnabled()) << "OnAppReady switched the new page's recorder on";
 
-  TrxBstr message;
-  LONG code = -1;
-  m_tool->StopRecording(message.Put(), &code);
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(Answer(&INVTRXAutomation::StopRecording), "0 ");
   EXPECT_FALSE(m_client->IsRecorderEnabled());
   RecordSink& sink = Connect("sink");
   EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, kCtrlN), S_FALSE) << "a client that does not record reports nothing";

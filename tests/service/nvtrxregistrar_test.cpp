@@ -3,6 +3,7 @@
 // keywords, value types and variables; malformed scripts.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,21 +25,20 @@ TrxString sourceFile(const char* name) {
   return TrxWiden(text.str());
 }
 
-// The text of a REG_SZ value, "<missing>" if the key or value is not there,
-// "<type N>" for another type.
-std::string text(HKEY root, const char16_t* path, const char16_t* name = nullptr) {
+// The text of a REG_SZ value, "<missing>" if the key is not there, "<no value>"
+// if the value is not, "dword N" or "<type N>" and the bytes for another type.
+std::string text(HKEY root, const TrxString& path, const char16_t* name = nullptr) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
   DWORD type = 0, size = 0;
-  std::string result = "<missing>";
+  std::string result = "<no value>";
   if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
     std::vector<BYTE> data(size);
     RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
     if (type == REG_SZ) {
-      TrxString wide;
-      for (size_t i = 0; i + 1 < data.size(); i += 2) wide.push_back(static_cast<OLECHAR>(data[i] | data[i + 1] << 8));
-      if (!wide.empty() && wide.back() == 0) wide.pop_back();
-      result = TrxNarrow(wide);
+      TrxString wide(data.size() / 2, u'\0');
+      std::memcpy(wide.data(), data.data(), wide.size() * 2);
+      result = TrxNarrow(TrxView(wide.c_str()));  // up to the terminator
     } else if (type == REG_DWORD && data.size() == 4) {
       result = "dword " + std::to_string(data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24);
     } else {
@@ -49,13 +49,7 @@ std::string text(HKEY root, const char16_t* path, const char16_t* name = nullptr
   RegCloseKey(key);
   return result;
 }
-
-bool exists(HKEY root, const char16_t* path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+bool exists(HKEY root, const TrxString& path) { return text(root, path) != "<missing>"; }
 
 CNVTRXRegistrar serverRegistrar() {
   CNVTRXRegistrar registrar;
@@ -88,13 +82,13 @@ TEST(Registrar, ServerScriptsRegisterReregisterAndUnregister) {
     EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX\\CLSID"), "{3A90E90B-4F6B-48CC-88C9-254009044AAE}");
     EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX\\CurVer"), "trxcom.CNVcoTRX.1");
     const TrxString clsid = kClsidKey;
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid.c_str()), "Norvik Test Automation");
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid.c_str(), u"AppID"), TrxNarrow(kAppId));
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\ProgID").c_str()), "trxcom.CNVcoTRX.1");
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\VersionIndependentProgID").c_str()), "trxcom.CNVcoTRX");
-    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, (clsid + u"\\Programmable").c_str()));
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\LocalServer32").c_str()), TrxNarrow(kModule));
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, (clsid + u"\\TypeLib").c_str()), "{7FF56E4D-5E78-4835-9402-4354BEA8EAA5}");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid), "Norvik Test Automation");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid, u"AppID"), TrxNarrow(kAppId));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid + u"\\ProgID"), "trxcom.CNVcoTRX.1");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid + u"\\VersionIndependentProgID"), "trxcom.CNVcoTRX");
+    EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, clsid + u"\\Programmable"));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid + u"\\LocalServer32"), TrxNarrow(kModule));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, clsid + u"\\TypeLib"), "{7FF56E4D-5E78-4835-9402-4354BEA8EAA5}");
     // Written where HKEY_CLASSES_ROOT's new keys go.
     EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\trxcom.CNVcoTRX\\CurVer"));
   };
@@ -107,8 +101,8 @@ TEST(Registrar, ServerScriptsRegisterReregisterAndUnregister) {
   ASSERT_EQ(registrar.Register(appIdScript), S_OK);
   ASSERT_EQ(registrar.Register(classScript), S_OK);
   checkRegistered();
-  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, (TrxString(kClsidKey) + u"\\InprocServer32").c_str()));
-  EXPECT_EQ(text(HKEY_CLASSES_ROOT, kClsidKey, u"Stale"), "<missing>");
+  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, TrxString(kClsidKey) + u"\\InprocServer32"));
+  EXPECT_EQ(text(HKEY_CLASSES_ROOT, kClsidKey, u"Stale"), "<no value>");
 
   // Unregistering: NoRemove keys and other classes stay, the rest goes.
   EXPECT_EQ(registrar.Unregister(classScript), S_OK);
@@ -117,11 +111,9 @@ TEST(Registrar, ServerScriptsRegisterReregisterAndUnregister) {
   EXPECT_TRUE(exists(HKEY_CLASSES_ROOT, u"AppID"));
   EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"CLSID\\{11111111-2222-3333-4444-555555555555}"), "another class");
   EXPECT_EQ(text(HKEY_CLASSES_ROOT, u"AppID\\{11111111-2222-3333-4444-555555555555}"), "another app");
-  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, kClsidKey));
-  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX"));
-  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"trxcom.CNVcoTRX.1"));
-  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"AppID\\trxcom.exe"));
-  EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, u"AppID\\{C4F2E8A1-6B3D-4F7A-9E21-5D8C0B7A3F64}"));
+  for (const char16_t* gone : {kClsidKey, u"trxcom.CNVcoTRX", u"trxcom.CNVcoTRX.1", u"AppID\\trxcom.exe",
+                               u"AppID\\{C4F2E8A1-6B3D-4F7A-9E21-5D8C0B7A3F64}"})
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, gone)) << TrxNarrow(gone);
 
   // Unregistering what is not there is no error.
   EXPECT_EQ(registrar.Unregister(classScript), S_OK);
@@ -162,7 +154,7 @@ TEST(Registrar, SyntaxKeywordsTypesAndVariables) {
 
   EXPECT_EQ(registrar.Unregister(script), S_OK);
   EXPECT_TRUE(exists(HKEY_CURRENT_USER, u"Software\\Vendor")) << "NoRemove";
-  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor", u"Written"), "<missing>") << "its named values go";
+  EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor", u"Written"), "<no value>") << "its named values go";
   EXPECT_EQ(text(HKEY_CURRENT_USER, u"Software\\Vendor", u"Other"), "other") << "values not in the script stay";
   EXPECT_FALSE(exists(HKEY_CURRENT_USER, u"Software\\Vendor\\Key With Spaces"));
 }
