@@ -329,28 +329,19 @@ TEST_F(FormTest, APopupAppletComesAndGoesWithItsButtonsAndEmptyListsOfferNothing
 TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   const std::string form = "Accounts Screen/Account List View/Account Form Applet/";
-  struct Action {
-    std::string object;
-    const char* eventId;
-    const char* argument;  // nullptr: none
-    const char* method;
-  };
+  // clang-format off
+  struct Action { const char* field; const char* eventId; TrxJson arguments; const char* ods; const char* method; };
   const Action actions[] = {
-      {form + "Name", "SETVALUE", "Acme Holdings", "SetText"},
-      {form + "Key Account", "SETVALUE", "N", "SetOff"},
-      {form + "Status", "SELECTLOVITEM", "Pending", "Select"},
-      {form + "Account Type", "SETVALUE", "Partner", "SetText"},
-      {form + "Name", "ENTER_KEY", nullptr, "ProcessKey"},
+      {"Name", "SETVALUE", {{"0", "Acme Holdings"}}, "NorvText[Name]", "SetText"},
+      {"Key Account", "SETVALUE", {{"0", "N"}}, "NorvCheckbox[Key Account]", "SetOff"},
+      {"Status", "SELECTLOVITEM", {{"0", "Pending"}}, "NorvPicklist[Status]", "Select"},
+      {"Account Type", "SETVALUE", {{"0", "Partner"}}, "NorvPicklist[Account Type]", "SetText"},
+      {"Name", "ENTER_KEY", TrxJson(), "NorvText[Name]", "ProcessKey"},
   };
+  // clang-format on
   std::vector<TrxJson> recorded;
-  for (const Action& a : actions) {
-    TrxJson action = {{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}};
-    if (a.argument) action["arguments"] = {{"0", a.argument}};
-    const std::vector<TrxJson> lines = Lines(action.dump());
-    ASSERT_EQ(lines.size(), 2u) << a.object;
-    EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    recorded.push_back(lines[0]);
-  }
+  for (const Action& a : actions)
+    recorded.push_back(RecordedAction(form + a.field, a.eventId, a.arguments, Field(a.ods), a.method, kTrxAny));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   ReplayOnAFreshClient(recorded);  // to the same values
   TrxJson values = TrxJson::array();
