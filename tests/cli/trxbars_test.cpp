@@ -4,7 +4,7 @@
 
 namespace {
 
-const TrxJson kAny(TrxJson::value_t::discarded);
+const TrxJson& kAny = kTrxAny;
 const char kTabs[] = "NorvPageTabs[NorvPageTabs]";
 const char kBarOpp[] = "NorvScreen[Opportunities Screen]/NorvThreadbar[ThreadBar]";
 const char kPdqOpp[] = "NorvScreen[Opportunities Screen]/NorvPDQ[NorvPDQ]";
@@ -16,28 +16,13 @@ const char kTree[] =
 const char kContacts[] = "NorvScreen[Contacts Screen]/NorvView[Contact List View]/NorvApplet[Contact List Applet]";
 std::string Tab(const char* label) { return kContacts + std::string("/NorvAlphaTabs[") + label + "]"; }
 
-class BarsTest : public TrxBridgeTest {
- protected:
-  TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
-    return Submit(method, args, TrxOds(path));
-  }
-  std::vector<std::string> Requests() {
-    std::vector<std::string> requests;
-    const TrxJson journal = Call({{"call", "client.journal"}, {"clear", true}});
-    for (const TrxJson& entry : journal["journal"]) requests.push_back(entry["request"].get<std::string>());
-    return requests;
-  }
-};
-
-// clang-format off
-struct Read { std::string path; const char* method; TrxJson args; LONG errCode; TrxJson value; };
-// clang-format on
+using BarsTest = TrxBridgeTest;
 
 TEST_F(BarsTest, ThreadbarQueryBoxesTreeAndTabsAnswerFromTheClientsLists) {
   for (const char* screen : {"Contacts Screen", "Opportunities Screen"})
     ASSERT_EQ(On(kTabs, "GotoScreen", {screen})["errCode"], 0);
   // clang-format off
-  const Read reads[] = {
+  ExpectReads({
       {kBarOpp, "Count", kAny, 0, 3},
       {kBarOpp, "ActiveThreadItem", kAny, 0, "Opportunities"},
       {kBarOpp, "ThreadItems", kAny, 0, "Accounts|Contacts|Opportunities"},
@@ -61,15 +46,8 @@ TEST_F(BarsTest, ThreadbarQueryBoxesTreeAndTabsAnswerFromTheClientsLists) {
       {kTree, "IsExists", {"3"}, 0, false},
       {kTabs, "GotoScreen", {"Contacts Screen"}, 0, kAny},
       {Tab("L"), "UIName", kAny, 0, "Last Name"},
-  };
+  });
   // clang-format on
-  for (const Read& r : reads) {
-    const TrxJson reply = On(r.path, r.method, r.args);
-    EXPECT_EQ(reply["errCode"], r.errCode) << r.path << " " << r.method << r.args.dump() << reply.dump();
-    if (!r.value.is_discarded()) {
-      EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << r.path << " " << r.method;
-    }
-  }
 }
 
 TEST_F(BarsTest, ActionsSendTheirRequestsAndChangeTheClient) {
@@ -77,7 +55,7 @@ TEST_F(BarsTest, ActionsSendTheirRequestsAndChangeTheClient) {
   const char* kActBar = "NorvScreen[Activities Screen]/NorvThreadbar[ThreadBar]";
   const char* list = kContacts;
   // clang-format off
-  struct Step { std::string path; const char* method; TrxJson args; LONG errCode; std::vector<std::string> requests; Read after; };
+  struct Step { std::string path; const char* method; TrxJson args; LONG errCode; std::vector<std::string> requests; TrxRead after; };
   const Step steps[] = {
       {kPdqAcc, "Select", {"Key Accounts"}, -1023, {"REQID_SHOWLOVS"}, {kPdqAcc, "ActivePDQ", kAny, 0, "My Accounts"}},
       {kPdqAcc, "Select", {"All Accounts"}, 0, {"REQID_SHOWLOVS", "REQID_SELECTLOVITEM"}, {kPdqAcc, "ActivePDQ", kAny, 0, "All Accounts"}},
@@ -99,8 +77,7 @@ TEST_F(BarsTest, ActionsSendTheirRequestsAndChangeTheClient) {
     const std::string label = s.path + " " + s.method + s.args.dump();
     EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], s.errCode) << label;
     EXPECT_EQ(Requests(), s.requests) << label;
-    const TrxJson reply = On(s.after.path, s.after.method, s.after.args);
-    EXPECT_EQ(TrxPlain(reply["retVal"]), s.after.value) << label << " then " << s.after.method << reply.dump();
+    ExpectReads({s.after}, label + " then ");
   }
 }
 
@@ -124,17 +101,13 @@ TEST_F(BarsTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   for (const Action& a : actions) recorded.push_back(RecordedAction(a.object, a.eventId, a.arguments, a.ods, a.method, a.args));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   ReplayOnAFreshClient(recorded);
-  const Read state[] = {
+  ExpectReads({
       {kTree, "GetChildCount", {"1.1"}, 0, 2},
       {kTree, "IsSelected", {"2.2.1"}, 0, true},
       {kTree, "ActiveTreeItem", kAny, 0, "Renewal"},
-  };
-  for (const Read& r : state) EXPECT_EQ(TrxPlain(On(r.path, r.method, r.args)["retVal"]), r.value) << r.method;
-  const std::string applet = "Contacts Screen/Contact List View/Contact List Applet";
-  EXPECT_EQ(TrxPlain(Call({{"call", "client.get"}, {"object", applet}, {"property", "AlphaFilter"}})["value"]), "O");
-  EXPECT_EQ(
-      TrxPlain(Call({{"call", "client.get"}, {"object", "Contacts Screen/NorvPDQ"}, {"property", "Value"}})["value"]),
-      "All Contacts");
+  });
+  EXPECT_EQ(ClientValue("Contacts Screen/Contact List View/Contact List Applet", "AlphaFilter"), "O");
+  EXPECT_EQ(ClientValue("Contacts Screen/NorvPDQ", "Value"), "All Contacts");
 }
 
 }  // namespace

@@ -161,6 +161,43 @@ TrxJson TrxBridgeTest::Submit(const std::string& method, const TrxJson& args, co
   return Call(request);
 }
 
+TrxJson TrxBridgeTest::On(const std::string& path, const std::string& method, const TrxJson& args) {
+  return Submit(method, args, TrxOds(path));
+}
+
+void TrxBridgeTest::ExpectReads(const std::vector<TrxRead>& reads, const std::string& label) {
+  for (const TrxRead& r : reads) {
+    const TrxJson reply = On(r.path, r.method, r.args);
+    const std::string call = label + r.path + " " + r.method + " " + r.args.dump() + "\n" + reply.dump();
+    EXPECT_EQ(reply["errCode"], r.errCode) << call;
+    if (!r.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << call; }
+    if (r.errCode != 0) { EXPECT_TRUE(reply["errMsg"].is_string() && reply["errMsg"] != "") << call; }
+  }
+}
+
+TrxJson TrxBridgeTest::ClientValue(const std::string& object, const std::string& property) {
+  return TrxPlain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
+}
+
+std::vector<std::string> TrxBridgeTest::Requests(bool withArguments) {
+  std::vector<std::string> requests;
+  const TrxJson journal = Call({{"call", "client.journal"}, {"clear", true}});
+  for (const TrxJson& entry : journal["journal"]) {
+    std::string text = entry["request"].get<std::string>();
+    if (withArguments) {
+      text = text.substr(6);  // without "REQID_"
+      for (const TrxJson& argument : entry["arguments"]) text += " " + argument.get<std::string>();
+    }
+    requests.push_back(text);
+  }
+  return requests;
+}
+
+TrxJson TrxBridgeTest::Replay(const TrxJson& event) {
+  return Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
+               {"Args", event["pArgs"]}});
+}
+
 TrxJson TrxBridgeTest::RecordedAction(const std::string& object, const std::string& eventId, const TrxJson& arguments,
                                 const std::string& odsPath, const std::string& method, const TrxJson& args) {
   TrxJson action = {{"call", "client.action"}, {"object", object}, {"eventId", eventId}};
@@ -170,7 +207,7 @@ TrxJson TrxBridgeTest::RecordedAction(const std::string& object, const std::stri
     ADD_FAILURE() << object << " " << eventId << " gave " << lines.size() << " lines";
     return TrxJson();
   }
-  EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[Norvik Sales]/" + odsPath)) << eventId;
+  EXPECT_EQ(lines[0]["trxODS"], TrxOds("NorvApplication[" + m_appName + "]/" + odsPath)) << eventId;
   EXPECT_EQ(lines[0]["eventName"], method) << lines[0].dump();
   if (!args.is_discarded()) { EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), args) << lines[0].dump(); }
   return lines[0];
@@ -180,8 +217,7 @@ void TrxBridgeTest::ReplayOnAFreshClient(const std::vector<TrxJson>& recorded) {
   Close();
   Open(TrxSampleFile());
   for (const TrxJson& event : recorded) {
-    const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
-                                 {"Args", event["pArgs"]}});
+    const TrxJson replay = Replay(event);
     EXPECT_EQ(replay["errCode"], 0) << event.dump() << replay.dump();
   }
 }

@@ -70,6 +70,18 @@ TrxJson TrxPlain(const TrxJson& variant);
 
 // The application's descriptor as a tool writes it.
 inline constexpr char kTrxRootOds[] = "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>";
+// A value left out of a request, or not checked in a reply.
+inline const TrxJson kTrxAny(TrxJson::value_t::discarded);
+
+// A call on the object of a short path and what it must give: its errCode
+// and the plain value of its retVal (kTrxAny: not checked).
+struct TrxRead {
+  std::string path;
+  const char* method;
+  TrxJson args;
+  LONG errCode;
+  TrxJson value;
+};
 
 // On Linux the bridge runs in the test's own process. On Windows each test
 // runs `trx.exe serve` (the file named by TRX_EXE, else trx.exe beside the
@@ -88,17 +100,29 @@ class TrxBridgeTest : public ::testing::Test {
   // The one reply to a request (a test failure when more lines come).
   TrxJson Call(const TrxJson& request);
   // Submit on the application (or on `ods`); `args` left out when discarded.
-  TrxJson Submit(const std::string& method, const TrxJson& args = TrxJson(TrxJson::value_t::discarded),
-                 const std::string& ods = kTrxRootOds);
+  TrxJson Submit(const std::string& method, const TrxJson& args = kTrxAny, const std::string& ods = kTrxRootOds);
+  // Submit on the object of a short path.
+  TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kTrxAny);
+  // Each read made and checked; a failure names `label`, the call and the
+  // reply. A call that fails says why in errMsg.
+  void ExpectReads(const std::vector<TrxRead>& reads, const std::string& label = "");
+  // The plain value of a property of the client's object.
+  TrxJson ClientValue(const std::string& object, const std::string& property);
+  // The requests the client received since the last call ("REQID_SETVALUE"),
+  // or without the prefix and with their arguments ("SETVALUE 555-0100").
+  std::vector<std::string> Requests(bool withArguments = false);
+  // A recorded event submitted as a tool replays it.
+  TrxJson Replay(const TrxJson& event);
   // A user action played on the client while recording (`arguments` left
   // out when empty): the one Record event it gave, checked to name the object
-  // `odsPath` below the sample's application and `method`, and to carry the
-  // plain arguments `args` unless they are discarded.
+  // `odsPath` below the application `m_appName` and `method`, and to carry
+  // the plain arguments `args` unless they are discarded.
   TrxJson RecordedAction(const std::string& object, const std::string& eventId, const TrxJson& arguments,
                    const std::string& odsPath, const std::string& method, const TrxJson& args);
   // Each recorded event submitted as a tool replays it, on a fresh sample client.
   void ReplayOnAFreshClient(const std::vector<TrxJson>& recorded);
 
+  std::string m_appName = "Norvik Sales";
   std::unique_ptr<TrxSession> m_session;
   std::unique_ptr<TrxBridge> m_bridge;
 #ifdef _WIN32

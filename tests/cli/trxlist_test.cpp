@@ -6,7 +6,7 @@
 
 namespace {
 
-const TrxJson kAny(TrxJson::value_t::discarded);
+const TrxJson& kAny = kTrxAny;
 const char kTabs[] = "NorvPageTabs[NorvPageTabs]";
 const char kAcc[] =
     "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account List Applet]/NorvList[NorvList]";
@@ -21,41 +21,11 @@ std::string Table(const char* rows) {
   return "<property name='AllCellValues' type='table'>" + std::string(rows) + "</property>";
 }
 
-// clang-format off
-struct Read { std::string path; const char* method; TrxJson args; LONG errCode; TrxJson value; };
-// clang-format on
-
-class ListTest : public TrxBridgeTest {
- protected:
-  void ExpectRead(const Read& r, const std::string& label = "") {
-    const TrxJson reply = On(r.path, r.method, r.args);
-    EXPECT_EQ(reply["errCode"], r.errCode) << label << r.method << r.args.dump() << reply.dump();
-    if (!r.value.is_discarded()) {
-      EXPECT_EQ(TrxPlain(reply["retVal"]), r.value) << label << r.method << r.args.dump();
-    }
-  }
-  TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
-    return Submit(method, args, TrxOds(path));
-  }
-  TrxJson Client(const char* object, const char* property) {
-    return TrxPlain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
-  }
-  // The requests the client received since the last call, with their arguments.
-  std::vector<std::string> Requests() {
-    std::vector<std::string> requests;
-    const TrxJson journal = Call({{"call", "client.journal"}, {"clear", true}});
-    for (const TrxJson& entry : journal["journal"]) {
-      std::string text = entry["request"].get<std::string>();
-      for (const TrxJson& argument : entry["arguments"]) text += " " + argument.get<std::string>();
-      requests.push_back(text.substr(6));  // without "REQID_"
-    }
-    return requests;
-  }
-};
+using ListTest = TrxBridgeTest;
 
 TEST_F(ListTest, GridColumnsCellsAndTotalsAnswerFromTheClientsRows) {
   // clang-format off
-  const Read reads[] = {
+  ExpectReads({
       {kAcc, "GetData", kAny, 0, R"([["Name","Main Phone","Account Type","Status"],["Acme Corporation","555-0100","Customer","Active"],
           ["Bluewater Logistics","555-0117","Partner","Active"],["Crestline Foods","555-0133","Prospect","Pending"]])"_j},
       {kAcc, "RowsCount", kAny, 0, 3},
@@ -96,9 +66,8 @@ TEST_F(ListTest, GridColumnsCellsAndTotalsAnswerFromTheClientsRows) {
           ["","","","560000"]])"_j},
       {kOpp, "GetTotalsValue", {"Revenue"}, 0, "560000"},
       {kOpp, "GetTotalsValue", {"Name"}, 0, ""},
-  };
+  });
   // clang-format on
-  for (const Read& r : reads) ExpectRead(r);
   for (LONG mode : {0, 1, 5}) {
     const TrxJson reply = Call({{"call", "GetObjectContents"}, {"nMode", mode}, {"trxODS", TrxOds(kOpp)}});
     EXPECT_EQ(reply["errCode"], 0) << mode << reply.dump();
@@ -108,7 +77,7 @@ TEST_F(ListTest, GridColumnsCellsAndTotalsAnswerFromTheClientsRows) {
 
 TEST_F(ListTest, ActionsSendTheirRequestsAndTheClientsRowsFollow) {
   // clang-format off
-  struct Step { std::string path; const char* method; TrxJson args; std::vector<std::string> requests; Read after; };
+  struct Step { std::string path; const char* method; TrxJson args; std::vector<std::string> requests; TrxRead after; };
   const Step steps[] = {
       {kAcc, "DescendSort", {"Name"}, {"SORTCOLUMN Name 0", "SORTCOLUMN Name 0"}, {kAcc, "GetCellText", {"Name", 0}, 0, "Crestline Foods"}},
       {kAcc, "AscendSort", {"Name"}, {"SORTCOLUMN Name -1"}, {kAcc, "GetCellText", {"Name", 0}, 0, "Acme Corporation"}},
@@ -146,11 +115,11 @@ TEST_F(ListTest, ActionsSendTheirRequestsAndTheClientsRowsFollow) {
   for (const Step& s : steps) {
     const std::string label = s.path + " " + s.method + s.args.dump();
     EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], 0) << label;
-    EXPECT_EQ(Requests(), s.requests) << label;
-    ExpectRead(s.after, label + " then ");
+    EXPECT_EQ(Requests(true), s.requests) << label;
+    ExpectReads({s.after}, label + " then ");
     Requests();
   }
-  EXPECT_EQ(Client(kAccHost, "FrozenColumn"), "");
+  EXPECT_EQ(ClientValue(kAccHost, "FrozenColumn"), "");
 }
 
 TEST_F(ListTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
@@ -178,8 +147,8 @@ TEST_F(ListTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
                                 a.args.is_null() ? TrxJson(TrxJson::value_t::discarded) : a.args));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   const auto state = [&] {
-    return TrxJson{Client(kAccHost, "AllCellValues"), Client(kAccHost, "SelectedRows"),
-                   Client(kAccHost, "FrozenColumn"), Client(kAccHost, "ActiveRow"),
+    return TrxJson{ClientValue(kAccHost, "AllCellValues"), ClientValue(kAccHost, "SelectedRows"),
+                   ClientValue(kAccHost, "FrozenColumn"), ClientValue(kAccHost, "ActiveRow"),
                    Call({{"call", "client.state"}})["view"]};
   };
   const TrxJson recordedState = state();
@@ -201,6 +170,7 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathAndHtmlIdFindTheCe
       {"1", "A|B", "<property name='AllCellValues' value='a'/>", 0, R"([["A","B"],[null,null]])"_j},
   };
   // clang-format on
+  const std::string list = "NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]";
   for (size_t i = 0; i < std::size(grids); ++i) {
     const Grid& g = grids[i];
     Close();
@@ -213,13 +183,10 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathAndHtmlIdFindTheCe
                              "name='IsTotalsRow' type='bool'>false</property><property name='ListColNames' "
                              "type='strings' value='" +
                              g.names + "'/>" + g.cells + "</object></object></object></screen></application>"));
-    ExpectRead({"NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]", "GetData", kAny, g.errCode, g.grid},
-               "grid " + std::to_string(i) + " ");
+    ExpectReads({{list, "GetData", kAny, g.errCode, g.grid}}, "grid " + std::to_string(i) + " ");
   }
   // Parallel column lists of different lengths: a name without its display name is not found.
-  ExpectRead({"NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]", "GetColumnUIName", {"B"}, 1014, kAny});
-  ExpectRead(
-      {"NorvScreen[S]/NorvView[V]/NorvApplet[A]/NorvList[NorvList]", "GetColumnRepositoryName", {"B"}, 1014, kAny});
+  ExpectReads({{list, "GetColumnUIName", {"B"}, 1014, kAny}, {list, "GetColumnRepositoryName", {"B"}, 1014, kAny}});
   Close();
   Open(TrxSampleFile());
   const auto idObject = [&] { return Call({{"call", "GetObjectFromId"}, {"htmlId", "s_1_l"}})["trxODS"]; };
@@ -228,7 +195,7 @@ TEST_F(ListTest, TheGridHoldsOnlyWhatTheClientGaveAndTheF2PathAndHtmlIdFindTheCe
   ASSERT_EQ(On(kAcc, "ActivateRow", {2})["errCode"], 0);
   Requests();
   EXPECT_EQ(Submit("ProcessKeyboardAccelerator", {"F2", "Account List Applet.NorvList.Status"})["errCode"], 0);
-  const std::vector<std::string> requests = Requests();
+  const std::vector<std::string> requests = Requests(true);
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.front(), "SETCELLFOCUS 2 Status");
   EXPECT_EQ(TrxPlain(On(kAcc, "GetActiveControlName")["retVal"]), "Status");

@@ -22,34 +22,18 @@ const char kList[] = "NorvScreen[Accounts Screen]/NorvView[Account List View]";
 class NavigationTest : public TrxBridgeTest {
  protected:
   void SetUp() override {
+    m_appName = "Norvik Navigator";
     Open(TrxRepositoryFile("samples/navigation.xml"));
     ASSERT_EQ(Call({{"call", "SetSubmitTimeout"}, {"timeOut", 2000}})["hr"], 0);
   }
-  TrxJson On(const std::string& path, const std::string& method,
-             const TrxJson& args = TrxJson(TrxJson::value_t::discarded)) {
-    return Submit(method, args, TrxOds(path));
-  }
   std::string State(const char* what) { return Call({{"call", "client.state"}})[what].get<std::string>(); }
-  // The replay of a recorded event, as a tool makes it.
-  TrxJson Replay(const TrxJson& event) {
-    return Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
-                 {"Args", event["pArgs"]}});
-  }
 };
 
-struct Case {
-  std::string path;
-  const char* method;
-  TrxJson args;
-  LONG errCode;
-  TrxJson value;  // the retVal's value; discarded: not checked
-};
+const TrxJson any(TrxJson::value_t::discarded), none(TrxJson::value_t::discarded);
 
 TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
-  const TrxJson any(TrxJson::value_t::discarded);
-  const TrxJson none(TrxJson::value_t::discarded);
   // clang-format off
-  const Case cases[] = {
+  ExpectReads({
       {"/", "GetRepositoryName", {"NorvMenu", "Menu"}, 0, "NorvMenu"},
       {"/", "GetRepositoryName", {"NorvPageTabs", "Tabs"}, 0, "NorvPageTabs"},
       {"/", "GetRepositoryName", {"NorvToolbar", "Main"}, 1014, any},
@@ -100,15 +84,8 @@ TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
        "ViewApplets"},
       {"NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvViewApplets[NorvViewApplets]", "IsExists",
        {"Nothing"}, 0, false},
-  };
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    const TrxJson reply = On(c.path, c.method, c.args);
-    const std::string label = c.path + " " + c.method + " " + c.args.dump();
-    EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << label << "\n" << reply.dump(); }
-    if (c.errCode != 0) { EXPECT_FALSE(reply["errMsg"].get<std::string>().empty()) << label; }
-  }
 }
 
 TEST_F(NavigationTest, GridsOfThePageTabsAndTheScreenViews) {
@@ -140,14 +117,12 @@ TEST_F(NavigationTest, GotoOnEveryLevelChangesTheClientsScreenAndView) {
     EXPECT_EQ(State("view"), s.view) << s.method << s.args.dump();
   }
   // A task view: the screen is the task, the view its step.
-  EXPECT_EQ(On("NorvTask[Create Order]", "UIName")["retVal"]["value"], "Create Order");
-  EXPECT_EQ(On("NorvScreen[Whatever]", "ClassName")["retVal"]["value"], "NorvTask");
-  EXPECT_EQ(On("NorvTask[Create Order]/NorvTaskStep[Create Order View]", "TaskStepTitle")["retVal"]["value"],
-            "Select Account");
-  EXPECT_EQ(On("NorvTask[Create Order]/NorvTaskStep[Create Order View]", "UIName")["retVal"]["value"],
-            "Select Account");
-  EXPECT_EQ(On("NorvTask[Create Order]/NorvTaskStep[Create Order View]", "ClassName")["retVal"]["value"],
-            "NorvTaskStep");
+  const std::string step = "NorvTask[Create Order]/NorvTaskStep[Create Order View]";
+  ExpectReads({{"NorvTask[Create Order]", "UIName", none, 0, "Create Order"},
+               {"NorvScreen[Whatever]", "ClassName", none, 0, "NorvTask"},
+               {step, "TaskStepTitle", none, 0, "Select Account"},
+               {step, "UIName", none, 0, "Select Account"},
+               {step, "ClassName", none, 0, "NorvTaskStep"}});
 }
 
 TEST_F(NavigationTest, UserNavigationIsRecordedAsTheCallThatReplaysIt) {
@@ -171,19 +146,8 @@ TEST_F(NavigationTest, UserNavigationIsRecordedAsTheCallThatReplaysIt) {
        {"Account Notes View", "L4"}},
   };
   std::vector<TrxJson> recorded;
-  for (const Action& a : actions) {
-    const std::vector<TrxJson> lines = Lines(TrxJson({{"call", "client.action"},
-                                                      {"object", a.object},
-                                                      {"eventId", a.eventId},
-                                                      {"arguments", {{"0", a.argument}}}})
-                                                 .dump());
-    ASSERT_EQ(lines.size(), 2u) << a.object << " " << a.eventId;
-    const TrxJson& event = lines[0];
-    EXPECT_EQ(event["trxODS"], TrxOds(std::string("NorvApplication[Norvik Navigator]/") + a.ods)) << a.eventId;
-    EXPECT_EQ(event["eventName"], a.method);
-    EXPECT_EQ(TrxPlain(event["pArgs"]), a.args) << event.dump();
-    recorded.push_back(event);
-  }
+  for (const Action& a : actions)
+    recorded.push_back(RecordedAction(a.object, a.eventId, {{"0", a.argument}}, a.ods, a.method, a.args));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   // Replayed from the start, the recorded calls lead to the same screen and view.
   ASSERT_EQ(On(kTabs, "GotoScreen", {"Accounts Screen"})["errCode"], 0);
@@ -224,29 +188,11 @@ class ViewAppletsTest : public TrxBridgeTest {};
 const char kForm[] = "NorvScreen[Accounts Screen]/NorvView[Account List View]/NorvApplet[Account Form Applet]";
 std::string Field(const char* field) { return std::string(kForm) + "/" + field; }
 
-class FormTest : public TrxBridgeTest {
- protected:
-  TrxJson On(const std::string& path, const std::string& method,
-             const TrxJson& args = TrxJson(TrxJson::value_t::discarded)) {
-    return Submit(method, args, TrxOds(path));
-  }
-  TrxJson ClientValue(const std::string& object, const char* property) {
-    return TrxPlain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
-  }
-  std::vector<std::string> Requests() {
-    std::vector<std::string> requests;
-    const TrxJson journal = Call({{"call", "client.journal"}, {"clear", true}});
-    for (const TrxJson& entry : journal["journal"])
-      requests.push_back(entry["request"].get<std::string>());
-    return requests;
-  }
-};
+using FormTest = TrxBridgeTest;
 
 TEST_F(FormTest, FieldsAndButtonsAreReadAndFoundByClassAndName) {
-  const TrxJson any(TrxJson::value_t::discarded);
-  const TrxJson none(TrxJson::value_t::discarded);
   // clang-format off
-  const Case cases[] = {
+  ExpectReads({
       {kForm, "UIName", none, 0, "Account"},
       {kForm, "RecordCounter", none, 0, "1 of 3"},
       {kForm, "GetActiveControlName", none, 0, "Name"},
@@ -288,14 +234,8 @@ TEST_F(FormTest, FieldsAndButtonsAreReadAndFoundByClassAndName) {
       {Field("NorvButton[Fly]"), "UIName", none, -1016, any},
       {Field("NorvText[Status]"), "Text", none, 0, "Active"},
       {Field("NorvText[Nothing]"), "Text", none, -1016, any},
-  };
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    const TrxJson reply = On(c.path, c.method, c.args);
-    const std::string label = c.path + " " + c.method + " " + c.args.dump();
-    EXPECT_EQ(reply["errCode"], c.errCode) << label << "\n" << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << label << "\n" << reply.dump(); }
-  }
 }
 
 TEST_F(FormTest, SettingFieldsChangesTheClientAndTheRequestsAreTheFieldsOwn) {
@@ -331,10 +271,8 @@ TEST_F(FormTest, SettingFieldsChangesTheClientAndTheRequestsAreTheFieldsOwn) {
 }
 
 TEST_F(FormTest, MenusAndToolbars) {
-  const TrxJson any(TrxJson::value_t::discarded);
-  const TrxJson none(TrxJson::value_t::discarded);
   // clang-format off
-  const Case cases[] = {
+  ExpectReads({
       {"NorvMenu[NorvMenu]", "Count", none, 0, 8},
       {"NorvMenu[NorvMenu]", "IsEnabled", {" Edit\\\\Paste "}, 0, "Disabled"},
       {"NorvMenu[NorvMenu]", "IsEnabled", {"Edit\\Cut"}, 1014, any},
@@ -349,50 +287,33 @@ TEST_F(FormTest, MenusAndToolbars) {
       {"NorvToolbar[HIMain]", "GetUIName", {"query"}, 1014, any},
       {"NorvToolbar[HIMain]", "GetRepositoryName", {"Save", "Undo"}, -1012, any},
       {kForm + std::string("/NorvMenu[NorvMenu]"), "Count", none, 0, 5},
-  };
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    const TrxJson reply = On(c.path, c.method, c.args);
-    EXPECT_EQ(reply["errCode"], c.errCode) << c.path << " " << c.method << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << c.path << " " << c.method; }
-  }
   Requests();
   EXPECT_EQ(On("NorvMenu[NorvMenu]", "Select", {"Reports\\\\Sales\\\\By Region (Q3)"})["errCode"], 0);
   EXPECT_EQ(Requests(), (std::vector<std::string>{"REQID_OPENMENU", "REQID_OPENMENU", "REQID_SELECTMENUITEM"}));
   // The user opens File and picks Save Record: one Select of the whole path.
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   Lines(R"({"call":"client.action","object":"NorvMenu","eventId":"OPENMENU","arguments":[["0","Application"],["1","File"]]})");
-  const std::vector<TrxJson> lines =
-      Lines(R"({"call":"client.action","object":"NorvMenu","eventId":"SELECTMENUITEM","arguments":[["0","Save Record"]]})");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["eventName"], "Select");
-  EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), "File\\\\Save Record");
+  RecordedAction("NorvMenu", "SELECTMENUITEM", {{"0", "Save Record"}}, "NorvMenu[NorvMenu]", "Select", "File\\\\Save Record");
   // The applet's own menu: opening it forgets the application menu's path,
   // and the pick replays as the same two requests.
   const std::string appletMenu = "Accounts Screen/Account List View/Account Form Applet/NorvMenu";
   Lines(R"({"call":"client.action","object":")" + appletMenu +
         R"(","eventId":"OPENMENU","arguments":[["0","Applet"],["1","Menu"]]})");
-  const std::vector<TrxJson> picked = Lines(
-      R"({"call":"client.action","object":")" + appletMenu +
-      R"(","eventId":"SELECTMENUITEM","arguments":[["0","Copy Record"]]})");
-  ASSERT_EQ(picked.size(), 2u);
-  EXPECT_EQ(picked[0]["eventName"], "Select");
-  EXPECT_EQ(TrxPlain(picked[0]["pArgs"]), "Copy Record");
-  EXPECT_TRUE(TrxHas(picked[0]["trxODS"].get<std::string>(), "Account Form Applet")) << picked[0].dump();
+  const TrxJson picked = RecordedAction(appletMenu, "SELECTMENUITEM", {{"0", "Copy Record"}},
+                                        kForm + std::string("/NorvMenu[NorvMenu]"), "Select", "Copy Record");
   Requests();
-  const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", picked[0]["trxODS"]}, {"methodName", "Select"},
-                               {"Args", picked[0]["pArgs"]}});
-  EXPECT_EQ(replay["errCode"], 0) << replay.dump();
+  EXPECT_EQ(Replay(picked)["errCode"], 0) << picked.dump();
   EXPECT_EQ(Requests(), (std::vector<std::string>{"REQID_OPENMENU", "REQID_SELECTMENUITEM"}));
 }
 
 TEST_F(FormTest, APopupAppletComesAndGoesWithItsButtonsAndEmptyListsOfferNothing) {
-  const TrxJson any(TrxJson::value_t::discarded);
   ASSERT_EQ(On(kTabs, "GotoView", {"Account Detail - Contacts View"})["errCode"], 0);
   const std::string view = "NorvScreen[Accounts Screen]/NorvView[Account Detail - Contacts View]/";
   const std::string entry = view + "NorvApplet[Account Entry Applet]", popup = view + "NorvApplet[Account Address Popup Applet]";
   // clang-format off
-  const Case cases[] = {
+  ExpectReads({
       {popup, "UIName", any, -1016, any},  // not shown yet
       {entry + "/NorvButton[ShowAddresses]", "Click", any, 0, any},
       {popup, "UIName", any, 0, "Addresses"},
@@ -401,69 +322,41 @@ TEST_F(FormTest, APopupAppletComesAndGoesWithItsButtonsAndEmptyListsOfferNothing
       {popup, "UIName", any, -1016, any},
       {entry + "/NorvPicklist[Territory]", "GetData", any, 0, TrxJson::array()},
       {view + "NorvApplet[Account Notes Applet]", "GetClassCount", {"NorvList"}, 0, 0},  // a list without columns
-  };
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    const TrxJson reply = On(c.path, c.method, c.args);
-    EXPECT_EQ(reply["errCode"], c.errCode) << c.path << " " << c.method << reply.dump();
-    if (!c.value.is_discarded()) { EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << c.path << " " << c.method; }
-  }
 }
 
 TEST_F(FormTest, UserActionsOnTheFormAreRecordedAndReplayTheSameValues) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
   const std::string form = "Accounts Screen/Account List View/Account Form Applet/";
-  struct Action {
-    std::string object;
-    const char* eventId;
-    const char* argument;  // nullptr: none
-    const char* method;
-  };
+  // clang-format off
+  struct Action { const char* field; const char* eventId; TrxJson arguments; const char* ods; const char* method; };
   const Action actions[] = {
-      {form + "Name", "SETVALUE", "Acme Holdings", "SetText"},
-      {form + "Key Account", "SETVALUE", "N", "SetOff"},
-      {form + "Status", "SELECTLOVITEM", "Pending", "Select"},
-      {form + "Account Type", "SETVALUE", "Partner", "SetText"},
-      {form + "Name", "ENTER_KEY", nullptr, "ProcessKey"},
+      {"Name", "SETVALUE", {{"0", "Acme Holdings"}}, "NorvText[Name]", "SetText"},
+      {"Key Account", "SETVALUE", {{"0", "N"}}, "NorvCheckbox[Key Account]", "SetOff"},
+      {"Status", "SELECTLOVITEM", {{"0", "Pending"}}, "NorvPicklist[Status]", "Select"},
+      {"Account Type", "SETVALUE", {{"0", "Partner"}}, "NorvPicklist[Account Type]", "SetText"},
+      {"Name", "ENTER_KEY", TrxJson(), "NorvText[Name]", "ProcessKey"},
   };
+  // clang-format on
   std::vector<TrxJson> recorded;
-  for (const Action& a : actions) {
-    TrxJson action = {{"call", "client.action"}, {"object", a.object}, {"eventId", a.eventId}};
-    if (a.argument) action["arguments"] = {{"0", a.argument}};
-    const std::vector<TrxJson> lines = Lines(action.dump());
-    ASSERT_EQ(lines.size(), 2u) << a.object;
-    EXPECT_EQ(lines[0]["eventName"], a.method) << lines[0].dump();
-    recorded.push_back(lines[0]);
-  }
+  for (const Action& a : actions)
+    recorded.push_back(RecordedAction(form + a.field, a.eventId, a.arguments, Field(a.ods), a.method, kTrxAny));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
-  // A fresh client replays the recorded calls to the same values.
-  Close();
-  Open(TrxSampleFile());
-  for (const TrxJson& event : recorded) {
-    const TrxJson replay = Call({{"call", "Submit"}, {"trxODS", event["trxODS"]}, {"methodName", event["eventName"]},
-                                 {"Args", event["pArgs"]}});
-    EXPECT_EQ(replay["errCode"], 0) << event.dump() << replay.dump();
-  }
-  EXPECT_EQ(ClientValue(form + "Name", "Value"), "Acme Holdings");
-  EXPECT_EQ(ClientValue(form + "Key Account", "Value"), "N");
-  EXPECT_EQ(ClientValue(form + "Status", "Value"), "Pending");
-  EXPECT_EQ(ClientValue(form + "Account Type", "Value"), "Partner");
+  ReplayOnAFreshClient(recorded);  // to the same values
+  TrxJson values = TrxJson::array();
+  for (const char* field : {"Name", "Key Account", "Status", "Account Type"}) values.push_back(ClientValue(form + field, "Value"));
+  EXPECT_EQ(values, TrxJson({"Acme Holdings", "N", "Pending", "Partner"}));
 }
 
 TEST_F(ViewAppletsTest, AFocusedAppletIsRecordedAsTheSelectThatReplaysIt) {
   ASSERT_EQ(Call({{"call", "StartRecording"}})["errCode"], 0);
-  const std::vector<TrxJson> lines =
-      Lines(R"({"call":"client.action","object":"Accounts Screen/Account List View/Account Form Applet",)"
-            R"("eventId":"SETFOCUS"})");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["eventName"], "Select");
-  EXPECT_EQ(TrxPlain(lines[0]["pArgs"]), "Account Form Applet") << "the applet's name, not the parameter's";
+  // The applet's name, not the parameter's.
+  const TrxJson event = RecordedAction("Accounts Screen/Account List View/Account Form Applet", "SETFOCUS", TrxJson(),
+                                       std::string(kList) + "/NorvViewApplets[NorvViewApplets]", "Select",
+                                       "Account Form Applet");
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
-  const TrxJson replay = Call({{"call", "Submit"},
-                               {"trxODS", lines[0]["trxODS"]},
-                               {"methodName", "Select"},
-                               {"Args", lines[0]["pArgs"]}});
-  EXPECT_EQ(replay["errCode"], 0) << replay.dump();
+  EXPECT_EQ(Replay(event)["errCode"], 0);
   const std::vector<TrxJson> journal = Call({{"call", "client.journal"}})["journal"].get<std::vector<TrxJson>>();
   ASSERT_FALSE(journal.empty());
   EXPECT_EQ(journal.back()["request"], "REQID_SETFOCUS");

@@ -10,35 +10,12 @@ const std::string kPane = "NorvTaskUIPane[TaskUIPane]";
 const std::string kCtb = "NorvCommunicationsToolbar[NorvCommunicationsToolbar]";
 std::string Link(const std::string& task) { return kPane + "/NorvTaskLink[" + task + "]"; }
 
-const TrxJson kAny(TrxJson::value_t::discarded);
-
-struct Case {  // value discarded: not checked
-  std::string path; const char* method; TrxJson args; LONG errCode; TrxJson value;
-};
-
-class TasksTest : public TrxBridgeTest {
- protected:
-  TrxJson On(const std::string& path, const std::string& method, const TrxJson& args = kAny) {
-    return Submit(method, args, TrxOds(path));
-  }
-  TrxJson Client(const char* object, const char* property) {
-    return TrxPlain(Call({{"call", "client.get"}, {"object", object}, {"property", property}})["value"]);
-  }
-  void Check(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-      const TrxJson reply = On(c.path, c.method, c.args);
-      const std::string label = c.path + " " + c.method + " " + c.args.dump() + "\n" + reply.dump();
-      EXPECT_EQ(reply["errCode"], c.errCode) << label;
-      if (!c.value.is_discarded()) {
-        EXPECT_EQ(TrxPlain(reply["retVal"]), c.value) << label;
-      }
-    }
-  }
-};
+const TrxJson& kAny = kTrxAny;
+using TasksTest = TrxBridgeTest;
 
 TEST_F(TasksTest, PanelsAreReadAndQueried) {
   // clang-format off
-  Check({
+  ExpectReads({
       {kAssistant, "HtmlId", kAny, 0, "s_ta"},
       {kPane, "GetTaskByIndex", {1}, 0, "Log a Call"},
       {kPane, "GetTaskByIndex", {2}, 1014, kAny},
@@ -79,10 +56,10 @@ TEST_F(TasksTest, ATaskIsStartedSteppedAndClosedAndTheBarActedOn) {
   // clang-format on
   for (const Step& s : steps) {
     EXPECT_EQ(On(s.path, s.method, s.args)["errCode"], 0) << s.path << " " << s.method;
-    EXPECT_EQ(Client(s.object, s.property), s.value) << s.path << " " << s.method;
+    EXPECT_EQ(ClientValue(s.object, s.property), s.value) << s.path << " " << s.method;
   }
   // clang-format off
-  Check({
+  ExpectReads({
       {kPane, "GetData", kAny, 0, {{"Select Account"}, {"Add Products"}, {"Submit Order"}}},
       {kPane, "GetStepByIndex", {2}, 0, "Submit Order"},
       {kCtb, "GetButtonState", {"Release"}, 0, "Enabled"},
@@ -116,10 +93,10 @@ TEST_F(TasksTest, UserActionsAreRecordedAsTheCallsThatReplayThem) {
   for (const Action& a : actions) recorded.push_back(RecordedAction(a.object, a.eventId, a.arguments, a.path, a.method, a.args));
   ASSERT_EQ(Call({{"call", "StopRecording"}})["errCode"], 0);
   ReplayOnAFreshClient(recorded);  // to the same state
-  EXPECT_EQ(Client("TaskAssistant", "StepNum"), 2);
-  EXPECT_EQ(Client("TaskUIPane", "ActiveTask"), "Log a Call");
-  EXPECT_EQ(Client("NorvCommunicationsToolbar", "WorkEdit"), "Case 42");
-  EXPECT_EQ(Client("NorvCommunicationsToolbar", "Message"), "Connected");
+  EXPECT_EQ(ClientValue("TaskAssistant", "StepNum"), 2);
+  EXPECT_EQ(ClientValue("TaskUIPane", "ActiveTask"), "Log a Call");
+  EXPECT_EQ(ClientValue("NorvCommunicationsToolbar", "WorkEdit"), "Case 42");
+  EXPECT_EQ(ClientValue("NorvCommunicationsToolbar", "Message"), "Connected");
 }
 
 TEST_F(TasksTest, AToolbarWithoutButtonsHasOnlyItsHeaderRow) {
@@ -131,7 +108,7 @@ TEST_F(TasksTest, AToolbarWithoutButtonsHasOnlyItsHeaderRow) {
                         "  </object>\n"
                         "</application>\n"));
   // clang-format off
-  Check({
+  ExpectReads({
       {"NorvApplication[Bare]/" + kCtb, "GetData", kAny, 0, {{"Name", "State", "Tooltip"}}},
       {"NorvApplication[Bare]/" + kCtb, "UIName", kAny, 0, "Comms"},
   });

@@ -12,17 +12,16 @@ namespace {
 constexpr DWORD kGenerous = 10000;
 using Methods = std::vector<std::string>;
 
-class NVSimAttach : public ::testing::Test {
+class NVSimAttach : public NVSimSampleTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_app = NVSimLoadSample());
+    ASSERT_NO_FATAL_FAILURE(NVSimSampleTest::SetUp());
     m_service = NVSimFakeService::Create();
     ASSERT_EQ(m_app->QueryInterface(IID_INVAppControl, m_control.PutVoid()), S_OK);
   }
   IUnknown* Service() { return static_cast<INVTRX*>(m_service.Get()); }
   void SwitchRecorder(bool on) { ASSERT_EQ(m_control->EnableRecorder(TrxVariant::FromBool(on)), S_OK); }
 
-  TrxComPtr<CNVSimApplication> m_app;
   TrxComPtr<NVSimFakeService> m_service;
   TrxComPtr<INVAppControl> m_control;
 };
@@ -122,7 +121,7 @@ TEST_F(NVSimAttach, UserActionsAreReportedOnlyWhileTheRecorderIsOnToTheRegistere
   action.eventId = REQID_SETVALUE;
   action.arguments = {{u"0", u"Acme Holdings"}};
   EXPECT_EQ(m_app->Play(action), S_FALSE) << "the recorder is off";
-  EXPECT_EQ(NVSimRead(m_app.Get(), action.object, u"Value"), "Acme Holdings") << "the change happens all the same";
+  EXPECT_EQ(Read(action.object, u"Value"), "Acme Holdings") << "the change happens all the same";
   SwitchRecorder(true);
   action.arguments = {{u"0", u"Acme Group"}, {u"Source", u"keyboard"}};
   ASSERT_EQ(m_app->Play(action), S_OK);
@@ -141,7 +140,7 @@ TEST_F(NVSimAttach, UserActionsAreReportedOnlyWhileTheRecorderIsOnToTheRegistere
   ASSERT_EQ(m_app->Play(action), S_OK);
   EXPECT_EQ(registered->Methods(), Methods{"FireRecorderEvent"}) << "the registered service first";
   EXPECT_EQ(registered->Calls().back().objectType, OBJTYPE_APPLET) << "the reported type can be chosen";
-  EXPECT_EQ(NVSimRead(m_app.Get(), action.object, u"Value"), "Acme Group") << "no change without the rules";
+  EXPECT_EQ(Read(action.object, u"Value"), "Acme Group") << "no change without the rules";
   action.object = u"No/Such/Object";
   EXPECT_EQ(m_app->Play(action), E_INVALIDARG);
   SwitchRecorder(false);

@@ -18,10 +18,10 @@ const char16_t kList[] = u"Accounts Screen/Account List View/Account List Applet
 
 using Arguments = std::vector<std::pair<std::string, std::string>>;
 
-class NVSimEcho : public ::testing::Test {
+class NVSimEcho : public NVSimSampleTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_app = NVSimLoadSample());
+    ASSERT_NO_FATAL_FAILURE(NVSimSampleTest::SetUp());
     m_service = NVSimFakeService::Create();
     ASSERT_EQ(m_app->Attach(static_cast<INVTRX*>(m_service.Get())), S_OK);
   }
@@ -30,8 +30,7 @@ class NVSimEcho : public ::testing::Test {
   }
   void SwitchRecorder(bool on) { ASSERT_EQ(m_app->EnableRecorder(TrxVariant::FromBool(on)), S_OK); }
   HRESULT Request(const char16_t* path, LONG request, const std::vector<std::string>& arguments) {
-    CNVSimObject* object = m_app->FindObject(path);
-    EXPECT_TRUE(object) << NVSimText(path);
+    CNVSimObject* object = Object(path);
     return object ? NVSimRequest(object, request, arguments) : E_INVALIDARG;
   }
   bool WaitUntilIdle() { return WaitForSingleObject(m_app->GetIdleEvent(), kGenerous) == WAIT_OBJECT_0; }
@@ -45,7 +44,6 @@ class NVSimEcho : public ::testing::Test {
     return events;
   }
 
-  TrxComPtr<CNVSimApplication> m_app;
   TrxComPtr<NVSimFakeService> m_service;
 };
 
@@ -88,7 +86,7 @@ TEST_F(NVSimEcho, DoesNotApplyTheRulesASecondTimeAndFailedRequestsAreNotEchoed) 
   SwitchRecorder(true);
   ASSERT_EQ(Request(kList, REQID_NEXTROW, {}), S_OK);
   ASSERT_TRUE(WaitUntilIdle());
-  EXPECT_EQ(NVSimRead(m_app.Get(), kList, u"ActiveRow"), "1") << "the request moved one row, the echo none";
+  EXPECT_EQ(Read(kList, u"ActiveRow"), "1") << "the request moved one row, the echo none";
 
   m_app->FailRequests(NVSIM_E_REQUEST_FAILED, 7, u"down", 1);
   EXPECT_EQ(Request(kName, REQID_SETVALUE, {"Acme"}), NVSIM_E_REQUEST_FAILED);

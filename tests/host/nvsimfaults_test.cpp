@@ -15,10 +15,10 @@ const char16_t kPhone[] = u"Accounts Screen/Account List View/Account Form Apple
 
 bool Signalled(HANDLE event, DWORD wait = 0) { return WaitForSingleObject(event, wait) == WAIT_OBJECT_0; }
 
-class NVSimFaults : public ::testing::Test {
+class NVSimFaults : public NVSimSampleTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_app = NVSimLoadSample());
+    ASSERT_NO_FATAL_FAILURE(NVSimSampleTest::SetUp());
     m_field = m_app->FindObject(kPhone);
     // The service's side of the idle signal: the same named event.
     m_idle.Attach(OpenEventW(SYNCHRONIZE, FALSE, u"NWEAutoSynchroEvt"));
@@ -33,9 +33,8 @@ class NVSimFaults : public ::testing::Test {
   void RequestInBackground(INVAutomation* object, std::vector<std::string> arguments, LONG request = REQID_SETVALUE) {
     m_thread = std::thread([=] { NVSimRequest(object, request, arguments); });
   }
-  std::string Value() { return NVSimRead(m_app.Get(), kPhone, u"Value"); }
+  std::string Value() { return Read(kPhone, u"Value"); }
 
-  TrxComPtr<CNVSimApplication> m_app;
   INVAutomation* m_field = nullptr;
   TrxHandle m_idle;
   std::thread m_thread;

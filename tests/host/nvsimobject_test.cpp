@@ -10,14 +10,8 @@
 
 namespace {
 
-class NVSimObjects : public ::testing::Test {
+class NVSimObjects : public NVSimSampleTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_app = NVSimLoadSample()); }
-  INVAutomation* Object(const char16_t* path) {
-    CNVSimObject* object = m_app->FindObject(path);
-    EXPECT_TRUE(object) << NVSimText(path);
-    return object;
-  }
   // The property's type and text ("vt:text"), the items of a list joined by '|'.
   std::string Typed(INVAutomation* object, const std::string& name) {
     const TrxVariant value = NVSimProperty(object, name);
@@ -36,8 +30,6 @@ class NVSimObjects : public ::testing::Test {
     for (const std::string& name : NVSimItems(names)) text += name + "|";
     return text;
   }
-
-  TrxComPtr<CNVSimApplication> m_app;
 };
 
 const std::string kText = std::to_string(VT_BSTR) + ":", kInt = std::to_string(VT_I4) + ":",
@@ -67,26 +59,22 @@ TEST_F(NVSimObjects, DeclaredPropertiesKeepTheirTypes) {
   // clang-format on
   for (const auto& c : cases) EXPECT_EQ(Typed(c.object, c.property), c.expected) << c.property;
 
-  TrxVariant rows = NVSimProperty(list, "SelectedRows"), states = NVSimProperty(Object(u"HIMain"), "ToolbarItemStates");
-  LONG index = 0;
-  TrxVariant first, third;
-  ASSERT_EQ(SafeArrayGetElement(rows.parray, &index, &first), S_OK);
-  EXPECT_EQ(first.vt, VT_I4) << "an ints list holds integers";
-  index = 2;
-  ASSERT_EQ(SafeArrayGetElement(states.parray, &index, &third), S_OK);
-  EXPECT_EQ(third.vt, VT_BOOL);
-  EXPECT_EQ(third.boolVal, VARIANT_FALSE);
+  // An element of an array property, typed as Typed gives it.
+  const auto element = [](const TrxVariant& array, std::vector<LONG> at) {
+    TrxVariant item;
+    EXPECT_EQ(SafeArrayGetElement(array.parray, at.data(), &item), S_OK);
+    return std::to_string(item.vt) + ":" + NVSimText(item);
+  };
+  EXPECT_EQ(element(NVSimProperty(list, "SelectedRows"), {0}), kInt + "0") << "an ints list holds integers";
+  EXPECT_EQ(element(NVSimProperty(Object(u"HIMain"), "ToolbarItemStates"), {2}), kBool + "FALSE");
   TrxVariant table = NVSimProperty(list, "AllCellValues");
   ASSERT_EQ(table.vt, VT_ARRAY | VT_VARIANT);
   ASSERT_EQ(SafeArrayGetDim(table.parray), 2u);
-  LONG rowsUpper = 0, columnsUpper = 0, cell[2] = {1, 0};
+  LONG rowsUpper = 0, columnsUpper = 0;
   SafeArrayGetUBound(table.parray, 1, &rowsUpper);
   SafeArrayGetUBound(table.parray, 2, &columnsUpper);
-  EXPECT_EQ(rowsUpper, 2) << "three rows";
-  EXPECT_EQ(columnsUpper, 3) << "four columns";
-  TrxVariant name;
-  ASSERT_EQ(SafeArrayGetElement(table.parray, cell, &name), S_OK);
-  EXPECT_EQ(NVSimText(name), "Bluewater Logistics");
+  EXPECT_EQ(std::to_string(rowsUpper) + "x" + std::to_string(columnsUpper), "2x3") << "three rows, four columns";
+  EXPECT_EQ(element(table, {1, 0}), kText + "Bluewater Logistics");
 }
 
 TEST_F(NVSimObjects, TheCurrentViewScreenBarAndScreenObjectsFollowTheActiveScreen) {
@@ -217,10 +205,8 @@ TEST_F(NVSimObjects, UnknownPropertiesReadEmptyOrFailAndAllPropertiesComeAsATabl
     ASSERT_EQ(row.size(), 2u);
     properties[NVSimText(row[0])] = NVSimText(row[1]);
   }
-  EXPECT_EQ(properties["ObjType"], "6");
-  EXPECT_EQ(properties["Name"], "Account Form Applet");
-  EXPECT_EQ(properties["DisplayName"], "Account");
-  EXPECT_EQ(properties["RowCounter"], "1 of 3");
+  EXPECT_EQ(properties["ObjType"] + "|" + properties["Name"] + "|" + properties["DisplayName"] + "|" + properties["RowCounter"],
+            "6|Account Form Applet|Account|1 of 3");
   EXPECT_EQ(table.GetRows()[0][0].vt, VT_BSTR);
   EXPECT_EQ(NVSimText(table.GetRows()[0][0]), "ObjType") << "the two every object has come first";
   SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};

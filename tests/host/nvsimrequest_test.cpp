@@ -10,15 +10,8 @@
 
 namespace {
 
-class NVSimRequests : public ::testing::Test {
+class NVSimRequests : public NVSimSampleTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_app = NVSimLoadSample()); }
-  INVAutomation* Object(const char16_t* path) {
-    CNVSimObject* object = m_app->FindObject(path);
-    EXPECT_TRUE(object) << NVSimText(path);
-    return object;
-  }
-  std::string Read(const char16_t* path, const char16_t* property) { return NVSimRead(m_app.Get(), path, property); }
   // A journal record as text: request, object, type, arguments, operation id, status, error code.
   static std::string Record(const CNVSimRequestRecord& r) {
     return NVSimText(CNVSimNames::RequestName(r.requestId)) + " on \"" + NVSimText(r.object) + "\" (" +
@@ -26,8 +19,6 @@ class NVSimRequests : public ::testing::Test {
            "\" " + (r.finished ? "finished " : "running ") + std::to_string(r.status) + " " +
            std::to_string(r.errorCode);
   }
-
-  TrxComPtr<CNVSimApplication> m_app;
 };
 
 const char16_t kPhone[] = u"Accounts Screen/Account List View/Account Form Applet/Main Phone";

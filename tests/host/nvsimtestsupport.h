@@ -39,6 +39,21 @@ std::string NVSimRead(CNVSimApplication* app, TrxStringView path, TrxStringView 
 // The object's last error code and text.
 std::string NVSimLastError(INVAutomation* object);
 
+// A test on a client started from the sample.
+class NVSimSampleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_app = NVSimLoadSample()); }
+  // The object at `path`; a test failure when there is none.
+  CNVSimObject* Object(const char16_t* path) {
+    CNVSimObject* object = m_app->FindObject(path);
+    EXPECT_TRUE(object) << NVSimText(path);
+    return object;
+  }
+  std::string Read(TrxStringView path, TrxStringView property) { return NVSimRead(m_app.Get(), path, property); }
+
+  TrxComPtr<CNVSimApplication> m_app;
+};
+
 // The service's apartment thread: it owns a call window and pumps messages
 // once it is told to, until it is stopped.
 class NVSimServiceThread {
