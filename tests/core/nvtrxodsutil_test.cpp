@@ -90,14 +90,6 @@ TEST_F(Descriptor, ParseOutcomes) {
   }
 }
 
-TEST_F(Descriptor, ParseWithoutAnOutputIsReported) {
-  EXPECT_EQ(ParseODS(W(kApp), nullptr), -12);
-  EXPECT_EQ(LastCode(), -12);
-  EXPECT_EQ(LastText(), "The second argument IXMLDOMNode** ppNode is NULL ErrorCode: -12");
-  EXPECT_EQ(GetLeafNode(W(kApp), nullptr), -12);
-  EXPECT_EQ(LastText(), "The second argument IXMLDOMNode** ppNode is NULL ErrorCode: -12");
-}
-
 TEST_F(Descriptor, ValidationOutcomesAndTheLeafOfAValidChain) {
   const std::string tooMany = "Too many child elements to the <Obj> node ErrorCode: -11";
   const std::string missing = "Missing required ODS attribute \"ClassName\" or \"Repository\" ErrorCode: -11";
@@ -168,7 +160,12 @@ TEST_F(Descriptor, ValidationOutcomesAndTheLeafOfAValidChain) {
   }
 }
 
-TEST_F(Descriptor, ValidatingNoNodeIsReported) {
+TEST_F(Descriptor, MissingArgumentsAreReported) {
+  EXPECT_EQ(ParseODS(W(kApp), nullptr), -12);
+  EXPECT_EQ(LastCode(), -12);
+  EXPECT_EQ(LastText(), "The second argument IXMLDOMNode** ppNode is NULL ErrorCode: -12");
+  EXPECT_EQ(GetLeafNode(W(kApp), nullptr), -12);
+  EXPECT_EQ(LastText(), "The second argument IXMLDOMNode** ppNode is NULL ErrorCode: -12");
   bool valid = true;
   EXPECT_EQ(ValidateODS(CNVTRXXmlNode(), valid), -11);
   EXPECT_FALSE(valid);
