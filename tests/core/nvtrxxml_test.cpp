@@ -236,22 +236,12 @@ TEST(CNVTRXXmlBuild, CreatedElementsBelongToTheTreeOnlyOnceAppended) {
   EXPECT_EQ(root.GetParent().GetType(), TRXXML_DOCUMENT);
 
   CNVTRXXmlNode child = root.GetOwnerDocument().CreateElement(OLESTR("Obj"));
-  CNVTRXXmlNode stray = document.CreateElement(OLESTR("Stray"));
+  document.CreateElement(OLESTR("Stray"));
   EXPECT_EQ(document.GetChildCount(), 1) << "created elements are not children of the document";
   ASSERT_TRUE(root.AppendChild(child));
   EXPECT_TRUE(root.GetLastChild().IsSameNode(child));
   EXPECT_TRUE(child.GetParent().IsSameNode(root));
   EXPECT_EQ(document.GetXml(), OLESTR("<Obj ClassName=\"C\" RepositoryName=\"B\"><Obj/></Obj>\r\n"));
-  std::vector<CNVTRXXmlNode> found;
-  ASSERT_TRUE(document.SelectNodes(OLESTR("//*"), found));
-  EXPECT_EQ(found.size(), 2u) << "an element that is not appended is not found";
-  ASSERT_TRUE(document.SelectNodes(OLESTR("/*"), found));
-  EXPECT_EQ(found.size(), 1u);
-  CNVTRXXmlNode single;
-  ASSERT_TRUE(document.SelectSingleNode(OLESTR("//Stray"), single));
-  EXPECT_TRUE(single.IsNull());
-  ASSERT_TRUE(stray.SelectSingleNode(OLESTR("."), single));
-  EXPECT_TRUE(single.IsSameNode(stray)) << "it is still reachable from itself";
 }
 
 TEST(CNVTRXXmlBuild, AppendRefusesWhatCannotGoThere) {
@@ -321,52 +311,49 @@ TEST(CNVTRXXmlSerialise, DocumentsWriteEachTopLevelNodeOnItsOwnLine) {
   EXPECT_EQ(N(document.GetChild(2).GetName()), "r");
 }
 
-TEST(CNVTRXXmlSerialise, AnyAttributeTextLoadsBackUnchanged) {
+TEST(CNVTRXXmlSerialise, AnyAttributeTextLoadsBackAsItWasKept) {
   TrxString everyControl;
   for (OLECHAR c = 1; c < 0x20; ++c) everyControl.push_back(c);
-  const std::vector<TrxString> values = {
-      OLESTR(""),
-      OLESTR("plain"),
-      OLESTR("\"double\" and 'single'"),
-      OLESTR("<tag attr=\"v\">&amp;</tag>"),
-      OLESTR("a & b < c > d"),
-      OLESTR("&lt; stays as typed"),
-      OLESTR("tab\there\nnew line\r\ncarriage return"),
-      OLESTR("  leading and trailing  "),
-      OLESTR(" "),
-      OLESTR("\t"),
-      OLESTR("\u00e9\u00e8 \u4e2d\u6587 \u0416"),
-      OLESTR("\U0001F600 \U00010348 pairs"),
-      OLESTR("]]> and <![CDATA["),
-      OLESTR("\uFEFF\uFFFD\uE000"),
-      everyControl,
+  const struct {
+    TrxString value;
+    TrxString kept = {};  // "": the value itself
+  } cases[] = {
+      {OLESTR("")},
+      {OLESTR("plain")},
+      {OLESTR("\"double\" and 'single'")},
+      {OLESTR("<tag attr=\"v\">&amp;</tag>")},
+      {OLESTR("a & b < c > d")},
+      {OLESTR("&lt; stays as typed")},
+      {OLESTR("tab\there\nnew line\r\ncarriage return")},
+      {OLESTR("  leading and trailing  ")},
+      {OLESTR(" ")},
+      {OLESTR("\t")},
+      {OLESTR("\u00e9\u00e8 \u4e2d\u6587 \u0416")},
+      {OLESTR("\U0001F600 \U00010348 pairs")},
+      {OLESTR("]]> and <![CDATA[")},
+      {OLESTR("\uFEFF\uFFFD\uE000")},
+      {everyControl},
+      // Text XML cannot hold is cut at U+0000; an unpaired surrogate is replaced.
+      {TrxString(OLESTR("before\0after"), 12), OLESTR("before")},
+      {OLESTR("x\xD800y"), OLESTR("x\uFFFDy")},
   };
-  for (const TrxString& value : values) {
+  for (const auto& c : cases) {
+    const TrxString kept = c.kept.empty() ? c.value : c.kept;
     CNVTRXXmlDocument document;
     CNVTRXXmlNode element = document.CreateElement(OLESTR("e"));
-    ASSERT_TRUE(element.SetAttribute(OLESTR("v"), value));
+    ASSERT_TRUE(element.SetAttribute(OLESTR("v"), c.value));
+    TrxString back;
+    ASSERT_TRUE(element.GetAttribute(OLESTR("v"), back));
+    EXPECT_EQ(back, kept);
     ASSERT_TRUE(element.AppendChild(document.CreateElement(OLESTR("inner"))));
     const TrxString xml = element.GetXml();
 
     CNVTRXXmlDocument reloaded;
     ASSERT_TRUE(reloaded.LoadXml(xml)) << N(xml);
-    TrxString back;
     ASSERT_TRUE(reloaded.GetDocumentElement().GetAttribute(OLESTR("v"), back));
-    EXPECT_EQ(back, value) << N(xml);
+    EXPECT_EQ(back, kept) << N(xml);
     EXPECT_EQ(reloaded.GetDocumentElement().GetXml(), xml);
   }
-}
-
-TEST(CNVTRXXmlSerialise, TextThatCannotBeHeldIsCutOrReplaced) {
-  CNVTRXXmlDocument document;
-  CNVTRXXmlNode element = document.CreateElement(OLESTR("e"));
-  ASSERT_TRUE(element.SetAttribute(OLESTR("nul"), TrxString(OLESTR("before\0after"), 12)));
-  ASSERT_TRUE(element.SetAttribute(OLESTR("lone"), TrxString(OLESTR("x")) + OLECHAR(0xD800) + OLESTR("y")));
-  TrxString value;
-  ASSERT_TRUE(element.GetAttribute(OLESTR("nul"), value));
-  EXPECT_EQ(value, OLESTR("before"));
-  ASSERT_TRUE(element.GetAttribute(OLESTR("lone"), value));
-  EXPECT_EQ(value, OLESTR("x\uFFFDy"));
 }
 
 // ---- selection ---------------------------------------------------------------------
