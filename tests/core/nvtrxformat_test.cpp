@@ -13,6 +13,7 @@ TEST(TrxFormat, FillsPlaceholdersFromTypedArgumentsAndCopiesTheRest) {
     std::initializer_list<TrxFormatArg> args;
     const char* expected;
   };
+  // clang-format off
   const Case cases[] = {
       {OLESTR("Could not create the file %s."), {OLESTR("c:\\t.log")}, "Could not create the file c:\\t.log."},
       {OLESTR("Invalid mode : %d  for GetObjectContents."), {7}, "Invalid mode : 7  for GetObjectContents."},
@@ -42,6 +43,7 @@ TEST(TrxFormat, FillsPlaceholdersFromTypedArgumentsAndCopiesTheRest) {
       {OLESTR("ends with %"), {}, "ends with %"},
       {OLESTR("%q stays"), {1}, "%q stays"},
   };
+  // clang-format on
   for (const Case& c : cases) EXPECT_EQ(F(c.format, c.args), c.expected) << TrxNarrow(c.format);
 }
 

@@ -103,7 +103,8 @@ TEST_F(LogFile, LinesAreUtf16WithTheFixedLayout) {
 
   const auto bytes = m_file.Bytes();
   ASSERT_GE(bytes.size(), 4u);
-  EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 4), (std::vector<unsigned char>{0xFF, 0xFE, 'S', 0}));
+  EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 4),
+            (std::vector<unsigned char>{0xFF, 0xFE, 'S', 0}));
 }
 
 TEST_F(LogFile, WithoutWriterTheQueueKeepsTheNewest2500AndWritesThemFirst) {
