@@ -19,9 +19,10 @@ class Contents : public TrxHostTest {
     applet->FailProperty(OLESTR("HtmlId"), E_FAIL);
   }
 
-  // What the facade does around the objects' own output: mode 0 outputs
-  // the view's subtree, modes 1 and 5 the whole tree from the root.
-  std::string Document(LONG mode, const OLECHAR* activeElement) {
+  // What the objects write inside the document the facade writes around
+  // them: mode 0 outputs the view's subtree, modes 1 and 5 the whole tree
+  // from the root.
+  std::string Objects(LONG mode, const OLECHAR* activeElement) {
     TrxString text;
     CNVTRXXmlWriter writer(text);
     writer.WriteHeader();
@@ -32,66 +33,53 @@ class Contents : public TrxHostTest {
     EXPECT_EQ(start->BuildTRXObjectHierarchy(), TRX_OK);
     start->OutputActiveScreenXMLContents(mode, activeElement, writer, true);
     writer.EndElement();
-    return TrxNarrow(text);
+    const std::string document = TrxNarrow(text);
+    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<NorvikObjTree Version=\"1.0\">\n";
+    const std::string tail = "</NorvikObjTree>\n";
+    EXPECT_EQ(document.substr(0, head.size()) + document.substr(document.size() - tail.size()), head + tail);
+    return document.substr(head.size(), document.size() - head.size() - tail.size());
   }
 
   FakeHostObject* m_view = nullptr;
 };
 
+// The view's properties and its applet, as modes 0 and 1 write them.
+const char kViewContents[] =
+    "<Properties>\n"
+    "<Property Type=\"8\" Name=\"Name\" Value=\"Accounts &amp; &lt;Co&gt;\"/>\n"
+    "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_1,s_2\"/>\n"
+    "</Properties>\n"
+    "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\">\n"
+    "<Properties>\n"
+    "<Property Type=\"8\" Name=\"Name\" Value=\"Form\"/>\n"
+    "<Property Type=\"8\" Name=\"HtmlId\" Value=\"\"/>\n"
+    "</Properties>\n"
+    "</Obj>\n";
+
 TEST_F(Contents, WholeTreeWithPropertiesAndTheActiveElement) {
-  EXPECT_EQ(Document(1, OLESTR("Norvik|Accounts & <Co>")),
-            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-            "<NorvikObjTree Version=\"1.0\">\n"
-            "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\">\n"
-            "<Properties>\n"
-            "<Property Type=\"8\" Name=\"Name\" Value=\"Norvik CRM\"/>\n"
-            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_0\"/>\n"
-            "</Properties>\n"
-            "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\" ActiveElement=\"true\">\n"
-            "<Properties>\n"
-            "<Property Type=\"8\" Name=\"Name\" Value=\"Accounts &amp; &lt;Co&gt;\"/>\n"
-            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_1,s_2\"/>\n"
-            "</Properties>\n"
-            "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\">\n"
-            "<Properties>\n"
-            "<Property Type=\"8\" Name=\"Name\" Value=\"Form\"/>\n"
-            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"\"/>\n"
-            "</Properties>\n"
-            "</Obj>\n"
-            "</Obj>\n"
-            "</Obj>\n"
-            "</NorvikObjTree>\n");
+  const std::string expected =
+      "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\">\n"
+      "<Properties>\n"
+      "<Property Type=\"8\" Name=\"Name\" Value=\"Norvik CRM\"/>\n"
+      "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_0\"/>\n"
+      "</Properties>\n"
+      "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\" ActiveElement=\"true\">\n";
+  EXPECT_EQ(Objects(1, OLESTR("Norvik|Accounts & <Co>")), expected + kViewContents + "</Obj>\n</Obj>\n");
 }
 
 TEST_F(Contents, ModeFiveLeavesOutProperties) {
-  EXPECT_EQ(Document(5, OLESTR("|Norvik")),
-            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-            "<NorvikObjTree Version=\"1.0\">\n"
+  EXPECT_EQ(Objects(5, OLESTR("|Norvik")),
             "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\" ActiveElement=\"true\">\n"
             "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\">\n"
             "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\"/>\n"
             "</Obj>\n"
-            "</Obj>\n"
-            "</NorvikObjTree>\n");
+            "</Obj>\n");
 }
 
 TEST_F(Contents, ModeZeroStartsAtTheNamedObject) {
-  EXPECT_EQ(Document(0, OLESTR("norvik|accounts & <co>")),
-            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-            "<NorvikObjTree Version=\"1.0\">\n"
-            "<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\">\n"
-            "<Properties>\n"
-            "<Property Type=\"8\" Name=\"Name\" Value=\"Accounts &amp; &lt;Co&gt;\"/>\n"
-            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"s_1,s_2\"/>\n"
-            "</Properties>\n"
-            "<Obj ClassName=\"NorvApplet\" RepositoryName=\"Form\">\n"
-            "<Properties>\n"
-            "<Property Type=\"8\" Name=\"Name\" Value=\"Form\"/>\n"
-            "<Property Type=\"8\" Name=\"HtmlId\" Value=\"\"/>\n"
-            "</Properties>\n"
-            "</Obj>\n"
-            "</Obj>\n"
-            "</NorvikObjTree>\n")
+  EXPECT_EQ(Objects(0, OLESTR("norvik|accounts & <co>")),
+            std::string("<Obj ClassName=\"NorvView\" RepositoryName=\"Accounts &amp; &lt;Co&gt;\">\n") + kViewContents +
+                "</Obj>\n")
       << "a key that differs in letter case marks nothing";
 }
 
@@ -142,8 +130,7 @@ TEST(CNVTRXXmlWriter, FilesStartWithTheByteOrderMarkAndEscapeEverySpecialCharact
   }  // unclosed elements are ended by the writer
   const auto bytes = file.Bytes();
   ASSERT_GE(bytes.size(), 2u);
-  EXPECT_EQ(bytes[0], 0xFF);
-  EXPECT_EQ(bytes[1], 0xFE);
+  EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 2), (std::vector<unsigned char>{0xFF, 0xFE}));
   std::string all;
   for (const std::string& line : file.Lines()) all += line;
   EXPECT_EQ(all,

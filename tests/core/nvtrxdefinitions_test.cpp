@@ -39,7 +39,31 @@ LONG Count(const CNVTRXXmlNode& context, const OLECHAR* xpath) {
   return static_cast<LONG>(nodes.size());
 }
 
-using Catalogue = TrxLogTest;
+struct CallCase {
+  TrxString className;
+  TrxString methodName;
+  TrxVariant args;
+  LONG code;
+  std::string lastText;  // "" when nothing is reported
+};
+
+class Catalogue : public TrxLogTest {
+ protected:
+  // ValidateMethodCall after a stale last error: the code, the last error
+  // it leaves, and nothing logged when nothing is reported.
+  void ExpectCall(const CNVTRXObjectDefinitions& definitions, const CallCase& c, Lookup lookup) {
+    m_lastError.Set(-1019, OLESTR("stale"));
+    const size_t queued = CNVTRXLog::GetQueueLength();
+    const std::string what =
+        N(c.className) + "." + N(c.methodName) + (lookup == Lookup::Indexed ? " (tables)" : " (queries)");
+    EXPECT_EQ(definitions.ValidateMethodCall(c.className, c.methodName, &c.args), c.code) << what;
+    EXPECT_EQ(LastText(), c.lastText) << what;
+    EXPECT_EQ(LastCode(), c.lastText.empty() ? 0 : c.code) << what;
+    if (c.lastText.empty()) {
+      EXPECT_EQ(CNVTRXLog::GetQueueLength(), queued) << "nothing reported: " << what;
+    }
+  }
+};
 
 // ---- the text and its content ------------------------------------------------------
 
@@ -116,14 +140,6 @@ TEST_F(Catalogue, WithoutADocumentEveryCallPasses) {
 
 // ---- ValidateMethodCall ------------------------------------------------------------
 
-struct CallCase {
-  TrxString className;
-  TrxString methodName;
-  TrxVariant args;
-  LONG code;
-  std::string lastText;  // "" when nothing is reported
-};
-
 // The texts reported for an unknown class, an unknown method and an argument
 // of the wrong type.
 std::string NoClass(const std::string& c) { return "Invalid class name " + c + " ErrorCode: -12"; }
@@ -198,18 +214,7 @@ std::vector<CallCase> CallCases() {
 TEST_F(Catalogue, ValidateMethodCallOutcomesAreTheSameWithTablesAndWithQueries) {
   for (Lookup lookup : {Lookup::Indexed, Lookup::Queries}) {
     const CNVTRXObjectDefinitions& definitions = Loaded(lookup);
-    for (const CallCase& c : CallCases()) {
-      m_lastError.Set(-1019, OLESTR("stale"));
-      const size_t queued = CNVTRXLog::GetQueueLength();
-      const std::string what = N(c.className) + "." + N(c.methodName) +
-                               (lookup == Lookup::Indexed ? " (tables)" : " (queries)");
-      EXPECT_EQ(definitions.ValidateMethodCall(c.className, c.methodName, &c.args), c.code) << what;
-      EXPECT_EQ(LastText(), c.lastText) << what;
-      EXPECT_EQ(LastCode(), c.lastText.empty() ? 0 : c.code) << what;
-      if (c.lastText.empty()) {
-        EXPECT_EQ(CNVTRXLog::GetQueueLength(), queued) << "nothing reported: " << what;
-      }
-    }
+    for (const CallCase& c : CallCases()) ExpectCall(definitions, c, lookup);
   }
 }
 
@@ -232,35 +237,21 @@ TEST_F(Catalogue, ACatalogueWithUnreadableTypesAndDuplicatesBehavesAsItsQueries)
       "</MethodData></Methods><Methods><MethodData Name='Other'/></Methods></ObjectInfo></Group>"
       "</C>");
   const TrxVariant three = Array(VT_VARIANT, {I4(1), I4(2), I4(3)});
-  const TrxVariant one = I4(1);
-  const TrxVariant text1 = Str(OLESTR("t"));
-  struct Case {
-    const OLECHAR* className;
-    const OLECHAR* methodName;
-    const TrxVariant* args;
-    LONG code;
-    const char* lastText;
+  // clang-format off
+  const CallCase cases[] = {
+      {OLESTR("A"), OLESTR("M"), three, -1013, "Invalid argument type for method name:M for argument: . Expected type: String."},
+      {OLESTR("A"), OLESTR("Big"), I4(1), TRX_OK, ""},
+      {OLESTR("A"), OLESTR("Odd"), I4(1), -1013, "Invalid argument type for method name:Odd for argument: p. Expected type: Unknown Type."},
+      {OLESTR("A"), OLESTR("Second"), I4(1), -12, "Invalid method Second in class A ErrorCode: -12"},
+      {OLESTR("B"), OLESTR("N"), Str(OLESTR("t")), -1013, "Invalid argument type for method name:N for argument: n. Expected type: Integer."},
+      {OLESTR("Alias"), OLESTR("N"), I4(1), TRX_OK, ""},
+      {OLESTR("Alias"), OLESTR("Other"), I4(1), TRX_OK, ""},
   };
-  const Case cases[] = {
-      {OLESTR("A"), OLESTR("M"), &three, -1013,
-       "Invalid argument type for method name:M for argument: . Expected type: String."},
-      {OLESTR("A"), OLESTR("Big"), &one, TRX_OK, ""},
-      {OLESTR("A"), OLESTR("Odd"), &one, -1013,
-       "Invalid argument type for method name:Odd for argument: p. Expected type: Unknown Type."},
-      {OLESTR("A"), OLESTR("Second"), &one, -12, "Invalid method Second in class A ErrorCode: -12"},
-      {OLESTR("B"), OLESTR("N"), &text1, -1013,
-       "Invalid argument type for method name:N for argument: n. Expected type: Integer."},
-      {OLESTR("Alias"), OLESTR("N"), &one, TRX_OK, ""},
-      {OLESTR("Alias"), OLESTR("Other"), &one, TRX_OK, ""},
-  };
+  // clang-format on
   for (Lookup lookup : {Lookup::Indexed, Lookup::Queries}) {
     CNVTRXObjectDefinitions definitions(lookup);
     ASSERT_EQ(definitions.LoadFromText(text), TRX_OK);
-    for (const Case& c : cases) {
-      m_lastError.Clear();
-      EXPECT_EQ(definitions.ValidateMethodCall(c.className, c.methodName, c.args), c.code) << N(c.methodName);
-      EXPECT_EQ(LastText(), c.lastText) << N(c.methodName);
-    }
+    for (const CallCase& c : cases) ExpectCall(definitions, c, lookup);
   }
 }
 

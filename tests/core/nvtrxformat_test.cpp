@@ -6,13 +6,14 @@ namespace {
 
 std::string F(const OLECHAR* format, TrxFormatArgs args) { return TrxNarrow(TrxFormat(format, args)); }
 
-TEST(TrxFormat, FillsEveryPlaceholderKindFromTypedArguments) {
+TEST(TrxFormat, FillsPlaceholdersFromTypedArgumentsAndCopiesTheRest) {
   const TrxString name = OLESTR("Account List");
   struct Case {
     const OLECHAR* format;
     std::initializer_list<TrxFormatArg> args;
     const char* expected;
   };
+  // clang-format off
   const Case cases[] = {
       {OLESTR("Could not create the file %s."), {OLESTR("c:\\t.log")}, "Could not create the file c:\\t.log."},
       {OLESTR("Invalid mode : %d  for GetObjectContents."), {7}, "Invalid mode : 7  for GetObjectContents."},
@@ -27,34 +28,23 @@ TEST(TrxFormat, FillsEveryPlaceholderKindFromTypedArguments) {
       {OLESTR("[%5d][%-3s]"), {42, OLESTR("a")}, "[   42][a  ]"},
       {OLESTR("%c"), {static_cast<int>('Z')}, "Z"},
       {OLESTR("%lld"), {static_cast<long long>(-9000000000LL)}, "-9000000000"},
+      {OLESTR("Input value: \"%s\"."), {OLESTR("M\u00fcller & <S\u00f6hne>")}, "Input value: \"M\u00fcller & <S\u00f6hne>\"."},
+      // Missing arguments write nothing; surplus ones are ignored.
+      {OLESTR("Invalid argument count %d for MethodName:%s. Expected ArgCount : %d."), {2}, "Invalid argument count 2 for MethodName:. Expected ArgCount : ."},
+      {OLESTR("no placeholders"), {1, OLESTR("x")}, "no placeholders"},
+      // Mismatched arguments are written in their natural form.
+      {OLESTR("%d"), {OLESTR("abc")}, "abc"},
+      {OLESTR("%s"), {-7}, "-7"},
+      {OLESTR("%X"), {OLESTR("text")}, "text"},
+      {OLESTR("%s"), {static_cast<const OLECHAR*>(nullptr)}, ""},
+      // Malformed directives are copied literally: the -1021 text has "d%."
+      // where a "%d" was meant, and it must survive as is.
+      {OLESTR("object d%. Object %s"), {OLESTR("A")}, "object d%. Object A"},
+      {OLESTR("ends with %"), {}, "ends with %"},
+      {OLESTR("%q stays"), {1}, "%q stays"},
   };
+  // clang-format on
   for (const Case& c : cases) EXPECT_EQ(F(c.format, c.args), c.expected) << TrxNarrow(c.format);
-}
-
-TEST(TrxFormat, MissingArgumentsWriteNothingAndSurplusOnesAreIgnored) {
-  EXPECT_EQ(F(OLESTR("Invalid argument count %d for MethodName:%s. Expected ArgCount : %d."), {2}),
-            "Invalid argument count 2 for MethodName:. Expected ArgCount : .");
-  EXPECT_EQ(F(OLESTR("no placeholders"), {1, OLESTR("x")}), "no placeholders");
-  EXPECT_EQ(F(OLESTR("%s"), {}), "");
-}
-
-TEST(TrxFormat, MismatchedArgumentsAreWrittenInTheirNaturalForm) {
-  EXPECT_EQ(F(OLESTR("%d"), {OLESTR("abc")}), "abc");
-  EXPECT_EQ(F(OLESTR("%s"), {-7}), "-7");
-  EXPECT_EQ(F(OLESTR("%X"), {OLESTR("text")}), "text");
-  EXPECT_EQ(F(OLESTR("%s"), {static_cast<const OLECHAR*>(nullptr)}), "");
-}
-
-TEST(TrxFormat, MalformedDirectivesAreCopiedLiterally) {
-  // The -1021 text has "d%." where a "%d" was meant; it must survive as is.
-  EXPECT_EQ(F(OLESTR("object d%. Object %s"), {OLESTR("A")}), "object d%. Object A");
-  EXPECT_EQ(F(OLESTR("ends with %"), {}), "ends with %");
-  EXPECT_EQ(F(OLESTR("%q stays"), {1}), "%q stays");
-}
-
-TEST(TrxFormat, KeepsNonAsciiAndEmbeddedText) {
-  const TrxString value = TrxWiden("Müller & <Söhne>");
-  EXPECT_EQ(TrxNarrow(TrxFormat(OLESTR("Input value: \"%s\"."), {value})), "Input value: \"Müller & <Söhne>\".");
 }
 
 }  // namespace

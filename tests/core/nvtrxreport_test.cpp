@@ -60,9 +60,12 @@ TEST_F(Report, EveryUserErrorCodeHasItsTextWithAndWithoutArguments) {
   }
 }
 
-TEST_F(Report, HostOperationCodesNameTheFailedRequestAndKeepTheirCode) {
+TEST_F(Report, ObjectNamedFormsTakeTheirArgumentsFromTheObject) {
   NamedObject root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"));
   NamedObject* screen = new NamedObject(OLESTR("Accounts"), &root, OLESTR("NorvScreen"));
+  NamedObject* view = new NamedObject(OLESTR("Account List View"), screen, OLESTR("NorvView"));
+
+  // The host operation codes name the failed request and keep their code.
   const char* requests[] = {"GetProperty",   "GetProperties", "GetParent",          "GetChild",
                             "GetChildNames", "GetObjType",    "HandleAutomationRequst"};
   for (LONG code = -103; code >= -109; --code) {
@@ -75,10 +78,8 @@ TEST_F(Report, HostOperationCodesNameTheFailedRequestAndKeepTheirCode) {
   TRX_LOG(TRXLOG_USERERR).ReportUserError(-106, OLESTR("Accounts"));  // without an object
   EXPECT_EQ(LastText(), "System Error. Debug info: Object \"\" of class \"\" failed on request \"GetChild\" with "
                         "parameter \"Accounts\".");
-}
 
-TEST_F(Report, UserTraceLevelRecordsThePositiveCounterpart) {
-  NamedObject root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"));
+  // The user-trace level records the positive counterpart.
   TRX_LOG_OBJ(TRXLOG_USERTRACE, &root).ReportUserError(-103, OLESTR("Name"));
   EXPECT_EQ(LastCode(), 103);
   EXPECT_EQ(LastText(),
@@ -86,12 +87,6 @@ TEST_F(Report, UserTraceLevelRecordsThePositiveCounterpart) {
             "\"GetProperty\" with parameter \"Name\".");
   TRX_LOG(TRXLOG_USERTRACE).ReportUserError(-1014, OLESTR("SetTimeOut"), OLESTR("NewTimeOutInSecs"), OLESTR("0"));
   EXPECT_EQ(LastCode(), 1014);
-}
-
-TEST_F(Report, ObjectNamedFormsTakeTheirArgumentsFromTheObject) {
-  NamedObject root(OLESTR("Norvik"), nullptr, OLESTR("NorvApplication"));
-  NamedObject* screen = new NamedObject(OLESTR("Accounts"), &root, OLESTR("NorvScreen"));
-  NamedObject* view = new NamedObject(OLESTR("Account List View"), screen, OLESTR("NorvView"));
 
   // -1017 passed directly: empty request name, the caller's first argument.
   TRX_LOG_OBJ(TRXLOG_USERERR, view).ReportUserError(-1017, OLESTR("ActiveApplet"), OLESTR("ignored"));

@@ -121,13 +121,13 @@ TEST_F(RequestExecutor, RetriesEndAtOnceOnTheHostsOwnStatuses) {
   TrxVariant args;
   m_app->FailRequests(static_cast<HRESULT>(0x8004000Cu));
   EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
-  EXPECT_EQ(m_app->Attempts(), 1);
+  EXPECT_EQ(m_app->Journal().size(), 1u);
   EXPECT_EQ(LastText(),
             "System error. Debug info: Failed to execute method id 8 with args (()). Reason: HandleAutoRequest.");
 
   m_app->FailRequests(E_FAIL);
   EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_E_EXECUTE_METHOD);
-  EXPECT_EQ(m_app->Attempts(), 1 + 5);
+  EXPECT_EQ(m_app->Journal().size(), 1u + 5u);
 }
 
 TEST_F(RequestExecutor, ARequestTheHostRefusedAnswersItsErrorText) {

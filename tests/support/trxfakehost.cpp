@@ -67,15 +67,10 @@ void FakeHostObject::SetRequestDuration(DWORD milliseconds) {
   m_duration = milliseconds;
 }
 void FakeHostObject::ReleaseHang() { SetEvent(m_hangRelease.Get()); }
-void FakeHostObject::SetObjTypeText() { SetProperty(OLESTR("ObjType"), OLESTR("application")); }
 
 std::vector<FakeHostObject::Request> FakeHostObject::Journal() const {
   std::lock_guard<std::mutex> lock(m_lock);
   return m_journal;
-}
-int FakeHostObject::Attempts() const {
-  std::lock_guard<std::mutex> lock(m_lock);
-  return m_attempts;
 }
 
 HRESULT FakeHostObject::QueryInterface(REFIID riid, void** ppv) {
@@ -166,7 +161,6 @@ HRESULT FakeHostObject::HandleAutoRequest(AUTO_REQID eReqId, VARIANT vParam, VAR
   DWORD duration;
   {
     std::lock_guard<std::mutex> lock(m_lock);
-    ++m_attempts;
     m_journal.push_back({eReqId, TrxNarrow(CNVTRXArray(&vParam).ToText()), GetCurrentThreadId()});
     status = m_requestStatus;
     hang = m_hang;
@@ -208,24 +202,15 @@ TestAutomation::TestAutomation(TrxStringView name, CNVTRXAutomation* parent, Trx
 }
 
 TrxString TestAutomation::ClassFor(LONG objectType) {
-  switch (objectType) {
-    case OBJTYPE_APPLICATION:
-      return OLESTR("NorvApplication");
-    case OBJTYPE_MENU:
-      return OLESTR("NorvMenu");
-    case OBJTYPE_TOOLBAR:
-      return OLESTR("NorvToolbar");
-    case OBJTYPE_VIEW:
-      return OLESTR("NorvView");
-    case OBJTYPE_APPLET:
-      return OLESTR("NorvApplet");
-    case OBJTYPE_CONTROL:
-      return OLESTR("NorvText");
-    case OBJTYPE_LISTCONTROL:
-      return OLESTR("NorvList");
-    default:
-      return OLESTR("NorvUnknown");
+  static const std::pair<LONG, const OLECHAR*> kClasses[] = {
+      {OBJTYPE_APPLICATION, OLESTR("NorvApplication")}, {OBJTYPE_MENU, OLESTR("NorvMenu")},
+      {OBJTYPE_TOOLBAR, OLESTR("NorvToolbar")},         {OBJTYPE_VIEW, OLESTR("NorvView")},
+      {OBJTYPE_APPLET, OLESTR("NorvApplet")},           {OBJTYPE_CONTROL, OLESTR("NorvText")},
+      {OBJTYPE_LISTCONTROL, OLESTR("NorvList")}};
+  for (const auto& [type, className] : kClasses) {
+    if (type == objectType) return className;
   }
+  return OLESTR("NorvUnknown");
 }
 
 TRXRESULT TestAutomation::OnBuildHierarchy(INVAutomation* pNWEAuto, LONG, LONG objectType, INVPropertySet*,

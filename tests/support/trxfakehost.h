@@ -38,8 +38,6 @@ class FakeHostObject : public INVAutomation {
   void ReleaseHang();
   // Each request takes this long before it returns.
   void SetRequestDuration(DWORD milliseconds);
-  // Makes ObjType something other than an integer.
-  void SetObjTypeText();
 
   // ---- observation ----
   struct Request {
@@ -48,7 +46,6 @@ class FakeHostObject : public INVAutomation {
     DWORD thread;
   };
   std::vector<Request> Journal() const;
-  int Attempts() const;
   ULONG RefCount() const { return m_refs; }
 
   // ---- INVAutomation ----
@@ -84,7 +81,6 @@ class FakeHostObject : public INVAutomation {
   TrxHandle m_hangRelease;
   TrxHandle m_idle;  // "NWEAutoSynchroEvt"
   std::vector<Request> m_journal;
-  int m_attempts = 0;
   NameShape m_nameShape = NameShape::VariantArray;
 #ifdef _WIN32
   // The free-threaded marshaler, aggregated: without it COM would give the
