@@ -1,8 +1,6 @@
 // Building the tree from the host: child lists, descriptors, HTML ids.
 #include <gtest/gtest.h>
 
-#include "descriptors/nvtrxodsutil.h"
-#include "descriptors/nvtrxxml.h"
 #include "log/nvtrxassert.h"
 #include "support/trxfakehost.h"
 #include "support/trxtestvalues.h"
@@ -83,36 +81,6 @@ TEST_F(Hierarchy, GetChildrenListsTheDescriptorsOfAllChildren) {
             "(<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvMenu\" "
             "RepositoryName=\"File\"/></Obj>,<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj "
             "ClassName=\"NorvView\" RepositoryName=\"Account &quot;Main&quot; &lt;View&gt;\"/></Obj>)");
-}
-
-TEST_F(Hierarchy, ADescriptorIsWalkedOneLevelAtATime) {
-  FakeHostObject* view = m_app->AddChild(OBJTYPE_VIEW, OLESTR("Contacts"));
-  view->AddChild(OBJTYPE_APPLET, OLESTR("Contact Form"));
-  auto resolve = [&](const OLECHAR* ods, CNVTRXAutomation** object) {
-    CNVTRXXmlNode top;
-    EXPECT_EQ(ParseODS(ods, &top), 0);
-    CNVTRXXmlNode below = top.GetFirstChild();
-    return m_root->CreateObjectFromODSNode(below.IsNull() ? nullptr : &below, object);
-  };
-  CNVTRXAutomation* object = nullptr;
-  ASSERT_EQ(
-      resolve(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" ")
-                  OLESTR("RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Contact Form\"/>")
-                      OLESTR("</Obj></Obj>"),
-              &object),
-      TRX_OK);
-  ASSERT_NE(object, nullptr);
-  EXPECT_EQ(TrxNarrow(object->GetFullName()), "Norvik.Contacts.Contact Form");
-
-  ASSERT_EQ(resolve(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Anything\"/>"), &object), TRX_OK);
-  EXPECT_EQ(object, m_root.get()) << "the outermost level is the root, its names are not compared";
-
-  EXPECT_EQ(resolve(OLESTR("<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvView\" ")
-                        OLESTR("RepositoryName=\"Contacts\"><Obj ClassName=\"NorvApplet\" RepositoryName=\"Missing\"/>")
-                            OLESTR("</Obj></Obj>"),
-                    &object),
-            TRX_E_SYSTEM);
-  EXPECT_EQ(object, nullptr);
 }
 
 TEST_F(Hierarchy, HtmlIdsAreFoundInDepthFirstPreorder) {
