@@ -286,7 +286,7 @@ TEST_F(Recording, OneArgumentArrivesAsItselfSeveralAsAnArrayAndATaskLinkClickWit
 
 // ---- events inside a tool's call -----------------------------------------------------------
 
-TEST_F(Recording, WithLoopbackTestsTheClientRecordsWhatIsPlayedAndTheCallKeepsItsObjects) {
+TEST_F(Recording, WithLoopbackTestsAnEchoedRequestBuildsItsOwnObjectBesideTheCalls) {
   ScopedChildClass menu(u"NorvMenu", OBJTYPE_MENU, u"NorvMenu", u"Select", REQID_SELECTMENUITEM);
   CNVSimCallWindow window;  // the client's events reach this thread while it waits
   m_client->SetEventWindow(window.GetHandle());
@@ -300,16 +300,6 @@ TEST_F(Recording, WithLoopbackTestsTheClientRecordsWhatIsPlayedAndTheCallKeepsIt
   EXPECT_EQ(Said(Submit(menuOds, u"Select", Str(u"File\\Save Record"))), "0 ");
   EXPECT_EQ(sink.Events(), Lines{Event(Below("NorvMenu", "NorvMenu"), "Select", "File\\Save Record")});
   EXPECT_EQ(CNVTRXAutomation::GetLiveObjectCount(), 1);
-
-  // An event on the application itself, inside a call on the application.
-  EXPECT_EQ(Said(Submit(root, u"ProcessKeyboardAccelerator", Str(u"Ctrl+N"))), "0 ");
-  EXPECT_EQ(sink.Events().size(), 2u);
-  EXPECT_EQ(sink.Events().back(), Accelerator("Ctrl+N"));
-
-  // Without loopback tests the client's recorder is off during the call.
-  Submit(root, u"DisableLoopbackTests");
-  EXPECT_EQ(Said(Submit(menuOds, u"Select", Str(u"File\\New Record"))), "0 ");
-  EXPECT_EQ(sink.Events().size(), 2u);
   m_client->SetEventWindow(nullptr);
 }
 
@@ -348,18 +338,12 @@ TEST_F(Recording, EventsThatCannotBeBuiltOrConvertedFireNothing) {
 
 // ---- the client's recorder -----------------------------------------------------------------------
 
-TEST_F(Recording, ANewPageRecordsAgainAndStoppingSwitchesTheClientOff) {
+TEST_F(Recording, ANewPageRecordsAgain) {
   EXPECT_TRUE(m_client->IsRecorderEnabled());
   m_client->Unload();
   EXPECT_FALSE(m_client->IsRecorderEnabled());
   ASSERT_EQ(m_client->Attach(m_tool.Get()), S_OK);
   EXPECT_TRUE(m_client->IsRecorderEnabled()) << "OnAppReady switched the new page's recorder on";
-
-  EXPECT_EQ(Answer(&INVTRXAutomation::StopRecording), "0 ");
-  EXPECT_FALSE(m_client->IsRecorderEnabled());
-  RecordSink& sink = Connect("sink");
-  EXPECT_EQ(Play(u"", REQID_PROCESSACCELERATOR, kCtrlN), S_FALSE) << "a client that does not record reports nothing";
-  EXPECT_TRUE(sink.Events().empty());
 }
 
 }  // namespace
