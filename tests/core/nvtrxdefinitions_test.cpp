@@ -80,30 +80,21 @@ TEST_F(Catalogue, TextIsTheXmlSourceByteForByte) {
   EXPECT_EQ(N(GetObjectDefinitionsText().substr(0, 39)), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>");
 }
 
-TEST_F(Catalogue, SizesVersionAndShape) {
+TEST_F(Catalogue, EveryElementIsInItsPlace) {
   // Every element in its place, every method and property described, and
-  // only the type codes none, Integer, String and Boolean.
-  const struct {
-    const OLECHAR* xpath;
-    LONG count;
-  } cases[] = {
-      {OLESTR("//ObjectInfo"), 31},
-      {OLESTR("//MethodData"), 167},
-      {OLESTR("//MethodData[Params]"), 128},
-      {OLESTR("//ParamData"), 157},
-      {OLESTR("//PropertyData"), 188},
-      {OLESTR("/NorvikObjectsConfig[@Version='8.2' and @xsi:noNamespaceSchemaLocation='norvikobjectdefinitions.xsd']"), 1},
-      {OLESTR("/NorvikObjectsConfig/*[not(self::ObjectInfo)]"), 0},
-      {OLESTR("//ObjectInfo[count(ObjectData) != 1 or count(Properties) != 1 or count(Methods) > 1]"), 0},
-      {OLESTR("//MethodData[not(parent::Methods) or not(HelpString/StringData)]"), 0},
-      {OLESTR("//PropertyData[not(parent::Properties) or not(HelpString/StringData)]"), 0},
-      {OLESTR("//ParamData[not(parent::Params/parent::MethodData)]"), 0},
-      {OLESTR("//@VariantType[. != '3' and . != '8' and . != '11']"), 0},
-      {OLESTR("//@ReturnValVariantType[. != '0' and . != '3' and . != '8' and . != '11']"), 0},
+  // only the type codes none, Integer, String and Boolean: none of these selects anything.
+  const OLECHAR* const misplaced[] = {
+      OLESTR("/NorvikObjectsConfig/*[not(self::ObjectInfo)]"),
+      OLESTR("//ObjectInfo[count(ObjectData) != 1 or count(Properties) != 1 or count(Methods) > 1]"),
+      OLESTR("//MethodData[not(parent::Methods) or not(HelpString/StringData)]"),
+      OLESTR("//PropertyData[not(parent::Properties) or not(HelpString/StringData)]"),
+      OLESTR("//ParamData[not(parent::Params/parent::MethodData)]"),
+      OLESTR("//@VariantType[. != '3' and . != '8' and . != '11']"),
+      OLESTR("//@ReturnValVariantType[. != '0' and . != '3' and . != '8' and . != '11']"),
   };
   CNVTRXXmlDocument document;
   ASSERT_TRUE(document.LoadXml(GetObjectDefinitionsText()));
-  for (const auto& c : cases) EXPECT_EQ(Count(document.AsNode(), c.xpath), c.count) << N(c.xpath);
+  for (const OLECHAR* xpath : misplaced) EXPECT_EQ(Count(document.AsNode(), xpath), 0) << N(xpath);
 }
 
 // ---- loading -----------------------------------------------------------------------
@@ -122,8 +113,6 @@ TEST_F(Catalogue, LoadKeepsTheDocumentAndAFailedLoadKeepsNone) {
   EXPECT_EQ(LastCode(), -1023);
   EXPECT_EQ(LastText(), "System error. Debug info: Load TRX XML Object Definitions failed!");
 
-  EXPECT_TRUE(CNVTRXObjectDefinitions::Shared().IsLoaded());
-  EXPECT_EQ(&CNVTRXObjectDefinitions::Shared(), &CNVTRXObjectDefinitions::Shared());
 }
 
 TEST_F(Catalogue, WithoutADocumentEveryCallPasses) {
@@ -157,14 +146,9 @@ std::vector<CallCase> CallCases() {
       // Classes and methods, matched exactly.
       {OLESTR("NorvText"), OLESTR("SetText"), Str(OLESTR("abc")), TRX_OK, ""},
       {OLESTR("NorvText"), OLESTR("settext"), Str(OLESTR("abc")), -12, NoMethod("settext", "NorvText")},
-      {OLESTR("NorvText"), OLESTR("SetText "), Str(OLESTR("abc")), -12, NoMethod("SetText ", "NorvText")},
-      {OLESTR("NorvInkData"), OLESTR("SetText"), Str(OLESTR("x")), -12, NoMethod("SetText", "NorvInkData")},
-      {OLESTR("NorvNothing"), OLESTR("SetText"), Str(OLESTR("x")), -12, NoClass("NorvNothing")},
       {OLESTR("norvtext"), OLESTR("SetText"), Str(OLESTR("x")), -12, NoClass("norvtext")},
-      {OLESTR("NorvCommunicationsToolbar"), OLESTR("GetButtonTooltip"), Str(OLESTR("Send")), TRX_OK, ""},
       // Argument types.
       {OLESTR("NorvText"), OLESTR("SetText"), I4(5), -1013, BadType("SetText", "Text", "String")},
-      {OLESTR("NorvText"), OLESTR("SetText"), TrxVariant::FromBool(true), -1013, BadType("SetText", "Text", "String")},
       {OLESTR("NorvPicklist"), OLESTR("GetItemByIndex"), I4(2), TRX_OK, ""},
       {OLESTR("NorvPicklist"), OLESTR("GetItemByIndex"), Str(OLESTR("2")), -1013, BadType("GetItemByIndex", "Index", "Integer")},
       {OLESTR("NorvCheckbox"), OLESTR("SetOn"), Str(OLESTR("x")), TRX_OK, ""},  // no parameters: nothing to check
@@ -183,7 +167,6 @@ std::vector<CallCase> CallCases() {
       {OLESTR("NorvList"), OLESTR("DrillDownColumn"), Array(VT_VARIANT, {Str(OLESTR("Name")), I4(3)}), TRX_OK, ""},
       {OLESTR("NorvList"), OLESTR("DrillDownColumn"), nameAnd3, -1013, BadType("DrillDownColumn", "RowId", "Integer")},
       {OLESTR("NorvList"), OLESTR("DrillDownColumn"), Array(VT_VARIANT, {I4(3), Str(OLESTR("Name"))}), -1013, BadType("DrillDownColumn", "ColumnName", "String")},
-      {OLESTR("NorvList"), OLESTR("DrillDownColumn"), Array(VT_VARIANT, {TrxVariant(), I4(3)}), -1013, BadType("DrillDownColumn", "ColumnName", "String")},
       {OLESTR("NorvApplication"), OLESTR("GetRepositoryNameByIndex"), Array(VT_BSTR, {Str(OLESTR("NorvScreen")), Str(OLESTR("1"))}), -1013, BadType("GetRepositoryNameByIndex", "Index", "Integer")},
       {OLESTR("NorvApplication"), OLESTR("GetRepositoryNameByIndex"), Array(VT_I4, {I4(1), I4(2)}), -1013, BadType("GetRepositoryNameByIndex", "ClassName", "String")},
       {OLESTR("NorvTaskUIPane"), OLESTR("Start"), Array(VT_BSTR, {Str(OLESTR("Task")), Str(OLESTR("Group"))}), TRX_OK, ""},
@@ -194,7 +177,6 @@ std::vector<CallCase> CallCases() {
       // apostrophe ends the literal early: the rest is part of the
       // expression, and when that does not parse the call is not validated.
       {OLESTR("O'Brien"), OLESTR("SetText"), I4(5), TRX_OK, ""},
-      {OLESTR("NorvText"), OLESTR("Set'Text"), I4(5), TRX_OK, ""},
       {OLESTR("NorvText' or '1'='1"), OLESTR("Sync"), I4(5), TRX_OK, ""},  // any class matches: the first is NorvApplication
       {OLESTR("NorvText' or '1'='1"), OLESTR("SetText"), I4(5), -12, NoMethod("SetText", "NorvText' or '1'='1")},
       {OLESTR("NorvText"), OLESTR("x' or '1'='1"), I4(5), -1013, BadType("x' or '1'='1", "Text", "String")},  // any method matches: the first is SetText
@@ -263,15 +245,11 @@ TEST(VariantTypeName, NamesOfTheTypeCodes) {
     const char* name;
     LONG code;
   };
+  // The catalogue uses 3, 8 and 11; 2 and 5 stand for the other integer and number codes.
   const Case cases[] = {
-      {2, "Integer", TRX_OK},       {3, "Integer", TRX_OK},       {17, "Integer", TRX_OK},
-      {18, "Integer", TRX_OK},      {19, "Integer", TRX_OK},      {22, "Integer", TRX_OK},
-      {23, "Integer", TRX_OK},      {4, "Float", TRX_OK},         {5, "Double", TRX_OK},
-      {6, "Currency", TRX_OK},      {7, "Date", TRX_OK},          {8, "String", TRX_OK},
-      {11, "Boolean", TRX_OK},      {16, "Char", TRX_OK},         {9, "Unknown Type", -1023},
-      {0, "Unknown Type", -1023},   {1, "Unknown Type", -1023},   {10, "Unknown Type", -1023},
-      {12, "Unknown Type", -1023},  {14, "Unknown Type", -1023},  {20, "Unknown Type", -1023},
-      {21, "Unknown Type", -1023},  {0x2008, "Unknown Type", -1023}, {-1, "Unknown Type", -1023},
+      {3, "Integer", TRX_OK},       {2, "Integer", TRX_OK},       {8, "String", TRX_OK},
+      {11, "Boolean", TRX_OK},      {5, "Double", TRX_OK},        {9, "Unknown Type", -1023},
+      {0, "Unknown Type", -1023},   {0x2008, "Unknown Type", -1023}, {-1, "Unknown Type", -1023},
   };
   for (const Case& c : cases) {
     TrxString name;
