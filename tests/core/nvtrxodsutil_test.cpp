@@ -63,14 +63,9 @@ TEST_F(Descriptor, ParseOutcomes) {
   const Case cases[] = {
       {"", TRX_OK, ""},
       {kApp, TRX_OK, ""},
-      {kFourLevels, TRX_OK, ""},
       {"<anything/>", TRX_OK, ""},  // parsing does not look at names
-      {"  <Obj ClassName=\"A\" RepositoryName=\"B\"/>\r\n", TRX_OK, ""},
       {"<Obj ClassName=\"A\" RepositoryName=\"B\">", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
-      {"not xml", -11, "LoadXML for ODS failed. ODS is not in valid XML format! ErrorCode: -11"},
       {"<?xml version=\"1.0\"?><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
-      {"<!--c--><Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
-      {"<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"/><?pi x?>", -11, "Too many child elements to the <Obj> node ErrorCode: -11"},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -104,31 +99,23 @@ TEST_F(Descriptor, ValidationOutcomesAndTheLeafOfAValidChain) {
       {kApp, TRX_OK, true, ""},
       {kFourLevels, TRX_OK, true, ""},
       {"<obj classname=\"NorvList\" repositoryname=\"Top\"><obj classname=\"NorvText\" repositoryname=\"Inner\"/></obj>", TRX_OK, true, ""},
-      {"<OBJ CLASSNAME=\"x\" REPOSITORYNAME=\"y\"></OBJ>", TRX_OK, true, ""},
       {"<Obj ClassName=\"\" RepositoryName=\"\"/>", TRX_OK, true, ""},
       // Attribute names: swapped or wrong, not reported.
       {"<Obj RepositoryName=\"Norvik\" ClassName=\"NorvApplication\"/>", -11, false, ""},
       {"<Obj Class=\"NorvApplication\" RepositoryName=\"Norvik\"/>", -11, false, ""},
       {"<Obj ClassName=\"A\" Repository=\"B\"/>", -11, false, ""},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj RepositoryName=\"C\" ClassName=\"D\"/></Obj>", -11, false, ""},
       // Element names.
       {"<Object ClassName=\"A\" RepositoryName=\"B\"/>", -11, false, "Invalid node name encountered: \"Object\" ErrorCode: -11"},
       {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Child ClassName=\"C\" RepositoryName=\"D\"/></Obj>", -11, false, "Invalid node name encountered: \"Child\" ErrorCode: -11"},
-      {"<\u00d6bj ClassName=\"A\" RepositoryName=\"B\"/>", -11, false, "Invalid node name encountered: \"\u00d6bj\" ErrorCode: -11"},
-      {"<Obj Cl\u00e4ssName=\"A\" RepositoryName=\"B\"/>", -11, false, ""},
       {"<Obj ClassName=\"A\" RepositoryName=\"B\">text</Obj>", -11, false, "Invalid node name encountered: \"#text\" ErrorCode: -11"},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><!--c--></Obj>", -11, false, "Invalid node name encountered: \"#comment\" ErrorCode: -11"},
       // Attribute counts.
       {"<Obj ClassName=\"NorvApplication\"/>", -11, false, missing},
-      {"<Obj/>", -11, false, missing},
       {"<Obj ClassName=\"A\" RepositoryName=\"B\" Extra=\"C\"/>", -11, false, missing},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\"/></Obj>", -11, false, missing},
       {"<Obj ClassName=\"A\" RepositoryName=\"B\"><?Obj data?></Obj>", -11, false, missing},
       // Children. The element with two children has matched its names, so
       // `valid` stays as that level set it.
       {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/><Obj ClassName=\"E\" RepositoryName=\"F\"/></Obj>", -11, true, tooMany},
       {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"/>x</Obj>", -11, true, tooMany},
-      {"<Obj ClassName=\"A\" RepositoryName=\"B\"><Obj ClassName=\"C\" RepositoryName=\"D\"><Obj ClassName=\"E\" RepositoryName=\"F\"/><Obj ClassName=\"G\" RepositoryName=\"H\"/></Obj></Obj>", -11, true, tooMany},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -216,12 +203,10 @@ TEST_F(Descriptor, ComposedDescriptorsWithAwkwardNamesLoadBackUnchanged) {
   // the ones that look like descriptors or their escapes.
   const std::vector<TrxString> names = {
       OLESTR(""),
-      OLESTR("Account List Applet"),
       OLESTR("it's \"quoted\""),
       OLESTR("<Obj ClassName=\"x\"/>"),
       OLESTR("R&D &amp;"),
       OLESTR("cr\rlf\r\n  padded  "),
-      OLESTR("Caf\u00e9 \U0001F600"),
       controls,
   };
   for (const TrxString& name : names) {
