@@ -39,14 +39,10 @@ TEST(CNVTRXXmlLoad, AcceptsWellFormedTextsAndRefusesTheRest) {
   const Case cases[] = {
       {OLESTR("<a/>"), true},
       {OLESTR("<Zz9/>"), true},  // the last letters of both cases and the last digit
-      {OLESTR("<a></a>"), true},
       {OLESTR("  \r\n\t<a/>\n "), true},
-      {OLESTR("<?xml version=\"1.0\"?><a/>"), true},
       {OLESTR("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\n<a/>"), true},
       {OLESTR("<!-- c --><?pi data?><a/><!--after-->"), true},
-      {OLESTR("<!DOCTYPE a><a/>"), true},
       {OLESTR("<a xml:lang=\"en\"/>"), true},
-      {OLESTR("<a x='1' y=\"2\"/>"), true},
       {OLESTR("<a x=\"&#1;&#31;\"/>"), true},  // what GetXml writes for control characters
       // Not XML at all, or not a single element.
       {OLESTR(""), false},
@@ -306,11 +302,8 @@ TEST(CNVTRXXmlSerialise, AnyAttributeTextLoadsBackAsItWasKept) {
     TrxString kept = {};  // "": the value itself
   } cases[] = {
       {OLESTR("")},
-      {OLESTR("plain")},
       {OLESTR("\"double\" and 'single'")},
       {OLESTR("<tag attr=\"v\">&amp;</tag>")},
-      {OLESTR("a & b < c > d")},
-      {OLESTR("&lt; stays as typed")},
       {OLESTR("tab\there\nnew line\r\ncarriage return")},
       {OLESTR("  leading and trailing  ")},
       {OLESTR(" ")},
@@ -390,10 +383,8 @@ TEST(CNVTRXXmlSelect, NodesComeInDocumentOrderRelativeToTheContextAndNamesMatchA
       // Expressions that do not give nodes fail.
       {one, OLESTR("//i[@n='a]"), "(failed)"},         // unbalanced literal
       {one, OLESTR("//i[@n='O'Brien']"), "(failed)"},  // an apostrophe ends the literal early
-      {one, OLESTR("//i["), "(failed)"},
       {one, OLESTR(""), "(failed)"},
       {one, OLESTR("count(//i)"), "(failed)"},  // a number, not a node set
-      {one, OLESTR("'text'"), "(failed)"},
       {one, TrxString(OLESTR("//i[@n='a']\0junk"), 16), "(failed)"},
       {one, TrxString(OLESTR("//i\0"), 4), "(failed)"},
       {CNVTRXXmlNode(), OLESTR("//i"), "(failed)"},
