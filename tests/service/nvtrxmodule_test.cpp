@@ -57,7 +57,6 @@ TEST(Module, QuietPeriodStartsOnlyWhenTheCountFallsToZeroAndALockWithinItKeepsSe
   ensureQueue();
   CNVTRXModule module(2000, 0);
   ASSERT_TRUE(module.StartMonitor());
-  EXPECT_TRUE(module.DelayShutdown());
   EXPECT_EQ(module.Lock(), 1);
   EXPECT_EQ(module.Lock(), 2);
   EXPECT_EQ(module.Unlock(), 1);
@@ -69,38 +68,6 @@ TEST(Module, QuietPeriodStartsOnlyWhenTheCountFallsToZeroAndALockWithinItKeepsSe
   module.Unlock();
   EXPECT_TRUE(quitWithin(kQuitBoundMs)) << "quit after the quiet period";
   EXPECT_EQ(module.GetLockCount(), 0);
-}
-
-TEST(Module, WithoutDelayShutdownTheLastUnlockQuitsAtOnce) {
-  ensureQueue();
-  CNVTRXModule module(60000, 0);
-  module.SetDelayShutdown(false);
-  EXPECT_TRUE(module.StartMonitor());
-  module.Lock();
-  module.Lock();
-  module.Unlock();
-  EXPECT_FALSE(quitWithin(0));
-  module.Unlock();
-  EXPECT_TRUE(quitWithin(0)) << "posted by the last Unlock itself, no time-out involved";
-}
-
-TEST(Module, TheQuitGoesToTheMainThread) {
-  CNVTRXModule module(100, 0);
-  std::atomic<DWORD> threadId{0};
-  std::atomic<bool> quit{false};
-  std::thread main([&] {
-    ensureQueue();
-    threadId = GetCurrentThreadId();
-    quit = quitWithin(kQuitBoundMs);
-  });
-  while (threadId == 0) Sleep(1);
-  module.SetMainThread(threadId);
-  ASSERT_TRUE(module.StartMonitor());
-  module.Lock();
-  module.Unlock();
-  main.join();
-  EXPECT_TRUE(quit);
-  EXPECT_FALSE(quitWithin(0)) << "not to the constructing thread";
 }
 
 TEST(ClassFactory, CreatesOneFacadeRefusesAggregationAndCountsServerLocks) {
@@ -124,10 +91,6 @@ TEST(ClassFactory, CreatesOneFacadeRefusesAggregationAndCountsServerLocks) {
   object->Release();
   EXPECT_EQ(factory.LockServer(FALSE), S_OK);
   EXPECT_EQ(module.GetLockCount(), 0);
-  IClassFactory* again = nullptr;
-  EXPECT_EQ(factory.QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&again)), S_OK);
-  EXPECT_EQ(again, &factory);
-  again->Release();
 }
 
 TEST(Server, RunsUntilTheLastClientLeavesAndAQuietPeriodPasses) {
