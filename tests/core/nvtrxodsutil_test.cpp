@@ -169,13 +169,6 @@ TEST_F(Descriptor, NamesAreReadByPositionWhateverTheAttributesAreCalled) {
   EXPECT_EQ(GetODSRepositoryName(document.GetDocumentElement(), repositoryName), TRX_OK);
   EXPECT_EQ(className, OLESTR("first"));
   EXPECT_EQ(repositoryName, OLESTR("second"));
-
-  ASSERT_TRUE(document.LoadXml(OLESTR("<Obj only=\"one\"/>")));
-  repositoryName = OLESTR("previous");
-  EXPECT_EQ(GetODSRepositoryName(document.GetDocumentElement(), repositoryName), TRX_OK);
-  EXPECT_EQ(repositoryName, OLESTR(""));
-  EXPECT_EQ(GetODSClassName(CNVTRXXmlNode(), className), TRX_OK);
-  EXPECT_EQ(className, OLESTR(""));
 }
 
 // ---- composing ---------------------------------------------------------------------
