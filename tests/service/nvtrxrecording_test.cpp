@@ -200,9 +200,6 @@ TEST_F(Recording, EverySinkReceivesEachEventInConnectionOrderAndAFailingSinkStop
 
 TEST_F(Recording, TheConnectionPointBelongsToTheFacade) {
   TrxComPtr<IConnectionPoint> point = Point();
-  IID events{};
-  EXPECT_EQ(point->GetConnectionInterface(&events), S_OK);
-  EXPECT_TRUE(IsEqualIID(events, DIID__INVTRXEvents));
   TrxComPtr<IConnectionPointContainer> container;
   ASSERT_EQ(point->GetConnectionPointContainer(container.Put()), S_OK);
   TrxComPtr<INVTRXAutomation> facade;
