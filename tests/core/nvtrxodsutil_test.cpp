@@ -177,11 +177,6 @@ TEST_F(Descriptor, ComposedDescriptorsHaveTheDomsForm) {
   Stale();
   EXPECT_EQ(TrxComposeODS({}), OLESTR(""));
   EXPECT_EQ(N(TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")}})), kApp);
-  EXPECT_EQ(N(TrxComposeODS({{OLESTR("NorvApplication"), OLESTR("Norvik")},
-                             {OLESTR("NorvScreen"), OLESTR("S")},
-                             {OLESTR("NorvView"), OLESTR("V")},
-                             {OLESTR("NorvApplet"), OLESTR("A")}})),
-            kFourLevels);
   EXPECT_EQ(N(TrxComposeODS(
                 {{OLESTR("NorvApplication"), OLESTR("Norvik")}, {OLESTR("NorvText"), OLESTR("a\"b<c>&d'e\tf\ng")}})),
             "<Obj ClassName=\"NorvApplication\" RepositoryName=\"Norvik\"><Obj ClassName=\"NorvText\" "
