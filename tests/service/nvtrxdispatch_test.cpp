@@ -247,7 +247,6 @@ TEST_F(Dispatch, NamesMapToDispatchIdsWithoutRegardToCase) {
   };
   // clang-format off
   const Case cases[] = {
-      {{OLESTR("getobjectdefinitions")}, S_OK, {10}},
       {{OLESTR("SUBMIT"), OLESTR("args"), OLESTR("ERRCODE"), OLESTR("trxods"), OLESTR("RetVal")}, S_OK, {11, 2, 5, 0, 3}},
       {{OLESTR("StartLogging"), OLESTR("bAppend"), OLESTR("fileName")}, S_OK, {2, 1, 0}},
       {{OLESTR("Submit"), OLESTR("nMode"), OLESTR("errMsg")}, DISP_E_UNKNOWNNAME, {11, DISPID_UNKNOWN, 4}},
