@@ -55,9 +55,7 @@ TEST(CoInitializeEx, ModesAndCountsPerThread) {
   // clang-format off
   const struct { std::vector<Step> steps; std::vector<HRESULT> results; } cases[] = {
       {{STA, STA}, {S_OK, S_FALSE}},
-      {{MTA, MTA}, {S_OK, S_FALSE}},
       {{STA, MTA}, {S_OK, RPC_E_CHANGED_MODE}},
-      {{MTA, STA}, {S_OK, RPC_E_CHANGED_MODE}},
       {{STA, UNINIT, MTA}, {S_OK, S_OK}},  // fully uninitialised: the mode may change
       {{STA, STA, UNINIT, MTA, STA}, {S_OK, S_FALSE, RPC_E_CHANGED_MODE, S_FALSE}},  // one level left: kept
       {{STA, MTA, UNINIT, MTA}, {S_OK, RPC_E_CHANGED_MODE, S_OK}},  // a refused call adds no level

@@ -1,6 +1,7 @@
 // VariantChangeType(Ex): one table row per conversion - source, target type,
 // expected status and value, flags. A failed conversion leaves the
-// destination alone, and no conversion changes its source.
+// destination alone, and no conversion changes its source; converted in
+// place, the variant becomes the result, or stays as it was on failure.
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -26,6 +27,8 @@ void CheckAll(const std::vector<Case>& cases) {
     EXPECT_EQ(Hex(VariantChangeTypeEx(&dest.v, &source.v, LOCALE_USER_DEFAULT, c.flags, c.to)), Hex(c.hr));
     EXPECT_EQ(Show(dest.v), Show(SUCCEEDED(c.hr) ? c.expected.v : I4(0x5EED).v)) << "a failure leaves it alone";
     EXPECT_EQ(Show(source.v), Show(c.from.v)) << "the source does not change";
+    EXPECT_EQ(Hex(VariantChangeTypeEx(&source.v, &source.v, LOCALE_USER_DEFAULT, c.flags, c.to)), Hex(c.hr));
+    EXPECT_EQ(Show(source.v), Show(SUCCEEDED(c.hr) ? c.expected.v : c.from.v)) << "in place";
   }
 }
 
@@ -56,7 +59,7 @@ TEST(OleChangeType, Booleans) {
       {Str(u"#TRUE#"), VT_BOOL, kOk, Bool(true)},
       {Str(u"#true#"), VT_BOOL, kMismatch, kNone},
       {Str(u"0"), VT_BOOL, kOk, Bool(false)},
-      {Str(u"2.5"), VT_BOOL, kOk, Bool(true)},
+      {Str(u" 1 "), VT_BOOL, kOk, Bool(true)},
       {Str(u" true"), VT_BOOL, kMismatch, kNone},
       {Str(nullptr), VT_BOOL, kMismatch, kNone},
       {Str(u"1e400"), VT_BOOL, kOverflow, kNone},
@@ -69,7 +72,6 @@ TEST(OleChangeType, NumbersToText) {
       {I4(-2147483647 - 1), VT_BSTR, kOk, Str(u"-2147483648")},
       {I8(kI8Min), VT_BSTR, kOk, Str(u"-9223372036854775808")},
       {UI8(~0ull), VT_BSTR, kOk, Str(u"18446744073709551615")},
-      {Int(-7), VT_BSTR, kOk, Str(u"-7")},
       // Reals: 15 significant digits (7 for VT_R4), %G style, small numbers written out.
       {R8(1.0 / 3), VT_BSTR, kOk, Str(u"0.333333333333333")},
       {R8(1e15), VT_BSTR, kOk, Str(u"1E+15")},
@@ -246,16 +248,8 @@ TEST(OleChangeType, EmptyNullAndTypes) {
 }
 // clang-format on
 
-TEST(OleChangeType, InPlaceByReferenceAndTheDestinationsOldValue) {
-  Var v = Str(u"12");
-  EXPECT_EQ(VariantChangeType(&v.v, &v.v, 0, VT_I4), S_OK) << "the BSTR is freed when replaced (sanitizer build)";
-  EXPECT_EQ(Show(v.v), Show(I4(12).v));
-  EXPECT_EQ(VariantChangeType(&v.v, &v.v, 0, VT_BSTR), S_OK);
-  EXPECT_EQ(Show(v.v), Show(Str(u"12").v));
-  Var text = Str(u"abc");
-  EXPECT_EQ(VariantChangeType(&text.v, &text.v, 0, VT_I4), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(Show(text.v), Show(Str(u"abc").v)) << "a failure in place changes nothing";
-  Var five = I4(5);
+TEST(OleChangeType, ByReferenceAndTheDestinationsOldValue) {
+  Var v = Str(u"12"), five = I4(5);
   EXPECT_EQ(VariantChangeType(&v.v, &five.v, 0, VT_R8), S_OK) << "the destination's BSTR is freed";
   EXPECT_EQ(Show(v.v), Show(R8(5).v));
   Var garbage(15);
