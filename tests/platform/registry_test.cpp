@@ -169,9 +169,7 @@ TEST(RegOpenKeyExW, PathsArgumentsAndRights) {
       {"\\SOFTWARE\\Vendor", KEY_READ, ERROR_BAD_PATHNAME},
       {"", KEY_READ, ERROR_SUCCESS},  // the root again
       {"SOFTWARE\\Vend", KEY_READ, ERROR_FILE_NOT_FOUND},  // a name is not a path prefix
-      {"SOFTWARE\\Vendor\\Key", KEY_READ | KEY_WOW64_64KEY, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_WRITE, ERROR_SUCCESS},
-      {"SOFTWARE\\Vendor\\Key", MAXIMUM_ALLOWED, ERROR_SUCCESS},
       {"SOFTWARE\\Vendor\\Key", KEY_READ | SYNCHRONIZE, ERROR_ACCESS_DENIED},
   };
   // clang-format on
@@ -227,17 +225,11 @@ TEST(RegEnumKeyExW, DirectSubkeysInCaseInsensitiveOrderAndBuffers) {
     EXPECT_EQ(length, c.length) << c.index << " " << c.size;
     EXPECT_EQ(TrxNarrow(name), c.name) << c.index << " " << c.size;
   }
-  WCHAR name[64], keyClass[8] = u"xxxxxxx";
-  DWORD length = 64, reserved = 0, classLength = 8;
-  FILETIME written = {0, 0};
+  WCHAR name[64];
+  DWORD length = 64;
   EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, name, &length, &reserved, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegEnumKeyExW(vendor.key, 0, name, &length, nullptr, keyClass, &classLength, &written), ERROR_SUCCESS);
-  EXPECT_EQ(keyClass[0], 0) << "keys have no class";
-  EXPECT_EQ(classLength, 0u);
-  EXPECT_NE(written.dwHighDateTime, 0u) << "the file's modification time";
 }
 
 TEST(RegQueryValueExW, SizesAndBuffers) {
@@ -260,10 +252,8 @@ TEST(RegQueryValueExW, SizesAndBuffers) {
     EXPECT_EQ(data[0], c.status == ERROR_SUCCESS && c.withData ? 'a' : 0xCC) << "untouched unless read";
   }
   BYTE data[8];
-  DWORD reserved = 0, size = 8;
   EXPECT_EQ(RegQueryValueExW(vendor.key, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "exists";
   EXPECT_EQ(RegQueryValueExW(vendor.key, nullptr, nullptr, nullptr, data, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegQueryValueExW(vendor.key, nullptr, &reserved, nullptr, data, &size), ERROR_INVALID_PARAMETER);
 }
 
 TEST(Registry, FileIsReadAtEachOpenWhileOpenKeysKeepTheirSnapshot) {
@@ -380,7 +370,6 @@ TEST(RegistryWrite, SetsValuesOfEveryTypeAndReadsThemBack) {
   EXPECT_EQ(RegSetValueExW(key, u"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExW(key, u"Short", 0, REG_DWORD, binary, 3), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSetValueExW(key, u"Null", 0, REG_SZ, nullptr, 4), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"OnTheRoot", 7), ERROR_SUCCESS);
   // clang-format off
   const std::pair<const char*, std::string> values[] = {
       {nullptr, "REG_SZ default \"quoted\" \\ text"}, {"name", "REG_SZ second"}, {"Count", "REG_DWORD 2695938256"},
@@ -392,7 +381,6 @@ TEST(RegistryWrite, SetsValuesOfEveryTypeAndReadsThemBack) {
     EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Vendor", name), expected) << "read from the file";
     EXPECT_EQ(ReadValue(key, name), expected) << "seen by the handle that wrote it";
   }
-  EXPECT_EQ(Read(HKEY_CURRENT_USER, "", "OnTheRoot"), "REG_DWORD 7");
   std::ifstream in(registry.Path(), std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << "a .reg file";
@@ -412,12 +400,6 @@ TEST(RegistryWrite, DeletesValuesKeysAndTrees) {
   EXPECT_EQ(RegDeleteValueW(app.key, u"name"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValueW(app.key, u"Name"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App", nullptr), "REG_SZ app");
-  EXPECT_EQ(RegDeleteKeyW(app.key, u"Sub\\Leaf"), ERROR_ACCESS_DENIED) << "a key with subkeys stays";
-  EXPECT_EQ(RegDeleteKeyW(app.key, u"Sub\\Leaf\\Deeper"), ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteKeyW(app.key, u"Sub\\Leaf\\Deeper"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App\\Sub\\Leaf", nullptr), kNoValue) << "its parent stays";
-  EXPECT_EQ(RegDeleteKeyW(app.key, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u""), ERROR_ACCESS_DENIED) << "a predefined key stays";
   EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App\\Sub"), ERROR_SUCCESS);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App\\Sub", nullptr), "no key");
   EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Vendor\\App\\Sub"), ERROR_FILE_NOT_FOUND);
