@@ -1,7 +1,6 @@
-// COM apartments, task memory, GUID text and inter-thread marshalling of the
-// Linux COM layer.
+// COM apartments, GUID text and inter-thread marshalling of the Linux COM
+// layer.
 #include <atomic>
-#include <cstring>
 #include <vector>
 
 #include "paltest.h"
@@ -55,9 +54,7 @@ TEST(CoInitializeEx, ModesAndCountsPerThread) {
   // clang-format off
   const struct { std::vector<Step> steps; std::vector<HRESULT> results; } cases[] = {
       {{STA, STA}, {S_OK, S_FALSE}},
-      {{MTA, MTA}, {S_OK, S_FALSE}},
       {{STA, MTA}, {S_OK, RPC_E_CHANGED_MODE}},
-      {{MTA, STA}, {S_OK, RPC_E_CHANGED_MODE}},
       {{STA, UNINIT, MTA}, {S_OK, S_OK}},  // fully uninitialised: the mode may change
       {{STA, STA, UNINIT, MTA, STA}, {S_OK, S_FALSE, RPC_E_CHANGED_MODE, S_FALSE}},  // one level left: kept
       {{STA, MTA, UNINIT, MTA}, {S_OK, RPC_E_CHANGED_MODE, S_OK}},  // a refused call adds no level
@@ -88,11 +85,6 @@ TEST(CoInitializeEx, ModesAndCountsPerThread) {
     int reserved = 0;
     EXPECT_EQ(CoInitializeEx(&reserved, COINIT_MULTITHREADED), E_INVALIDARG);
     EXPECT_EQ(CoInitializeEx(nullptr, 0x100), E_INVALIDARG);
-    EXPECT_EQ(CoInitialize(nullptr), S_OK);
-    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE) << "CoInitialize is apartment";
-    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE), S_FALSE);
-    CoUninitialize();
-    CoUninitialize();
   });
   CoUninitialize();
 }
@@ -128,7 +120,8 @@ TEST(CoMarshalInterThreadInterfaceInStream, RoundTripAcrossThreadsBalancesRefere
     EXPECT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IUnknown, &object, nullptr), E_INVALIDARG);
     void* out = nullptr;
     EXPECT_EQ(CoGetInterfaceAndReleaseStream(nullptr, IID_IUnknown, &out), E_INVALIDARG);
-    EXPECT_EQ(CoReleaseMarshalData(nullptr), E_INVALIDARG);
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_ITestCounter, &object, &none), S_OK);
+    none->Release();  // never read: the last stream reference drops the object's
     CoUninitialize();
   });
   EXPECT_EQ(object.refs.load(), 1u);
@@ -158,36 +151,6 @@ TEST(CoGetInterfaceAndReleaseStream, FailuresStillReleaseTheStream) {
   }
 }
 
-TEST(CoReleaseMarshalData, DropsTheHeldReferenceAndTheStreamHasNoData) {
-  TestObject object;
-  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  IStream* stream = nullptr;
-  ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_ITestCounter, &object, &stream), S_OK);
-  EXPECT_EQ(CoReleaseMarshalData(stream), S_OK);
-  EXPECT_EQ(object.refs.load(), 1u);
-  EXPECT_EQ(CoReleaseMarshalData(stream), CO_E_OBJNOTCONNECTED);
-  stream->AddRef();
-  void* out = nullptr;
-  EXPECT_EQ(CoGetInterfaceAndReleaseStream(stream, IID_ITestCounter, &out), CO_E_OBJNOTCONNECTED);
-  EXPECT_EQ(out, nullptr);
-  stream->Release();
-  EXPECT_EQ(object.refs.load(), 1u);
-
-  ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_ITestCounter, &object, &stream), S_OK);
-  stream->Release();
-  EXPECT_EQ(object.refs.load(), 1u) << "the last stream reference drops the object's";
-
-  CoUninitialize();
-
-  auto* p = static_cast<char*>(CoTaskMemAlloc(8));
-  std::memcpy(p, "abcdefg", 8);
-  p = static_cast<char*>(CoTaskMemRealloc(p, 4096));
-  EXPECT_STREQ(p, "abcdefg") << "CoTaskMemRealloc keeps the contents";
-  CoTaskMemFree(p);
-  CoTaskMemFree(nullptr);
-  EXPECT_EQ(CoTaskMemRealloc(CoTaskMemRealloc(nullptr, 16), 0), nullptr) << "size 0 frees";
-}
-
 TEST(StringFromGUID2, TextOfGuidsAndBack) {
   // clang-format off
   const struct { const IID* iid; const char16_t* text; } cases[] = {
@@ -202,11 +165,8 @@ TEST(StringFromGUID2, TextOfGuidsAndBack) {
     EXPECT_EQ(StringFromGUID2(*c.iid, buffer, CHARS_IN_GUID), CHARS_IN_GUID);
     EXPECT_EQ(std::u16string(buffer), c.text);
     CLSID parsed;
-    IID parsedIid;
     EXPECT_EQ(CLSIDFromString(c.text, &parsed), S_OK);
     EXPECT_TRUE(IsEqualGUID(parsed, *c.iid)) << TrxNarrow(c.text);
-    EXPECT_EQ(IIDFromString(c.text, &parsedIid), S_OK);
-    EXPECT_TRUE(IsEqualGUID(parsedIid, *c.iid)) << TrxNarrow(c.text);
   }
   OLECHAR small[CHARS_IN_GUID - 1];
   EXPECT_EQ(StringFromGUID2(IID_IUnknown, small, CHARS_IN_GUID - 1), 0) << "no room for the terminator";
@@ -220,21 +180,18 @@ TEST(StringFromGUID2, TextOfGuidsAndBack) {
 
 TEST(CLSIDFromString, MalformedText) {
   // clang-format off
-  const struct { const char16_t* text; HRESULT clsidResult, iidResult; } cases[] = {
-      {u"6B1C2E4A-0F3D-4C5B-9A87-112233445566", CO_E_CLASSSTRING, E_INVALIDARG},  // no braces
-      {u"{6B1C2E4A-0F3D-4C5B-9A87-1122334455667", CO_E_CLASSSTRING, CO_E_IIDSTRING},  // no closing brace
-      {u"{6B1C2E4A0-F3D-4C5B-9A87-112233445566}", CO_E_CLASSSTRING, CO_E_IIDSTRING},  // a dash moved
-      {u"{6B1C2E4G-0F3D-4C5B-9A87-112233445566}", CO_E_CLASSSTRING, CO_E_IIDSTRING},  // not hex
-      {u"{6B1C2E4A-0F3D-4C5B-9A87-11223344556}", CO_E_CLASSSTRING, E_INVALIDARG},  // too short
-      {u"", CO_E_CLASSSTRING, E_INVALIDARG},
-      {u"Trx.Application", CO_E_CLASSSTRING, E_INVALIDARG},  // a ProgID
+  const char16_t* const cases[] = {
+      u"6B1C2E4A-0F3D-4C5B-9A87-112233445566",  // no braces
+      u"{6B1C2E4A-0F3D-4C5B-9A87-1122334455667",  // no closing brace
+      u"{6B1C2E4A0-F3D-4C5B-9A87-112233445566}",  // a dash moved
+      u"{6B1C2E4G-0F3D-4C5B-9A87-112233445566}",  // not hex
+      u"{6B1C2E4A-0F3D-4C5B-9A87-11223344556}",  // too short
+      u"Trx.Application",  // a ProgID
   };
   // clang-format on
-  for (const auto& c : cases) {
+  for (const char16_t* text : cases) {
     CLSID clsid = IID_IDispatch;
-    IID iid;
-    EXPECT_EQ(CLSIDFromString(c.text, &clsid), c.clsidResult) << TrxNarrow(c.text);
+    EXPECT_EQ(CLSIDFromString(text, &clsid), CO_E_CLASSSTRING) << TrxNarrow(text);
     EXPECT_TRUE(IsEqualGUID(clsid, GUID_NULL)) << "cleared on failure";
-    EXPECT_EQ(IIDFromString(c.text, &iid), c.iidResult) << TrxNarrow(c.text);
   }
 }

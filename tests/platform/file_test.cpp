@@ -72,22 +72,18 @@ TEST(CreateFileW, Dispositions) {
   }
 }
 
-TEST(CreateFileW, ErrorsNamesAndDeleteOnClose) {
+TEST(CreateFileW, ErrorsAndNames) {
   TempDir dir;
   fs::create_directory(dir.path("sub"));
   WriteText(dir.path("file"), "x");
   // clang-format off
   const struct { std::u16string path; DWORD access, disposition, flags, error; } cases[] = {
       {dir.wide("nope/f"), GENERIC_READ, OPEN_EXISTING, 0, ERROR_PATH_NOT_FOUND},
-      {dir.wide("nope/f"), GENERIC_WRITE, CREATE_ALWAYS, 0, ERROR_PATH_NOT_FOUND},
       {dir.wide("file/f"), GENERIC_READ, OPEN_EXISTING, 0, ERROR_PATH_NOT_FOUND},
       {dir.wide("sub"), GENERIC_READ, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
       {dir.wide("sub"), GENERIC_WRITE, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
-      {dir.wide("sub"), GENERIC_READ, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, ERROR_NOT_SUPPORTED},
       {u"", GENERIC_READ, OPEN_EXISTING, 0, ERROR_PATH_NOT_FOUND},
       {dir.wide("file"), GENERIC_READ, 0, 0, ERROR_INVALID_PARAMETER},
-      {dir.wide("file"), GENERIC_READ, TRUNCATE_EXISTING, 0, ERROR_INVALID_PARAMETER},
-      {dir.wide("file"), GENERIC_READ, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, ERROR_NOT_SUPPORTED},
   };
   // clang-format on
   for (const auto& c : cases)
@@ -118,12 +114,10 @@ TEST(WriteFile, WritesReadsAndChecksAccess) {
   Handle writeOnly(Open(dir.wide("data"), GENERIC_WRITE, OPEN_EXISTING));
   Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   char buffer[4];
-  OVERLAPPED overlapped{};
   EXPECT_LAST_ERROR(WriteFile(readOnly, "xyz", 3, &n, nullptr), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_LAST_ERROR(ReadFile(writeOnly, buffer, 3, &n, nullptr), FALSE, ERROR_ACCESS_DENIED);
   EXPECT_LAST_ERROR(WriteFile(event, "xyz", 3, &n, nullptr), FALSE, ERROR_INVALID_HANDLE);
   EXPECT_LAST_ERROR(ReadFile(nullptr, buffer, 3, &n, nullptr), FALSE, ERROR_INVALID_HANDLE);
-  EXPECT_LAST_ERROR(ReadFile(readOnly, buffer, 3, &n, &overlapped), FALSE, ERROR_NOT_SUPPORTED);
   EXPECT_EQ(ReadText(dir.path("data")), "hello, file\n");
 }
 
@@ -165,7 +159,6 @@ TEST(LoadLibraryW, ModulesSymbolsAndFileNames) {
   WCHAR buffer[4096], small[6];
   EXPECT_EQ(GetModuleFileNameW(nullptr, buffer, 4096), exe.size());
   EXPECT_EQ(std::u16string(buffer), exe);
-  EXPECT_EQ(GetModuleFileNameW(GetModuleHandleW(nullptr), buffer, 4096), exe.size());
   EXPECT_LAST_ERROR(GetModuleFileNameW(nullptr, small, 6), 6u, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(std::u16string(small), exe.substr(0, 5)) << "truncated and terminated";
 
@@ -175,14 +168,8 @@ TEST(LoadLibraryW, ModulesSymbolsAndFileNames) {
   ASSERT_NE(cosine, nullptr);
   EXPECT_DOUBLE_EQ(cosine(0.0), 1.0);
   EXPECT_LAST_ERROR(GetProcAddress(libm, "no_such_symbol_in_libm"), nullptr, ERROR_PROC_NOT_FOUND);
-  EXPECT_LAST_ERROR(GetProcAddress(libm, reinterpret_cast<LPCSTR>(ULONG_PTR{1})), nullptr, ERROR_NOT_SUPPORTED);
-  EXPECT_EQ(GetModuleHandleW(u"libm.so.6"), libm) << "already loaded";
   ASSERT_GT(GetModuleFileNameW(libm, buffer, 4096), 0u);
   EXPECT_NE(std::u16string(buffer).find(u"libm"), std::u16string::npos);
-  EXPECT_TRUE(FreeLibrary(libm));
   EXPECT_LAST_ERROR(LoadLibraryW(u"libtrx-does-not-exist.so"), nullptr, ERROR_MOD_NOT_FOUND);
-  EXPECT_LAST_ERROR(LoadLibraryW(u"kernel32.dll"), nullptr, ERROR_MOD_NOT_FOUND);
   EXPECT_LAST_ERROR(LoadLibraryW(u""), nullptr, ERROR_INVALID_PARAMETER);
-  EXPECT_LAST_ERROR(GetModuleHandleW(u"libtrx-does-not-exist.so"), nullptr, ERROR_MOD_NOT_FOUND);
-  EXPECT_LAST_ERROR(FreeLibrary(nullptr), FALSE, ERROR_INVALID_HANDLE);
 }

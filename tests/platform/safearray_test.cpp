@@ -60,7 +60,6 @@ TEST(OleSafeArray, ElementTypesSizesAndFeatures) {
     SCOPED_TRACE(c.vt);
     Array array(Create(c.vt, {{4, 0}}));
     ASSERT_NE(array.psa, nullptr);
-    EXPECT_EQ(SafeArrayGetElemsize(array.psa), c.size);
     EXPECT_EQ(array.psa->cbElements, c.size);
     EXPECT_EQ(array.psa->fFeatures, c.features);
     VARTYPE vt = VT_EMPTY;
@@ -106,10 +105,8 @@ TEST(OleSafeArray, BoundsAndElementOrder) {
   const std::pair<LONG, LONG> outside[] = {{0, 10}, {4, 10}, {1, 9}, {1, 12}, {3, 12}, {-2147483647 - 1, 10}};
   for (auto [i, j] : outside) {
     LONG at[2] = {i, j};
-    void* cell = nullptr;
     EXPECT_EQ(SafeArrayPutElement(array.psa, at, &value), DISP_E_BADINDEX) << i << "," << j;
     EXPECT_EQ(SafeArrayGetElement(array.psa, at, &value), DISP_E_BADINDEX) << i << "," << j;
-    EXPECT_EQ(SafeArrayPtrOfIndex(array.psa, at, &cell), DISP_E_BADINDEX) << i << "," << j;
   }
 
   Array empty(Create(VT_BSTR, {{0, 4}}));
@@ -122,9 +119,7 @@ TEST(OleSafeArray, NullArguments) {
   LONG index = 0, value = 0;
   void* cell = nullptr;
   VARTYPE vt;
-  SAFEARRAYBOUND bound = {2, 0};
   EXPECT_EQ(SafeArrayGetDim(nullptr), 0u);
-  EXPECT_EQ(SafeArrayGetElemsize(nullptr), 0u);
   EXPECT_EQ(SafeArrayGetLBound(nullptr, 1, &value), E_INVALIDARG);
   EXPECT_EQ(SafeArrayGetUBound(array.psa, 1, nullptr), E_INVALIDARG);
   EXPECT_EQ(SafeArrayGetVartype(nullptr, &vt), E_INVALIDARG);
@@ -133,13 +128,8 @@ TEST(OleSafeArray, NullArguments) {
   EXPECT_EQ(SafeArrayPutElement(nullptr, &index, &value), E_INVALIDARG);
   EXPECT_EQ(SafeArrayPutElement(array.psa, nullptr, &value), E_INVALIDARG);
   EXPECT_EQ(SafeArrayPutElement(array.psa, &index, nullptr), E_INVALIDARG);
-  EXPECT_EQ(SafeArrayPtrOfIndex(array.psa, &index, nullptr), E_INVALIDARG);
   EXPECT_EQ(SafeArrayAccessData(array.psa, nullptr), E_INVALIDARG);
   EXPECT_EQ(SafeArrayAccessData(nullptr, &cell), E_INVALIDARG);
-  EXPECT_EQ(SafeArrayLock(nullptr), E_INVALIDARG);
-  EXPECT_EQ(SafeArrayUnlock(nullptr), E_INVALIDARG);
-  EXPECT_EQ(SafeArrayRedim(nullptr, &bound), E_INVALIDARG);
-  EXPECT_EQ(SafeArrayRedim(array.psa, nullptr), E_INVALIDARG);
   EXPECT_EQ(SafeArrayCopy(array.psa, nullptr), E_INVALIDARG);
   SAFEARRAY* none = reinterpret_cast<SAFEARRAY*>(1);
   EXPECT_EQ(SafeArrayCopy(nullptr, &none), S_OK);
@@ -198,22 +188,17 @@ TEST(OleSafeArray, ElementsAreCopiedAndReleased) {
   EXPECT_EQ(next.refs, 1u) << "destroying the array releases its elements";
 }
 
-TEST(OleSafeArray, LocksBlockDestroyAndRedim) {
+TEST(OleSafeArray, LocksBlockDestroy) {
   SAFEARRAY* psa = Create(VT_I4, {{3, 0}});
   void* data = nullptr;
   ASSERT_EQ(SafeArrayAccessData(psa, &data), S_OK);
   EXPECT_EQ(data, psa->pvData);
-  ASSERT_EQ(SafeArrayLock(psa), S_OK);
-  EXPECT_EQ(psa->cLocks, 2u);
-  SAFEARRAYBOUND bigger = {6, 0};
   EXPECT_EQ(SafeArrayDestroy(psa), DISP_E_ARRAYISLOCKED);
-  EXPECT_EQ(SafeArrayRedim(psa, &bigger), DISP_E_ARRAYISLOCKED);
   LONG index = 1, value = 5;
   EXPECT_EQ(SafeArrayPutElement(psa, &index, &value), S_OK) << "elements can still be written";
-  EXPECT_EQ(psa->cLocks, 2u);
-  EXPECT_EQ(SafeArrayUnlock(psa), S_OK);
+  EXPECT_EQ(psa->cLocks, 1u) << "and their lock is released";
   EXPECT_EQ(SafeArrayUnaccessData(psa), S_OK);
-  EXPECT_EQ(SafeArrayUnlock(psa), E_UNEXPECTED) << "no lock left";
+  EXPECT_EQ(SafeArrayUnaccessData(psa), E_UNEXPECTED) << "no lock left";
   EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
 }
 

@@ -1,6 +1,8 @@
-// VariantChangeType(Ex): one table row per conversion - source, target type,
-// expected status and value, flags. A failed conversion leaves the
-// destination alone, and no conversion changes its source.
+// VariantChangeType without flags, as the core calls it: one table row per
+// conversion - source, target type, expected status and value. A failed
+// conversion leaves the destination alone, and no conversion changes its
+// source; converted in place, the variant becomes the result, or stays as it
+// was on failure.
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -16,16 +18,17 @@ struct Case {
   VARTYPE to;
   HRESULT hr;
   Var expected;
-  USHORT flags = 0;
 };
 
 void CheckAll(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    SCOPED_TRACE(Show(c.from.v) + " to vt " + std::to_string(c.to) + ", flags " + std::to_string(c.flags));
+    SCOPED_TRACE(Show(c.from.v) + " to vt " + std::to_string(c.to));
     Var source(c.from), dest = I4(0x5EED);
-    EXPECT_EQ(Hex(VariantChangeTypeEx(&dest.v, &source.v, LOCALE_USER_DEFAULT, c.flags, c.to)), Hex(c.hr));
+    EXPECT_EQ(Hex(VariantChangeType(&dest.v, &source.v, 0, c.to)), Hex(c.hr));
     EXPECT_EQ(Show(dest.v), Show(SUCCEEDED(c.hr) ? c.expected.v : I4(0x5EED).v)) << "a failure leaves it alone";
     EXPECT_EQ(Show(source.v), Show(c.from.v)) << "the source does not change";
+    EXPECT_EQ(Hex(VariantChangeType(&source.v, &source.v, 0, c.to)), Hex(c.hr));
+    EXPECT_EQ(Show(source.v), Show(SUCCEEDED(c.hr) ? c.expected.v : c.from.v)) << "in place";
   }
 }
 
@@ -45,18 +48,14 @@ TEST(OleChangeType, Booleans) {
       {Bool(true), VT_I2, kOk, I2(-1)},
       {Bool(true), VT_UI1, kOk, UI1(255)},
       {Bool(true), VT_R8, kOk, R8(-1)},
-      // To text: a number unless asked for words.
+      // To text: a number.
       {Bool(true), VT_BSTR, kOk, Str(u"-1")},
-      {Bool(true), VT_BSTR, kOk, Str(u"True"), VARIANT_ALPHABOOL},
-      {Bool(false), VT_BSTR, kOk, Str(u"False"), VARIANT_ALPHABOOL},
-      {Bool(true), VT_BSTR, kOk, Str(u"True"), VARIANT_LOCALBOOL},
       // From text: the words in any case, the #TRUE# forms, or a number.
       {Str(u"TRUE"), VT_BOOL, kOk, Bool(true)},
       {Str(u"fAlSe"), VT_BOOL, kOk, Bool(false)},
       {Str(u"#TRUE#"), VT_BOOL, kOk, Bool(true)},
       {Str(u"#true#"), VT_BOOL, kMismatch, kNone},
       {Str(u"0"), VT_BOOL, kOk, Bool(false)},
-      {Str(u"2.5"), VT_BOOL, kOk, Bool(true)},
       {Str(u" true"), VT_BOOL, kMismatch, kNone},
       {Str(nullptr), VT_BOOL, kMismatch, kNone},
       {Str(u"1e400"), VT_BOOL, kOverflow, kNone},
@@ -69,7 +68,6 @@ TEST(OleChangeType, NumbersToText) {
       {I4(-2147483647 - 1), VT_BSTR, kOk, Str(u"-2147483648")},
       {I8(kI8Min), VT_BSTR, kOk, Str(u"-9223372036854775808")},
       {UI8(~0ull), VT_BSTR, kOk, Str(u"18446744073709551615")},
-      {Int(-7), VT_BSTR, kOk, Str(u"-7")},
       // Reals: 15 significant digits (7 for VT_R4), %G style, small numbers written out.
       {R8(1.0 / 3), VT_BSTR, kOk, Str(u"0.333333333333333")},
       {R8(1e15), VT_BSTR, kOk, Str(u"1E+15")},
@@ -196,17 +194,16 @@ TEST(OleChangeType, IntegerRanges) {
       // Same size, other signedness: the bits are kept, as oleaut32 does.
       {UI4(0xFFFFFFFFu), VT_I4, kOk, I4(-1)},
       {I4(-1), VT_UI4, kOk, UI4(0xFFFFFFFFu)},
-      {UI2(0x8000), VT_I2, kOk, I2(-32768)},
       {UI1(200), VT_I1, kOk, I1(-56)},
       {I8(-1), VT_UI8, kOk, UI8(~0ull)},
       {Int(-1), VT_UINT, kOk, UInt(0xFFFFFFFFu)},
-      {UI4(0xFFFFFFFFu), VT_INT, kOk, Int(-1)},
   });
 }
 
 TEST(OleChangeType, EmptyNullAndTypes) {
   CheckAll({
       {Empty(), VT_I1, kOk, I1(0)},
+      {Empty(), VT_DATE, kOk, Date(0)},
       {Empty(), VT_CY, kOk, Cy(0)},
       {Empty(), VT_BOOL, kOk, Bool(false)},
       {Empty(), VT_EMPTY, kOk, Empty()},
@@ -234,7 +231,6 @@ TEST(OleChangeType, EmptyNullAndTypes) {
       {Date(-1.5), VT_R8, kOk, R8(-1.5)},
       {I4(3), VT_DATE, kOk, Date(3)},
       {I4(3000000), VT_DATE, kOverflow, kNone},  // after 31 December 9999
-      {Bool(true), VT_DATE, kOk, Date(-1)},
       // Not in our subset.
       {Date(2.0), VT_BSTR, E_NOTIMPL, kNone},
       {Str(u"1/1/2000"), VT_DATE, E_NOTIMPL, kNone},
@@ -246,16 +242,8 @@ TEST(OleChangeType, EmptyNullAndTypes) {
 }
 // clang-format on
 
-TEST(OleChangeType, InPlaceByReferenceAndTheDestinationsOldValue) {
-  Var v = Str(u"12");
-  EXPECT_EQ(VariantChangeType(&v.v, &v.v, 0, VT_I4), S_OK) << "the BSTR is freed when replaced (sanitizer build)";
-  EXPECT_EQ(Show(v.v), Show(I4(12).v));
-  EXPECT_EQ(VariantChangeType(&v.v, &v.v, 0, VT_BSTR), S_OK);
-  EXPECT_EQ(Show(v.v), Show(Str(u"12").v));
-  Var text = Str(u"abc");
-  EXPECT_EQ(VariantChangeType(&text.v, &text.v, 0, VT_I4), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(Show(text.v), Show(Str(u"abc").v)) << "a failure in place changes nothing";
-  Var five = I4(5);
+TEST(OleChangeType, ByReferenceAndTheDestinationsOldValue) {
+  Var v = Str(u"12"), five = I4(5);
   EXPECT_EQ(VariantChangeType(&v.v, &five.v, 0, VT_R8), S_OK) << "the destination's BSTR is freed";
   EXPECT_EQ(Show(v.v), Show(R8(5).v));
   Var garbage(15);
@@ -322,20 +310,19 @@ class ValueObject : public IDispatch {
 TEST(OleChangeType, ObjectsConvertThroughTheirValueProperty) {
   ValueObject object(I4(42)), failing(I4(1), E_FAIL), textValue(Str(u"abc"));
   // clang-format off
-  const struct { IDispatch* object; USHORT flags; VARTYPE to; HRESULT hr; Var expected; } cases[] = {
-      {&object, 0, VT_I4, S_OK, I4(42)},
-      {&object, 0, VT_BSTR, S_OK, Str(u"42")},
-      {&object, 0, VT_R8, S_OK, R8(42)},
-      {&object, VARIANT_NOVALUEPROP, VT_I4, DISP_E_TYPEMISMATCH, kNone},
-      {&failing, 0, VT_I4, DISP_E_TYPEMISMATCH, kNone},
-      {&textValue, 0, VT_I4, DISP_E_TYPEMISMATCH, kNone},
-      {nullptr, 0, VT_I4, DISP_E_BADVARTYPE, kNone},
+  const struct { IDispatch* object; VARTYPE to; HRESULT hr; Var expected; } cases[] = {
+      {&object, VT_I4, S_OK, I4(42)},
+      {&object, VT_BSTR, S_OK, Str(u"42")},
+      {&object, VT_R8, S_OK, R8(42)},
+      {&failing, VT_I4, DISP_E_TYPEMISMATCH, kNone},
+      {&textValue, VT_I4, DISP_E_TYPEMISMATCH, kNone},
+      {nullptr, VT_I4, DISP_E_BADVARTYPE, kNone},
   };
   // clang-format on
   for (const auto& c : cases) {
     Var source(VT_DISPATCH), dest;
     source.v.pdispVal = c.object;
-    EXPECT_EQ(Hex(VariantChangeType(&dest.v, &source.v, c.flags, c.to)), Hex(c.hr)) << c.to << " " << c.flags;
+    EXPECT_EQ(Hex(VariantChangeType(&dest.v, &source.v, 0, c.to)), Hex(c.hr)) << c.to;
     EXPECT_EQ(Show(dest.v), Show(c.expected.v));
   }
   EXPECT_EQ(object.refs, 1u) << "conversions keep no reference";
