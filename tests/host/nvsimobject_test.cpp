@@ -62,14 +62,6 @@ TEST_F(NVSimObjects, DeclaredPropertiesKeepTheirTypes) {
   };
   EXPECT_EQ(element(NVSimProperty(list, "SelectedRows"), {0}), kInt + "0") << "an ints list holds integers";
   EXPECT_EQ(element(NVSimProperty(Object(u"HIMain"), "ToolbarItemStates"), {2}), kBool + "FALSE");
-  TrxVariant table = NVSimProperty(list, "AllCellValues");
-  ASSERT_EQ(table.vt, VT_ARRAY | VT_VARIANT);
-  ASSERT_EQ(SafeArrayGetDim(table.parray), 2u);
-  LONG rowsUpper = 0, columnsUpper = 0;
-  SafeArrayGetUBound(table.parray, 1, &rowsUpper);
-  SafeArrayGetUBound(table.parray, 2, &columnsUpper);
-  EXPECT_EQ(std::to_string(rowsUpper) + "x" + std::to_string(columnsUpper), "2x3") << "three rows, four columns";
-  EXPECT_EQ(element(table, {1, 0}), kText + "Bluewater Logistics");
 }
 
 TEST_F(NVSimObjects, TheCurrentViewScreenBarAndScreenObjectsFollowTheActiveScreen) {
