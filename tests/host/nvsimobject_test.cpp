@@ -117,13 +117,6 @@ TEST_F(NVSimObjects, ChildrenByTypeAndName) {
     EXPECT_EQ(form->GetChild(c.type, name.Get(), child.Put()), c.found ? S_OK : NVSIM_E_NO_OBJECT) << c.name;
     EXPECT_EQ(child ? Typed(child.Get(), "Name") : "none", c.found ? kText + c.found : "none");
   }
-
-  auto app = NVSimFromText(
-      "<application name=\"A\"><object type=\"APPLET\" name=\"Popup\" visible=\"false\"/>"
-      "</application>");
-  EXPECT_FALSE(NVSimChild(app.Get(), OBJTYPE_APPLET, "Popup")) << "hidden objects are no children";
-  ASSERT_TRUE(app->SetVisible(u"Popup", true));
-  EXPECT_TRUE(NVSimChild(app.Get(), OBJTYPE_APPLET, "Popup"));
 }
 
 TEST_F(NVSimObjects, ParentsLeadBackToTheApplicationWhichAnyReferenceKeepsAlive) {
