@@ -114,8 +114,6 @@ TEST(CommandsTest, CallDefsTreeAndDemoPrintTheirResults) {
       {{"call", "/", "GetClassCount", "NorvMenu"}, kTrxExitOk, {"retVal:  1\n", "errCode: 0\n", "errMsg:  (null)\n"}},
       {{"call", "--output", "json", "/", "GetClassCount", "NorvMenu"}, kTrxExitOk, {R"({"hr":0,"errCode":0,"errMsg":null,"retVal":{"vt":3,"value":1}})" "\n"}},
       {{"call", "--output=json", "/", "SetTimeOut", "9"}, kTrxExitFailed, {R"("errCode":1014,"errMsg":"Invalid argument value)"}},
-      {{"call", "", "SetTimeOut", "30"}, kTrxExitOk, {"retVal:  60\n"}},
-      {{"call", "/", "SetTimeOut", "9"}, kTrxExitFailed, {"errCode: 1014\n", "9(Expected value >= 10)"}},
       {{"call", "--json", "[\"NorvPageTabs\", 0]", "/", "GetRepositoryNameByIndex"}, kTrxExitOk, {"retVal:  \"NorvPageTabs\"\n"}},
       {{"call", "--json", "true", "/", "GetClassCount"}, kTrxExitFailed, {"hr:      0x80070057", "errCode: -1013\n"}},
       {{"call", "/", "GetProperties", "RepositoryName", "UIName"}, kTrxExitOk, {"retVal:  [[\"RepositoryName\", \"Norvik Sales\"], [\"UIName\", \"Norvik Sales Enterprise\"]]\n"}},

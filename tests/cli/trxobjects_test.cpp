@@ -69,7 +69,6 @@ TEST_F(NavigationTest, PropertiesAndQueriesOfEveryNavigationClass) {
       {kViews, "IsExists", {"Account Notes View", "L4"}, 0, true},
       {kViews, "IsExists", {"Account Notes View", "L5"}, -1014, any},
       {kList, "UIName", none, 0, "My Accounts"},
-      {kList, "RepositoryName", none, 0, "Account List View"},
       {kList, "AppletCount", none, 0, 0},
       {kList, "GetClassCount", {"NorvViewApplets"}, 0, 1},
       {kList, "GetRepositoryNameByIndex", {"NorvViewApplets", 0}, 0, "NorveViewApplets"},
@@ -218,8 +217,6 @@ TEST_F(FormTest, FieldsAndButtonsAreReadAndFoundByClassAndName) {
       {Field("NorvTextArea[Description]"), "Text", none, 0, "Long-standing customer in the food distribution sector."},
       {Field("NorvButton[WriteRecord]"), "UIName", none, 0, "Save"},
       {Field("NorvButton[UndoRecord]"), "IsEnabled", none, 0, false},
-      {Field("NorvButton[WriteRecord]"), "HtmlId", none, 0, "s_2_1_2"},
-      {Field("NorvButton[Fly]"), "UIName", none, -1016, any},
       {Field("NorvText[Status]"), "Text", none, 0, "Active"},
       {Field("NorvText[Nothing]"), "Text", none, -1016, any},
   });

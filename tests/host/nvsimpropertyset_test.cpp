@@ -41,28 +41,17 @@ TEST(NVSimPropertySet, PropertiesKeepTheOrderTheyWereFirstSetIn) {
   EXPECT_EQ(CHANGE(set, SetProperty, B(u"Row").Get(), B(u"2").Get()), "S_OK TRUE");
   EXPECT_EQ(Text(set.Get()), "=[Row=2,ColumnName=Name,Area=H_COLHEAD,]") << "replaced in place";
   LONG count = 0;
-  VARIANT_BOOL exists = VARIANT_FALSE;
   ASSERT_EQ(set->GetPropertyCount(&count), S_OK);
   EXPECT_EQ(count, 3);
-  ASSERT_EQ(set->PropertyExists(B(u"Row").Get(), &exists), S_OK);
-  EXPECT_EQ(exists, VARIANT_TRUE);
-  ASSERT_EQ(set->PropertyExists(B(u"Missing").Get(), &exists), S_OK);
-  EXPECT_EQ(exists, VARIANT_FALSE);
   TrxBstr value;
   EXPECT_EQ(set->GetProperty(B(u"Missing").Get(), value.Put()), S_FALSE);
   EXPECT_TRUE(value.IsNull());
-  EXPECT_EQ(CHANGE(set, RemoveProperty, B(u"Row").Get()), "S_OK TRUE");
-  EXPECT_EQ(CHANGE(set, RemoveProperty, B(u"Row").Get()), "S_OK FALSE") << "nothing left to remove";
   TrxBstr name;
   ASSERT_EQ(set->GetFirstProperty(name.Put()), S_OK);
   ASSERT_EQ(set->GetNextProperty(name.Put()), S_OK);
+  ASSERT_EQ(set->GetNextProperty(name.Put()), S_OK);
   EXPECT_EQ(set->GetNextProperty(name.Put()), S_FALSE) << "past the last";
   EXPECT_TRUE(name.IsNull());
-  EXPECT_EQ(CHANGE(set, SetType, B(u"Event").Get()), "S_OK TRUE");
-  EXPECT_EQ(CHANGE(set, SetValue, B(u"SetValue").Get()), "S_OK TRUE");
-  EXPECT_EQ(Text(set.Get()), "Event=SetValue[ColumnName=Name,Area=H_COLHEAD,]");
-  EXPECT_EQ(CHANGE(set, Reset), "S_OK TRUE");
-  EXPECT_EQ(Text(set.Get()), "=[]");
 }
 
 TEST(NVSimPropertySet, ItIsAPropertySetToTheServiceWhichReadsItAsATable) {
