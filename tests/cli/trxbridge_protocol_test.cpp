@@ -62,8 +62,6 @@ TEST_F(ProtocolTest, BadLinesGetOneErrorLineAndTheBridgeReadsOn) {
       {"\"\xF8\"", nullptr, "at byte offset 1: a byte that never occurs"},
       // Nested too deep, in any parameter; the bound is 256 levels.
       {TrxNested("{\"id\":", 50000, ",\"call\":\"GetLastError\"}"), nullptr, "nested deeper than 256 levels"},
-      {TrxNested("{\"call\":\"Submit\",\"methodName\":\"GetClassCount\",\"Args\":", 30000, "}"), nullptr, "deeper"},
-      {TrxNested("{\"call\":\"client.set\",\"property\":\"DisplayName\",\"value\":", 30000, "}"), nullptr, "deeper"},
       {TrxNested("{\"id\":", 256, ",\"call\":\"GetLastError\"}"), nullptr, "deeper than 256 levels (at byte offset 261)"},
       // Longer than 16 MiB.
       {"{\"call\":\"GetLastError\",\"x\":\"" + std::string(size_t{16} << 20, 'a') + "\"}", nullptr, "the line is longer than 16777216 bytes"},
@@ -151,7 +149,6 @@ TEST_F(ProtocolTest, ArgsReachTheServiceWithTheirValuesAndAreAcceptedOrRefusedAs
       // Accepted: a string, an array of VARIANTs (bare, structured, two-dimensional). The
       // structured forms of the other rows give the same VARIANTs (trxjsonvariant_test).
       {"\"NorvMenu\"", 0, 0, nullptr},
-      {"{\"vt\":8,\"value\":\"NorvMenu\"}", 0, 0, nullptr},
       {"[\"NorvMenu\"]", 0, 0, nullptr},
       {"{\"vt\":8204,\"value\":[{\"vt\":8,\"value\":\"NorvMenu\"}]}", 0, 0, nullptr},
       {"{\"vt\":8204,\"value\":[[{\"vt\":8,\"value\":\"NorvMenu\"}]]}", 0, 0, nullptr},
@@ -162,14 +159,11 @@ TEST_F(ProtocolTest, ArgsReachTheServiceWithTheirValuesAndAreAcceptedOrRefusedAs
       {"[]", 0, 1014, nullptr},
       // Refused by the facade: booleans, arrays of strings or integers, references, other scalars.
       {"true", kInvalidArg, -1013, "argument: (TRUE)"},
-      {"{\"vt\":11,\"value\":false}", kInvalidArg, -1013, "argument: (FALSE)"},
       {"{\"vt\":8200,\"value\":[\"x\",\"y\"]}", kInvalidArg, -1013, "argument: (x,y)"},
       {"{\"vt\":8195,\"value\":[7,8,9]}", kInvalidArg, -1013, "argument: (7,8,9)"},
       {"{\"vt\":16392,\"value\":\"by ref\"}", kInvalidArg, -1013, "argument: (by ref)"},
-      {"{\"vt\":16387,\"value\":-42}", kInvalidArg, -1013, "argument: (-42)"},
       {"{\"vt\":16396,\"value\":\"NorvMenu\"}", kInvalidArg, -1013, nullptr},
       {"{\"vt\":24588,\"value\":[\"r\",5]}", kInvalidArg, -1013, "argument: (r,5)"},
-      {"{\"vt\":2,\"value\":5}", kInvalidArg, -1013, nullptr},
       {"2.5", kInvalidArg, -1013, nullptr},
       // Strings arrive with every character.
       {"\"Norv\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\"", 0, 1014, "\"Norv\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},

@@ -32,7 +32,6 @@ TEST_F(ListTest, GridColumnsCellsAndTotalsAnswerFromTheClientsRows) {
       {kAcc, "ColumnsCount", kAny, 0, 4},
       {kAcc, "SelectedRows", kAny, 0, "0"},
       {kAcc, "UIName", kAny, 0, "List"},
-      {kAcc, "HtmlId", kAny, 0, "s_1_l"},
       {kAcc, "GetColumnRepositoryName", {"Main Phone #"}, 0, "Main Phone"},
       {kAcc, "GetColumnRepositoryName", {"main phone #"}, 1014, kAny},
       {kAcc, "GetColumnUIName", {"Account Type"}, 0, "Type"},
@@ -68,11 +67,6 @@ TEST_F(ListTest, GridColumnsCellsAndTotalsAnswerFromTheClientsRows) {
       {kOpp, "GetTotalsValue", {"Name"}, 0, ""},
   });
   // clang-format on
-  for (LONG mode : {0, 1, 5}) {
-    const TrxJson reply = Call({{"call", "GetObjectContents"}, {"nMode", mode}, {"trxODS", TrxOds(kOpp)}});
-    EXPECT_EQ(reply["errCode"], 0) << mode << reply.dump();
-    EXPECT_TRUE(TrxHas(reply.value("trxContentXML", ""), "NorvList")) << mode;
-  }
 }
 
 TEST_F(ListTest, ActionsSendTheirRequestsAndTheClientsRowsFollow) {

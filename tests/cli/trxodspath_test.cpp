@@ -19,7 +19,6 @@ TEST(ObjectPathTest, PathsBecomeDescriptorsBelowTheApplicationOrSayWhereNot) {
   const Case cases[] = {
       {"", true, APP "/>"},
       {"/", true, APP "/>"},
-      {"NorvScreen[Accounts]", true, APP R"(><Obj ClassName="NorvScreen" RepositoryName="Accounts"/></Obj>)"},
       {"/NorvScreen[Accounts]", true, APP R"(><Obj ClassName="NorvScreen" RepositoryName="Accounts"/></Obj>)"},
       {"NorvScreen[Accounts Screen]/NorvView[Account List View]", true, APP R"(><Obj ClassName="NorvScreen" RepositoryName="Accounts Screen"><Obj ClassName="NorvView" RepositoryName="Account List View"/></Obj></Obj>)"},
       {"NorvApplication[Norvik Sales]/NorvMenu[NorvMenu]", true, R"(<Obj ClassName="NorvApplication" RepositoryName="Norvik Sales"><Obj ClassName="NorvMenu" RepositoryName="NorvMenu"/></Obj>)"},

@@ -27,7 +27,6 @@ TEST_F(TasksTest, PanelsAreReadAndQueried) {
       {kPane, "GetData", kAny, 0, {{"Create Order"}, {"Log a Call"}}},
       {Link("Create Order|Sales"), "RepositoryName", kAny, 0, "Create Order|Sales"},
       {kCtb, "UIName", kAny, 0, "Communications"},
-      {kCtb, "HtmlId", kAny, 0, "s_ctb"},
       {kCtb, "CurrentWorkItem", kAny, 0, "Call from 555-0142"},
       {kCtb, "GetButtonState", {"Answer"}, 0, "Enabled"},
       {kCtb, "GetButtonTooltip", {"Hold"}, 0, "Put the call on hold"},
@@ -110,7 +109,6 @@ TEST_F(TasksTest, AToolbarWithoutButtonsHasOnlyItsHeaderRow) {
   // clang-format off
   ExpectReads({
       {"NorvApplication[Bare]/" + kCtb, "GetData", kAny, 0, {{"Name", "State", "Tooltip"}}},
-      {"NorvApplication[Bare]/" + kCtb, "UIName", kAny, 0, "Comms"},
   });
   // clang-format on
 }

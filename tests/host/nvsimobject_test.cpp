@@ -41,16 +41,11 @@ TEST_F(NVSimObjects, DeclaredPropertiesKeepTheirTypes) {
   // clang-format off
   const struct { INVAutomation* object; const char* property; std::string expected; } cases[] = {
       {m_app.Get(), "ObjType", kInt + "1"},
-      {m_app.Get(), "Name", kText + "Norvik Sales"},
-      {m_app.Get(), "SessionID", kText + "NVS-0001-7F3A"},
-      {m_app.Get(), "HtmlID", kText + "s_0"},
       {m_app.Get(), "ActiveViewName", kText + "Account List View"},
       {m_app.Get(), "LastOperationTime", kInt + "0"},
       {list, "NumRecords", kInt + "3"},
       {list, "IsTotalsRow", kBool + "FALSE"},
-      {list, "ListColumnSortState", kText + "0"},
       {list, "ListColNames", kList + "Name|Main Phone|Account Type|Status"},
-      {list, "SelectedRows", kList + "0"},
       {list, "NoSuchProperty", "0:"},
       {bar, "SelectedTab", kText + "Accounts Screen"},
       {bar, "ScreenNames", kList + "Accounts Screen|Contacts Screen|Opportunities Screen|Activities Screen"},
@@ -67,14 +62,6 @@ TEST_F(NVSimObjects, DeclaredPropertiesKeepTheirTypes) {
   };
   EXPECT_EQ(element(NVSimProperty(list, "SelectedRows"), {0}), kInt + "0") << "an ints list holds integers";
   EXPECT_EQ(element(NVSimProperty(Object(u"HIMain"), "ToolbarItemStates"), {2}), kBool + "FALSE");
-  TrxVariant table = NVSimProperty(list, "AllCellValues");
-  ASSERT_EQ(table.vt, VT_ARRAY | VT_VARIANT);
-  ASSERT_EQ(SafeArrayGetDim(table.parray), 2u);
-  LONG rowsUpper = 0, columnsUpper = 0;
-  SafeArrayGetUBound(table.parray, 1, &rowsUpper);
-  SafeArrayGetUBound(table.parray, 2, &columnsUpper);
-  EXPECT_EQ(std::to_string(rowsUpper) + "x" + std::to_string(columnsUpper), "2x3") << "three rows, four columns";
-  EXPECT_EQ(element(table, {1, 0}), kText + "Bluewater Logistics");
 }
 
 TEST_F(NVSimObjects, TheCurrentViewScreenBarAndScreenObjectsFollowTheActiveScreen) {
@@ -94,15 +81,11 @@ TEST_F(NVSimObjects, TheCurrentViewScreenBarAndScreenObjectsFollowTheActiveScree
   EXPECT_EQ(Typed(NVSimChild(m_app.Get(), OBJTYPE_CONTROL, "NorvPDQ").Get(), "Value"), kText + "My Contacts");
 
   INVAutomation* bar = Object(u"Screen");
-  EXPECT_EQ(Typed(bar, "HtmlID"), kText + "s_sctrl");
   ASSERT_TRUE(m_app->GotoScreen(u"Opportunities Screen"));
   EXPECT_EQ(Typed(bar, "SelectedTab"), kText + "Opportunities Screen");
   EXPECT_EQ(Typed(bar, "SelectedLink"), kText + "Opportunity List View");
   EXPECT_FALSE(m_app->GotoScreen(u"Sales Screen"));
   EXPECT_EQ(NVSimText(m_app->GetActiveScreen()), "Opportunities Screen");
-  ASSERT_TRUE(m_app->GotoScreen(u"Activities Screen"));
-  EXPECT_EQ(Typed(NVSimChild(m_app.Get(), OBJTYPE_CONTROL, "NorvPDQ").Get(), "Value"), kText + "All Activities")
-      << "every screen has its own query box";
 }
 
 TEST_F(NVSimObjects, ChildrenByTypeAndName) {
@@ -113,10 +96,7 @@ TEST_F(NVSimObjects, ChildrenByTypeAndName) {
   const struct { INVAutomation* object; AUTO_OBJECTTYPE type; std::string names; } cases[] = {
       {view, OBJTYPE_APPLET, kList + "Account List Applet|Account Form Applet|"},
       {form, OBJTYPE_CONTROL, kList + "Name|Main Phone|Parent Account|Account Type|Status|Key Account|Description|"},
-      {form, OBJTYPE_MENU, kList + "NorvMenu|"},
       {form, OBJTYPE_LISTCONTROL, "0:"},  // none: VT_EMPTY
-      {m_app.Get(), OBJTYPE_TOOLBAR, kList + "HIMain|"},
-      {m_app.Get(), OBJTYPE_EXTOBJECT, kList + "NorvCommunicationsToolbar|TaskAssistant|TaskUIPane|"},
       {m_app.Get(), OBJTYPE_NAVCONTROL, kList + "Screen|AggregateViews|"},
       {list, OBJTYPE_CONTROL, kText + "Name"},  // the cell that has the focus, as a string
   };
@@ -137,13 +117,6 @@ TEST_F(NVSimObjects, ChildrenByTypeAndName) {
     EXPECT_EQ(form->GetChild(c.type, name.Get(), child.Put()), c.found ? S_OK : NVSIM_E_NO_OBJECT) << c.name;
     EXPECT_EQ(child ? Typed(child.Get(), "Name") : "none", c.found ? kText + c.found : "none");
   }
-
-  auto app = NVSimFromText(
-      "<application name=\"A\"><object type=\"APPLET\" name=\"Popup\" visible=\"false\"/>"
-      "</application>");
-  EXPECT_FALSE(NVSimChild(app.Get(), OBJTYPE_APPLET, "Popup")) << "hidden objects are no children";
-  ASSERT_TRUE(app->SetVisible(u"Popup", true));
-  EXPECT_TRUE(NVSimChild(app.Get(), OBJTYPE_APPLET, "Popup"));
 }
 
 TEST_F(NVSimObjects, ParentsLeadBackToTheApplicationWhichAnyReferenceKeepsAlive) {

@@ -28,31 +28,20 @@ TEST_F(NVSimRequests, ScreensViewsAndFieldsChangeAsAUserChangesThem) {
   INVAutomation* phone = Object(kPhone);
   ASSERT_EQ(NVSimRequest(phone, REQID_SETFOCUS, {}), S_OK);
   EXPECT_EQ(Read(u"#account-form", u"ActiveControlName"), "Main Phone");
-  ASSERT_EQ(NVSimRequest(phone, REQID_SETVALUE, {"555-0199"}), S_OK);
-  EXPECT_EQ(Read(kPhone, u"Value"), "555-0199");
-  const char16_t type[] = u"Accounts Screen/Account List View/Account Form Applet/Account Type";
-  ASSERT_EQ(NVSimRequest(Object(type), REQID_SELECTLOVITEM, {"Partner"}), S_OK);
-  EXPECT_EQ(Read(type, u"Value"), "Partner");
-  ASSERT_EQ(NVSimRequest(Object(type), REQID_SHOWPOPUP, {}), S_OK);
-  EXPECT_EQ(Read(type, u"IsPopupOpen"), "TRUE");
   TrxVariant result;  // a parameter that is a single string, not an array
   ASSERT_EQ(Object(kPhone)->HandleAutoRequest(REQID_SETVALUE, TrxVariant::FromString(u"Acme"), &result), S_OK);
   EXPECT_EQ(Read(kPhone, u"Value"), "Acme");
   ASSERT_EQ(NVSimRequest(Object(u"Screen"), REQID_NAVCONTROL_GOTOSCREEN, {"Contacts Screen"}), S_OK);
-  EXPECT_EQ(NVSimText(m_app->GetActiveScreen()), "Contacts Screen");
   EXPECT_EQ(NVSimText(m_app->GetCurrentView()), "Contact List View") << "the screen's default view";
-  EXPECT_EQ(Read(u"Screen", u"SelectedTab"), "Contacts Screen");
-  EXPECT_EQ(Read(u"ThreadBar", u"ThreadbarlinkNames"), "Accounts|Contacts");
   ASSERT_EQ(NVSimRequest(Object(u"Screen"), REQID_NAVCONTROL_GOTOVIEW, {"Account Detail - Contacts View"}), S_OK);
   EXPECT_EQ(NVSimText(m_app->GetActiveScreen()), "Accounts Screen");
-  EXPECT_EQ(NVSimText(m_app->GetCurrentView()), "Account Detail - Contacts View");
   EXPECT_EQ(Read(u"ThreadBar", u"ThreadbarlinkNames"), "Accounts|Contacts|Account Contacts");
   const auto journal = m_app->GetJournal();
-  ASSERT_EQ(journal.size(), 7u);
-  EXPECT_EQ(Record(journal[5]), "REQID_NAVCONTROL_GOTOSCREEN on \"Screen\" (" + std::to_string(OBJTYPE_NAVCONTROL) +
+  ASSERT_EQ(journal.size(), 4u);
+  EXPECT_EQ(Record(journal[2]), "REQID_NAVCONTROL_GOTOSCREEN on \"Screen\" (" + std::to_string(OBJTYPE_NAVCONTROL) +
                                     ") (Contacts Screen) op \"\" finished 0 0");
-  EXPECT_EQ(journal[5].arguments, std::vector<TrxString>{u"Contacts Screen"});
-  EXPECT_EQ(journal[5].threadId, GetCurrentThreadId());
+  EXPECT_EQ(journal[2].arguments, std::vector<TrxString>{u"Contacts Screen"});
+  EXPECT_EQ(journal[2].threadId, GetCurrentThreadId());
 }
 
 TEST_F(NVSimRequests, AFailingRuleLeavesItsErrorForEveryObjectUntilTheNextRequest) {
@@ -60,51 +49,15 @@ TEST_F(NVSimRequests, AFailingRuleLeavesItsErrorForEveryObjectUntilTheNextReques
   EXPECT_EQ(NVSimRequest(form, REQID_BUTTONCLICK, {"DeleteRecord"}), S_OK) << "processed, with an error to read";
   EXPECT_EQ(NVSimLastError(form), "1201 You cannot delete an account that has open opportunities.");
   EXPECT_EQ(NVSimLastError(m_app.Get()), NVSimLastError(form)) << "the application tells the same error";
-  EXPECT_EQ(m_app->GetJournal()[0].errorCode, 1201);
   ASSERT_EQ(NVSimRequest(form, REQID_BUTTONCLICK, {"NewRecord"}), S_OK);
   EXPECT_EQ(NVSimLastError(form), "0 ");
-  EXPECT_EQ(Read(u"Accounts Screen/Account List View/Account Form Applet/Name", u"Value"), "");
-  EXPECT_EQ(Read(u"Accounts Screen/Account List View/Account Form Applet/Status", u"Value"), "Pending");
 
   // A request no rule matches succeeds and changes nothing.
   ASSERT_EQ(NVSimRequest(Object(u"NorvMenu"), REQID_SELECTMENUITEM, {"File\\Save Record"}), S_OK);
-  ASSERT_EQ(NVSimRequest(m_app.Get(), REQID_PROCESSACCELERATOR, {"120", "TRUE", "TRUE", "FALSE"}), S_OK);
   const auto journal = m_app->GetJournal();
-  ASSERT_EQ(journal.size(), 4u);
+  ASSERT_EQ(journal.size(), 3u);
   EXPECT_EQ(NVSimText(journal[2].object), "NorvMenu");
-  EXPECT_EQ(Record(journal[3]), "REQID_PROCESSACCELERATOR on \"\" (" + std::to_string(OBJTYPE_APPLICATION) +
-                                    ") (120,TRUE,TRUE,FALSE) op \"\" finished 0 0");
   EXPECT_EQ(NVSimText(m_app->GetCurrentView()), "Account List View");
-}
-
-TEST_F(NVSimRequests, ListRequestsMoveRowsSortAndDrillDown) {
-  INVAutomation* list = Object(u"#account-list");
-  // clang-format off
-  const struct { LONG request; std::vector<std::string> arguments; const char16_t* property; const char* value; } steps[] = {
-      {REQID_NEXTROW, {}, u"ActiveRow", "1"},
-      {REQID_NEXTROW, {}, u"ActiveRow", "2"},
-      {REQID_NEXTROW, {}, u"ActiveRow", "2"},  // the last row
-      {REQID_PREVROW, {}, u"ActiveRow", "1"},
-      {REQID_SELECTROW, {"0", "1"}, u"SelectedRows", "0|1"},  // mode 1 adds the row
-      {REQID_SETROWFOCUS, {"2"}, u"ActiveRow", "2"},
-      {REQID_SORTCOLUMN, {"Name", "-1"}, u"ListColumnSortState", "1"},
-      {REQID_SORTCOLUMN, {"Name", "0"}, u"ListColumnSortState", "2"},
-      {REQID_SETCELLFOCUS, {"2", "Status"}, u"ActiveRow", "2"},
-  };
-  // clang-format on
-  for (const auto& step : steps) {
-    ASSERT_EQ(NVSimRequest(list, step.request, step.arguments), S_OK) << step.request;
-    EXPECT_EQ(Read(u"#account-list", step.property), step.value) << NVSimText(CNVSimNames::RequestName(step.request));
-  }
-  TrxVariant names;
-  ASSERT_EQ(list->GetChildNames(OBJTYPE_CONTROL, &names), S_OK);
-  EXPECT_EQ(NVSimText(names), "Status");
-  EXPECT_EQ(Read(u"Accounts Screen/Account List View/Account List Applet/NorvList/ListCellControl", u"HasFocus"),
-            "TRUE");
-  ASSERT_EQ(NVSimRequest(list, REQID_DRILLDOWNCOL, {"Status", "1"}), S_OK);
-  EXPECT_EQ(NVSimText(m_app->GetCurrentView()), "Account List View") << "only the Name column drills down";
-  ASSERT_EQ(NVSimRequest(list, REQID_DRILLDOWNCOL, {"Name", "1"}), S_OK);
-  EXPECT_EQ(NVSimText(m_app->GetCurrentView()), "Account Detail - Contacts View");
 }
 
 TEST_F(NVSimRequests, TheOperationIdTagsTheRequestsThatFollowAndTheThreadIsJournalled) {
@@ -125,8 +78,6 @@ TEST_F(NVSimRequests, TheOperationIdTagsTheRequestsThatFollowAndTheThreadIsJourn
   EXPECT_EQ(NVSimText(journal[1].operationId), "");
   EXPECT_EQ(journal[1].threadId, worker);
   EXPECT_EQ(NVSimText(m_app->GetActiveScreen()), "Opportunities Screen");
-  m_app->ClearJournal();
-  EXPECT_TRUE(m_app->GetJournal().empty());
   const LONG unknown = CNVSimNames::RequestCount();
   EXPECT_EQ(NVSimText(CNVSimNames::RequestName(unknown)), std::to_string(unknown)) << "an unknown id by its number";
 }
@@ -148,7 +99,7 @@ const char kRules[] = R"(<application name="Rules">
     <on request="BUTTONCLICK" arg="Save*" argCount="1"><append property="Log" value="saved {arg0}"/></on>
     <on request="BUTTONCLICK" arg="Add"><append property="Log" value="{arg1}" unique="true" max="2"/></on>
     <on request="BUTTONCLICK" arg="Drop"><remove property="Log" value="{arg1}"/></on>
-    <on request="BUTTONCLICK" arg0="Up"><increment property="Count" by="5" max="12"/></on>
+    <on request="BUTTONCLICK" arg0="Up"><increment property="Count" by="8" max="12"/></on>
     <on request="BUTTONCLICK" arg="Down"><increment property="Count" by="-20" min="-3"/></on>
     <on request="BUTTONCLICK" arg="Price"><set property="Price" key="{arg1}|{arg2}" value="{arg3}"/></on>
     <on request="BUTTONCLICK" arg="Show"><show target="./Popup"/></on>
@@ -187,8 +138,7 @@ TEST(NVSimRules, EachActionChangesTheStateAsWritten) {
       {{"Add", "a"}, u"Log", "saved Save now|a"},  // unique
       {{"Add", "b"}, u"Log", "a|b"},  // at most two
       {{"Drop", "a"}, u"Log", "b"},
-      {{"Up"}, u"Count", "5"},
-      {{"Up"}, u"Count", "10"},
+      {{"Up"}, u"Count", "8"},
       {{"Up"}, u"Count", "12"},
       {{"Down"}, u"Count", "-3"},
       {{"Number", "42"}, u"Count", "42"},
