@@ -67,6 +67,39 @@ TEST_F(RequestExecutor, TheTimeOutCountsFromTheStartOfTheIdleWait) {
   idle.join();
 }
 
+TEST_F(RequestExecutor, CallsPostedToTheWaitingThreadRunWhileItWaits) {
+  // A window of the apartment thread; another thread posts to it while the
+  // apartment thread waits for the host.
+  static DWORD ranOn = 0;
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message == WM_APP) {
+      ranOn = GetCurrentThreadId();
+      TrxHandle idle(OpenEventW(EVENT_MODIFY_STATE, FALSE, OLESTR("NWEAutoSynchroEvt")));
+      SetEvent(idle.Get());
+      return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  };
+  windowClass.lpszClassName = OLESTR("TrxApartmentTest");
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowExW(0, OLESTR("TrxApartmentTest"), OLESTR(""), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+
+  m_app->SetSignalsIdle(false);
+  std::thread poster([window] {
+    Sleep(200);
+    PostMessageW(window, WM_APP, 0, 0);
+  });
+  TrxVariant args;
+  EXPECT_EQ(m_root->NWEInvoke(m_app, REQID_BUTTONCLICK, &args, TRXHOSTREF_KEEP, TRXTIMING_NONE), TRX_OK);
+  poster.join();
+  EXPECT_EQ(ranOn, GetCurrentThreadId());
+  DestroyWindow(window);
+  UnregisterClassW(OLESTR("TrxApartmentTest"), nullptr);
+}
+
 TEST_F(RequestExecutor, RetriesEndAtOnceOnTheHostsOwnStatuses) {
   TrxVariant args;
   m_app->FailRequests(static_cast<HRESULT>(0x8004000Cu));
