@@ -103,6 +103,7 @@ TEST(OleChangeType, TextToIntegers) {
       {Str(u"   "), VT_I4, kMismatch, kNone},
       {Str(u"1.2.3"), VT_I4, kMismatch, kNone},
       {Str(u"0x10"), VT_I4, kMismatch, kNone},
+      {Str(u"++1"), VT_I4, kMismatch, kNone},  // one sign at most
       // Fractions round half to even.
       {Str(u"2.5"), VT_I4, kOk, I4(2)},
       {Str(u"3.5"), VT_I4, kOk, I4(4)},
@@ -141,6 +142,7 @@ TEST(OleChangeType, TextToReals) {
       {Str(u"1e-94938484"), VT_R8, kOk, R8(0)},  // underflow is zero, not overflow
       {Str(u"1e-50"), VT_R4, kOk, R4(0)},
       {Str(u"&H10"), VT_R8, kOk, R8(16)},
+      {Str(u"&H80000001"), VT_R8, kOverflow, kNone},  // past the lowest 32-bit value
       {Str(u"3.25"), VT_R4, kOk, R4(3.25f)},
       {Str(u"1e39"), VT_R4, kOverflow, kNone},
       {Str(u"x1"), VT_R8, kMismatch, kNone},

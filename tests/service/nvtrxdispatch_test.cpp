@@ -121,6 +121,8 @@ TEST_F(Dispatch, GetObjectDefinitionsAsVBScriptJScriptAndCppCallIt) {
   TrxVariant sameCode;
   ASSERT_EQ(Call(kGetObjectDefinitions, {Str(u"8.2")}, &sameCode), S_OK);
   EXPECT_EQ(Text(sameCode), "I4 " + std::to_string(TRX_SAME_VERSION));
+  ASSERT_EQ(Call(kGetObjectDefinitions, {Str(u"8.10")}, &sameCode), S_OK);
+  EXPECT_EQ(Text(sameCode), "I4 -1023") << "8.10 comes after 8.2, part by part as numbers";
 
   // C++: typed references, the errCode as the last argument and no result.
   BSTR text = SysAllocString(OLESTR("stale"));
