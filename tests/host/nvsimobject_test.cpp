@@ -46,6 +46,7 @@ TEST_F(NVSimObjects, DeclaredPropertiesKeepTheirTypes) {
       {list, "NumRecords", kInt + "3"},
       {list, "IsTotalsRow", kBool + "FALSE"},
       {list, "ListColNames", kList + "Name|Main Phone|Account Type|Status"},
+      {list, "SelectedRows", kList + "0"},  // the whole list: one row, no more
       {list, "NoSuchProperty", "0:"},
       {bar, "SelectedTab", kText + "Accounts Screen"},
       {bar, "ScreenNames", kList + "Accounts Screen|Contacts Screen|Opportunities Screen|Activities Screen"},
