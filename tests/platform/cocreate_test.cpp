@@ -180,18 +180,18 @@ class Factory final : public IClassFactory {
 };
 
 // The factory that serves kClsid for the context now, or the status.
-std::string Served(DWORD context, const Factory* a) {
+std::string Served(DWORD context, const Factory* a, const Factory* b = nullptr) {
   void* object = nullptr;
   const HRESULT hr = CoGetClassObject(kClsid, context, nullptr, IID_IClassFactory, &object);
   if (object) static_cast<IUnknown*>(object)->Release();
-  return FAILED(hr) ? oletest::Hex(hr) : object == a ? "a" : "another";
+  return FAILED(hr) ? oletest::Hex(hr) : object == a ? "a" : object == b ? "b" : "another";
 }
 
 }  // namespace
 
 TEST_F(CoCreateTest, ClassObjectsRegisteredSuspendedResumedAndRevoked) {
   Factory a, b;
-  DWORD first = 0;
+  DWORD first = 0, second = 0;
   const std::string notRegistered = oletest::Hex(REGDB_E_CLASSNOTREG);
   ASSERT_EQ(CoRegisterClassObject(kClsid, &a, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &first),
             S_OK);
@@ -209,7 +209,10 @@ TEST_F(CoCreateTest, ClassObjectsRegisteredSuspendedResumedAndRevoked) {
   EXPECT_EQ(CoSuspendClassObjects(), S_OK);
   EXPECT_EQ(Served(CLSCTX_LOCAL_SERVER, &a), notRegistered);
   EXPECT_EQ(CoResumeClassObjects(), S_OK);
-  EXPECT_EQ(Served(CLSCTX_LOCAL_SERVER, &a), "a");
+  ASSERT_EQ(CoRegisterClassObject(kClsid, &b, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &second), S_OK);
+  EXPECT_EQ(Served(CLSCTX_LOCAL_SERVER, &a, &b), "b") << "the latest registration wins";
+  EXPECT_EQ(Served(CLSCTX_LOCAL_SERVER, &a, &b), "a") << "single use: served once";
+  EXPECT_EQ(CoRevokeClassObject(second), S_OK);
   EXPECT_EQ(CoRevokeClassObject(first), S_OK);
   EXPECT_EQ(a.refs, 1u) << "released on revocation";
   EXPECT_EQ(Served(CLSCTX_LOCAL_SERVER, &a), notRegistered);

@@ -105,6 +105,7 @@ TEST(OleVariant, CopyMakesIndependentValues) {
   EXPECT_EQ(dst.v.punkVal, &object);
   EXPECT_EQ(object.refs, 2u) << "the copy holds its own reference";
   Var seven = I4(7);
+  seven.v.pRecInfo = reinterpret_cast<IRecordInfo*>(uintptr_t{1});  // past the value: not read
   ASSERT_EQ(VariantCopy(&dst.v, &seven.v), S_OK);
   EXPECT_EQ(object.refs, 1u) << "copying over the object released it";
   EXPECT_EQ(Show(dst.v), Show(seven.v));
