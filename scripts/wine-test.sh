@@ -153,6 +153,15 @@ wait_for_line() {
   done
 }
 
+# listener_stuck NAME: a listener that did not connect its sink in time.
+listener_stuck() {
+  step_failed "$1 did not connect its sink"
+  echo "    its output so far:"
+  tr -d '\r' <"$out/$1.log" 2>/dev/null | sed 's/^/      /' || true
+  echo "    Wine processes:"
+  ps -eo pid,etime,args | grep -iE '\.exe|wineserver' | grep -v grep | sed 's/^/      /' || true
+}
+
 if [[ $client_mode == on ]]; then
   echo "==> with a client: trx.exe client"
   t=$(seconds)
@@ -190,13 +199,15 @@ if [[ $client_mode == on ]]; then
     # Two listening tools (C++ sinks), a third that reads the root and a
     # fourth that starts recording: both listeners see the same root and
     # receive the Record of the user's action.
+    # The second starts once the first listens: the step is about sharing
+    # the object, not about two activations racing in Wine. A listener that
+    # does not connect shows how far it came, and the prefix's processes.
     wine "$tool" listen 1 60 root >"$out/listener.log" 2>&1 &
     listener_pid=$!
+    wait_for_line "$out/listener.log" '^listening:' 60 || listener_stuck listener
     wine "$tool" listen 1 60 root >"$out/listener2.log" 2>&1 &
     listener2_pid=$!
-    for log in listener listener2; do
-      wait_for_line "$out/$log.log" '^listening:' 60 || step_failed "$log did not connect its sink"
-    done
+    wait_for_line "$out/listener2.log" '^listening:' 60 || listener_stuck listener2
     listener_root=$(tr -d '\r' <"$out/listener.log" | sed -n 's/^root: //p')
     listener2_root=$(tr -d '\r' <"$out/listener2.log" | sed -n 's/^root: //p')
     [[ -n $listener_root && $listener_root == "$listener2_root" ]] ||

@@ -496,6 +496,8 @@ class RecordSink final : public IDispatch {
 int RunListen(int wanted, int seconds, bool showRoot) {
   INVTRXAutomation* service = nullptr;
   if (FAILED(CreateService(&service))) return 1;
+  // Each step prints a line, so that a listener that stops somewhere shows where.
+  Line("service: created");
   if (showRoot) {
     // The listener tells which application it sees, for a script that
     // compares it with what another tool sees.
