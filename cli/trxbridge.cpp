@@ -242,7 +242,7 @@ const std::vector<TrxBridge::Call>& TrxBridge::Calls() {
       {"client.hang", {"on"}, &TrxBridge::ClientHang},
       {"client.release", {}, &TrxBridge::ClientRelease},
       {"client.fail", {"status", "code", "text", "count", "clear"}, &TrxBridge::ClientFail},
-      {"client.failProperty", {"object", "property", "status", "clear"}, &TrxBridge::ClientFailProperty},
+      {"client.failProperty", {"object", "property", "status", "count", "clear"}, &TrxBridge::ClientFailProperty},
       {"client.refuseRegistration", {"status"}, &TrxBridge::ClientRefuseRegistration},
       {"client.noControlInterface", {"on"}, &TrxBridge::ClientNoControlInterface},
       {"client.failRecorderSwitch", {"status"}, &TrxBridge::ClientFailRecorderSwitch},
@@ -656,10 +656,12 @@ bool TrxBridge::ClientFailProperty(const TrxJson& request, TrxJson& reply, std::
   }
   TrxString object, property;
   HRESULT status = S_OK;
+  int64_t count = -1;
   if (!ReadText(request, "object", object, error, false) || !ReadText(request, "property", property, error, true) ||
-      !ReadStatus(request, "status", E_FAIL, status, error))
+      !ReadStatus(request, "status", E_FAIL, status, error) ||
+      !ReadInteger(request, "count", -1, INT32_MAX, count, error))
     return false;
-  if (!m_session.Client()->FailProperty(object, property, status)) {
+  if (!m_session.Client()->FailProperty(object, property, status, static_cast<LONG>(count))) {
     error = "the client has no object \"" + TrxNarrow(object) + "\"";
     return false;
   }

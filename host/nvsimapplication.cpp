@@ -390,10 +390,10 @@ TrxComPtr<INVTRX> CNVSimApplication::GetRegisteredService() const {
   return m_registered;
 }
 
-bool CNVSimApplication::FailProperty(TrxStringView path, TrxStringView property, HRESULT status) {
+bool CNVSimApplication::FailProperty(TrxStringView path, TrxStringView property, HRESULT status, LONG count) {
   const LONG index = m_description->FindObject(path);
   if (index < 0) return false;
-  m_faults.FailProperty(index, property, status);
+  m_faults.FailProperty(index, property, status, count);
   return true;
 }
 

@@ -172,8 +172,9 @@ class CNVSimApplication final : public CNVSimObject, public IDispatch, public IN
     m_faults.FailRequests(CNVSimFailure{status, code, TrxString(text)}, count);
   }
   void ClearRequestFailures() { m_faults.ClearRequestFailures(); }
-  // Reads of that property of that object fail with `status`.
-  bool FailProperty(TrxStringView path, TrxStringView property, HRESULT status);
+  // Reads of that property of that object fail with `status`: the next
+  // `count` reads, or all of them when `count` is negative.
+  bool FailProperty(TrxStringView path, TrxStringView property, HRESULT status, LONG count = -1);
   void ClearPropertyFailures() { m_faults.ClearPropertyFailures(); }
   // RegisterTRX returns this failure (S_OK to accept again).
   void SetRegistrationStatus(HRESULT status) { m_faults.SetRegistrationStatus(status); }

@@ -86,17 +86,22 @@ bool CNVSimFaults::WaitForHangingRequests(LONG count, DWORD milliseconds) const 
 
 // ---- property reads ------------------------------------------------------------------------------
 
-void CNVSimFaults::FailProperty(LONG object, TrxStringView property, HRESULT status) {
+void CNVSimFaults::FailProperty(LONG object, TrxStringView property, HRESULT status, LONG count) {
   std::lock_guard<std::mutex> lock(m_lock);
-  m_failingProperties[{object, TrxString(property)}] = status;
+  if (count == 0)
+    m_failingProperties.erase({object, TrxString(property)});
+  else
+    m_failingProperties[{object, TrxString(property)}] = {status, count};
 }
 
-bool CNVSimFaults::FindPropertyFailure(LONG object, TrxStringView property, HRESULT& status) const {
+bool CNVSimFaults::FindPropertyFailure(LONG object, TrxStringView property, HRESULT& status) {
   std::lock_guard<std::mutex> lock(m_lock);
   if (m_failingProperties.empty()) return false;
   const auto found = m_failingProperties.find({object, TrxString(property)});
   if (found == m_failingProperties.end()) return false;
-  status = found->second;
+  status = found->second.first;
+  LONG& left = found->second.second;
+  if (left > 0 && --left == 0) m_failingProperties.erase(found);
   return true;
 }
 

@@ -48,10 +48,11 @@ class CNVSimFaults {
   LONG GetHangingRequests() const;
   bool WaitForHangingRequests(LONG count, DWORD milliseconds) const;
 
-  // Reads of a property of the object of that index fail with `status`.
-  void FailProperty(LONG object, TrxStringView property, HRESULT status);
-  // The failure of a read, if one was injected.
-  bool FindPropertyFailure(LONG object, TrxStringView property, HRESULT& status) const;
+  // Reads of a property of the object of that index fail with `status`: the
+  // next `count` reads, or all of them when `count` is negative.
+  void FailProperty(LONG object, TrxStringView property, HRESULT status, LONG count = -1);
+  // The failure of a read, if one was injected; a counted failure is used up.
+  bool FindPropertyFailure(LONG object, TrxStringView property, HRESULT& status);
   void ClearPropertyFailures();
 
   // The service connection: RegisterTRX, QueryInterface for INVAppControl,
@@ -72,7 +73,7 @@ class CNVSimFaults {
   bool m_hangRequests = false;
   LONG m_failCount = 0;
   CNVSimFailure m_requestFailure;
-  std::map<std::pair<LONG, TrxString>, HRESULT> m_failingProperties;
+  std::map<std::pair<LONG, TrxString>, std::pair<HRESULT, LONG>> m_failingProperties;  // status, reads left
   HRESULT m_registrationStatus;
   bool m_controlInterface;
   HRESULT m_recorderSwitchStatus = S_OK;

@@ -34,6 +34,9 @@ TEST_F(TasksTest, PanelsAreReadAndQueried) {
                                   {"Release", "Disabled", "Release the call"}, {"Hold", "Disabled", "Put the call on hold"}}},
   });
   // clang-format on
+  // A button the client cannot read out for a moment is asked again.
+  Call({{"call", "client.failProperty"}, {"object", "NorvCommunicationsToolbar"}, {"property", "ButtonState"}, {"count", 2}});
+  ExpectReads({{kCtb, "GetButtonState", {"Answer"}, 0, "Enabled"}});
 }
 
 TEST_F(TasksTest, ATaskIsStartedSteppedAndClosedAndTheBarActedOn) {
