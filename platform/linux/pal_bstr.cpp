@@ -109,16 +109,4 @@ INT WINAPI SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, unsigned int len
   return TRUE;
 }
 
-INT WINAPI SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
-  if (!pbstr) return FALSE;
-  BSTR fresh = nullptr;
-  if (psz) {
-    fresh = SysAllocString(psz);
-    if (!fresh) return FALSE;
-  }
-  SysFreeString(*pbstr);
-  *pbstr = fresh;
-  return TRUE;
-}
-
 }  // extern "C"

@@ -1,8 +1,7 @@
-// COM apartments (per-thread initialisation counts), task memory, GUID text,
-// object creation from registered in-process servers and the by-reference
+// COM apartments (per-thread initialisation counts), GUID text, object
+// creation from registered in-process servers and the by-reference
 // inter-thread marshalling stand-in.
 #include <atomic>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -131,23 +130,9 @@ STDAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
   return S_FALSE;
 }
 
-STDAPI CoInitialize(LPVOID pvReserved) { return CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED); }
-
 extern "C" void WINAPI CoUninitialize() {
   if (t_apartment.count > 0) --t_apartment.count;
 }
-
-extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb); }
-
-extern "C" LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb) {
-  if (pv != nullptr && cb == 0) {
-    std::free(pv);
-    return nullptr;
-  }
-  return std::realloc(pv, cb);
-}
-
-extern "C" void WINAPI CoTaskMemFree(LPVOID pv) { std::free(pv); }
 
 extern "C" int WINAPI StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
   if (lpsz == nullptr || cchMax < CHARS_IN_GUID) return 0;
@@ -178,18 +163,6 @@ STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
   if (parseGuid(lpsz, pclsid)) return S_OK;
   *pclsid = GUID_NULL;
   return CO_E_CLASSSTRING;
-}
-
-STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
-  if (lpiid == nullptr) return E_INVALIDARG;
-  *lpiid = GUID_NULL;
-  if (lpsz == nullptr) return S_OK;
-  size_t length = 0;
-  while (lpsz[length] != 0 && length < CHARS_IN_GUID) ++length;
-  if (length != CHARS_IN_GUID - 1) return E_INVALIDARG;
-  if (parseGuid(lpsz, lpiid)) return S_OK;
-  *lpiid = GUID_NULL;
-  return CO_E_IIDSTRING;
 }
 
 namespace {
@@ -394,13 +367,4 @@ STDAPI CoGetInterfaceAndReleaseStream(LPSTREAM pStm, REFIID iid, LPVOID* ppv) {
   }
   pStm->Release();
   return hr;
-}
-
-STDAPI CoReleaseMarshalData(LPSTREAM pStm) {
-  auto* stream = pStm ? dynamic_cast<MarshalStream*>(pStm) : nullptr;
-  if (stream == nullptr) return E_INVALIDARG;
-  IUnknown* held = stream->take();
-  if (!held) return CO_E_OBJNOTCONNECTED;
-  held->Release();
-  return S_OK;
 }

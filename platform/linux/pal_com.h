@@ -1,8 +1,7 @@
-// COM subset for the Linux build: apartment initialisation, task memory,
-// GUID text, IStream / IClassFactory declarations, creation of objects from
-// in-process servers named in the registry and from class objects the
-// process registered itself, and the inter-thread interface marshalling
-// pair.
+// COM subset for the Linux build: apartment initialisation, GUID text,
+// IStream / IClassFactory declarations, creation of objects from in-process
+// servers named in the registry and from class objects the process
+// registered itself, and the inter-thread interface marshalling pair.
 //
 // There are no apartments in the Windows sense and no proxies. Marshalling
 // between threads passes the object itself: calls through an unmarshalled
@@ -72,9 +71,6 @@ typedef enum tagREGCLS {
 #ifndef CO_E_CLASSSTRING
 #define CO_E_CLASSSTRING TRX_HR(0x800401F3)
 #endif
-#ifndef CO_E_IIDSTRING
-#define CO_E_IIDSTRING TRX_HR(0x800401F4)
-#endif
 #ifndef CO_E_OBJNOTCONNECTED
 #define CO_E_OBJNOTCONNECTED TRX_HR(0x800401FD)
 #endif
@@ -100,7 +96,6 @@ typedef struct tagSTATSTG {
 
 typedef GUID* LPGUID;
 typedef CLSID* LPCLSID;
-typedef IID* LPIID;
 
 extern "C" const IID IID_ISequentialStream;
 
@@ -148,17 +143,8 @@ typedef IClassFactory* LPCLASSFACTORY;
 // CO_E_NOTINITIALIZED from the calls that need it, even if other threads use
 // COINIT_MULTITHREADED.
 STDAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
-// CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED).
-STDAPI CoInitialize(LPVOID pvReserved);
-// Undoes one successful CoInitialize(Ex); extra calls do nothing.
+// Undoes one successful CoInitializeEx; extra calls do nothing.
 extern "C" void WINAPI CoUninitialize();
-
-// ---- task memory --------------------------------------------------------------------
-// malloc-family memory: CoTaskMemFree(NULL) does nothing; CoTaskMemRealloc
-// behaves as realloc (NULL block allocates, size 0 frees and returns NULL).
-extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb);
-extern "C" LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
-extern "C" void WINAPI CoTaskMemFree(LPVOID pv);
 
 // ---- GUID text -------------------------------------------------------------------------
 // Writes "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (upper case) and returns 39
@@ -169,10 +155,6 @@ extern "C" int WINAPI StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 // *pclsid: ProgIDs are not looked up in the registry.
 // E_INVALIDARG for a null pclsid.
 STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
-// As CLSIDFromString for interface ids, with the Windows errors:
-// E_INVALIDARG if the text is not exactly 38 characters, CO_E_IIDSTRING if it
-// is malformed.
-STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 
 // ---- objects ---------------------------------------------------------------------------
 #ifndef CO_E_DLLNOTFOUND
@@ -254,7 +236,3 @@ STDAPI CoMarshalInterThreadInterfaceInStream(REFIID riid, LPUNKNOWN pUnk, LPSTRE
 // has not initialised COM. The returned pointer is the object itself (see the
 // note at the top of this file).
 STDAPI CoGetInterfaceAndReleaseStream(LPSTREAM pStm, REFIID iid, LPVOID* ppv);
-// Drops the reference held by a marshalling stream without unmarshalling it
-// (the stream itself still needs Release). E_INVALIDARG for a null or foreign
-// stream, CO_E_OBJNOTCONNECTED if already released.
-STDAPI CoReleaseMarshalData(LPSTREAM pStm);

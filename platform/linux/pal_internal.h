@@ -186,8 +186,6 @@ struct MessageQueue {
   DWORD tid = 0;
   std::deque<MSG> posted;
   std::deque<std::shared_ptr<SentMessage>> sent;
-  bool quit = false;
-  int quitCode = 0;
   DWORD wakeBits = 0;     // kinds of input present
   DWORD changedBits = 0;  // kinds that arrived since the thread last looked
   WaitRecord* waiter = nullptr;

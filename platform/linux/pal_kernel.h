@@ -184,7 +184,6 @@ typedef struct _RTL_CRITICAL_SECTION {
 #define EVENT_MODIFY_STATE 0x0002u
 #define EVENT_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0x3u)
 #define MUTANT_QUERY_STATE 0x0001u
-#define MUTEX_MODIFY_STATE MUTANT_QUERY_STATE
 #define MUTEX_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | MUTANT_QUERY_STATE)
 #define THREAD_TERMINATE 0x0001u
 #define THREAD_SUSPEND_RESUME 0x0002u
@@ -297,9 +296,6 @@ BOOL WINAPI ResetEvent(HANDLE hEvent);
 // Named reopen as for CreateEventW (bInitialOwner then ignored);
 // ERROR_INVALID_HANDLE if the name belongs to an event.
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
-// Opens a named mutex (MUTEX_ALL_ACCESS, SYNCHRONIZE, MUTEX_MODIFY_STATE);
-// errors as for OpenEventW.
-HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName);
 // Releases one level of the calling thread's ownership (ownership is
 // recursive: each successful wait by the owner adds a level). FALSE with
 // ERROR_NOT_OWNER if the calling thread does not own it. When an owner thread
@@ -511,21 +507,14 @@ DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer);
 // ---- modules ------------------------------------------------------------------------
 // Loads a shared object by path or by name as dlopen searches it (no ".dll"
 // is appended and no Windows search order applies). NULL with
-// ERROR_MOD_NOT_FOUND if it cannot be loaded. Each load counts; FreeLibrary
-// undoes one.
+// ERROR_MOD_NOT_FOUND if it cannot be loaded. A loaded module stays loaded
+// for the rest of the process.
 HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
-// Undoes one LoadLibraryW. FALSE with ERROR_INVALID_HANDLE for NULL; any
-// other value must come from LoadLibraryW/GetModuleHandleW (dlclose cannot
-// recognise a stray pointer).
-BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 // Address of an exported symbol; NULL with ERROR_PROC_NOT_FOUND. Lookup by
 // ordinal (lpProcName below 0x10000) fails with ERROR_NOT_SUPPORTED.
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
-// NULL: the main program. A name: the module if it is already loaded (no
-// reference is added), else NULL with ERROR_MOD_NOT_FOUND.
-HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
-// Full path of a module; NULL or GetModuleHandleW(NULL) is the executable.
-// A non-null hModule must come from LoadLibraryW/GetModuleHandleW.
+// Full path of a module; NULL is the executable. A non-null hModule must come
+// from LoadLibraryW.
 // Returns the length without terminator; if nSize is too small the path is
 // truncated to nSize-1 units plus terminator, nSize is returned and the last
 // error is ERROR_INSUFFICIENT_BUFFER (nSize 0: 0 with that error).

@@ -19,7 +19,7 @@ std::unordered_map<DWORD, MessageQueue*>& queues() {
 }
 
 void updateWakeBits(MessageQueue& q) {
-  q.wakeBits = ((q.posted.empty() && !q.quit) ? 0 : kPostedBits) | (q.sent.empty() ? 0 : QS_SENDMESSAGE);
+  q.wakeBits = (q.posted.empty() ? 0 : kPostedBits) | (q.sent.empty() ? 0 : QS_SENDMESSAGE);
 }
 
 void announce(MessageQueue& q, DWORD bits) {
@@ -48,7 +48,7 @@ bool validFilter(HWND filter) {
 }
 
 // Under syncLock: finds (and with remove, takes) the first posted message
-// matching the filters, or the pending WM_QUIT. Looking resets changedBits.
+// matching the filters. Looking resets changedBits.
 bool takeMessage(MessageQueue& q, LPMSG out, HWND filter, UINT first, UINT last, bool remove) {
   q.changedBits = 0;
   const bool anyMessage = first == 0 && last == 0;
@@ -64,14 +64,6 @@ bool takeMessage(MessageQueue& q, LPMSG out, HWND filter, UINT first, UINT last,
       }
       return true;
     }
-  }
-  if (q.quit && (filter == nullptr || filter == kThreadMessagesOnly)) {
-    *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q.quitCode), 0, GetTickCount(), POINT{0, 0}};
-    if (remove) {
-      q.quit = false;
-      updateWakeBits(q);
-    }
-    return true;
   }
   return false;
 }
@@ -180,14 +172,6 @@ BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return FALSE;
   }
   return postLocked(*q, hWnd, Msg, wParam, lParam);
-}
-
-void WINAPI PostQuitMessage(int nExitCode) {
-  MessageQueue& q = ensureQueue();
-  std::lock_guard<std::mutex> guard(syncLock());
-  q.quit = true;
-  q.quitCode = nExitCode;
-  announce(q, kPostedBits);
 }
 
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
@@ -346,18 +330,6 @@ BOOL WINAPI WaitMessage() {
   w.wakeMask = QS_ALLINPUT;
   runWait(w, INFINITE);
   return TRUE;
-}
-
-DWORD WINAPI GetQueueStatus(UINT flags) {
-  if (flags & ~kValidWakeMask) {
-    SetLastError(ERROR_INVALID_FLAGS);
-    return 0;
-  }
-  MessageQueue& q = ensureQueue();
-  std::lock_guard<std::mutex> guard(syncLock());
-  DWORD status = static_cast<DWORD>(MAKELONG(q.changedBits & flags, q.wakeBits & flags));
-  q.changedBits &= ~flags;
-  return status;
 }
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {

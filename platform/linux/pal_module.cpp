@@ -37,14 +37,6 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
   return static_cast<HMODULE>(module);
 }
 
-BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  if (hLibModule == nullptr || dlclose(hLibModule) != 0) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  return TRUE;
-}
-
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   if (hModule == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -61,23 +53,6 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     return nullptr;
   }
   return reinterpret_cast<FARPROC>(symbol);
-}
-
-HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
-  if (lpModuleName == nullptr) {
-    // The main program's handle is permanent: dropping the extra reference
-    // right away is harmless.
-    void* self = dlopen(nullptr, RTLD_NOW);
-    if (self) dlclose(self);
-    return static_cast<HMODULE>(self);
-  }
-  void* module = dlopen(narrow(lpModuleName).c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (!module) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  dlclose(module);  // RTLD_NOLOAD counted a reference; GetModuleHandle adds none
-  return static_cast<HMODULE>(module);
 }
 
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {

@@ -387,11 +387,6 @@ BSTR WINAPI SysAllocStringLen(const OLECHAR* strIn, UINT ui);
 // psz the bytes are zero. Returns null when memory runs out or len is too large.
 BSTR WINAPI SysAllocStringByteLen(LPCSTR psz, UINT len);
 
-// Replaces *pbstr with a copy of the null-terminated psz (null psz gives a
-// null BSTR) and frees the old string; psz may point into *pbstr. Returns TRUE,
-// or FALSE (leaving *pbstr unchanged) for a null pbstr or when memory runs out.
-INT WINAPI SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
-
 // Replaces *pbstr with len characters from psz. psz may point into *pbstr:
 // then only what the old string holds from there is copied. With a null psz
 // the old text is kept up to len characters; any extension is zero. A string
@@ -521,9 +516,6 @@ HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa);
 // Number of dimensions; 0 for null.
 UINT WINAPI SafeArrayGetDim(SAFEARRAY* psa);
 
-// Size of one element in bytes; 0 for null.
-UINT WINAPI SafeArrayGetElemsize(SAFEARRAY* psa);
-
 // Lower/upper bound of dimension nDim (1-based, see Indexing). An empty
 // dimension has an upper bound of lower bound - 1. E_INVALIDARG for null
 // arguments, DISP_E_BADINDEX for nDim 0 or above the dimension count.
@@ -533,7 +525,7 @@ HRESULT WINAPI SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
 // The element type. E_INVALIDARG for null arguments or an array without one.
 HRESULT WINAPI SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
 
-// Adds or removes a lock; a locked array cannot be destroyed or resized.
+// Adds or removes a lock; a locked array cannot be destroyed.
 // E_INVALIDARG for null; E_UNEXPECTED past 65535 locks or when unlocking an
 // unlocked array. The count is atomic.
 HRESULT WINAPI SafeArrayLock(SAFEARRAY* psa);
@@ -565,13 +557,6 @@ HRESULT WINAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 // *ppsaOut; a null psa gives a null copy and S_OK. E_INVALIDARG for a null
 // ppsaOut or an array without an element size, E_OUTOFMEMORY.
 HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
-
-// Changes the bounds of the last dimension only (the one SafeArrayCreate got
-// last, nDim = cDims, the slowest varying), keeping the elements that remain
-// and zero-filling new ones; removed elements are freed. E_INVALIDARG for null
-// arguments, DISP_E_ARRAYISLOCKED while locked or for FADF_FIXEDSIZE arrays,
-// E_OUTOFMEMORY.
-HRESULT WINAPI SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
 
 // ---- type libraries ----------------------------------------------------------------------------
 

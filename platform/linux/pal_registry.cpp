@@ -680,19 +680,15 @@ LSTATUS modify(HKEY refresh, const std::function<LSTATUS(Registry&)>& change) {
 // Removes the key at path below the handle's key, with everything below it.
 // Through HKEY_CLASSES_ROOT both the machine's and the user's key go.
 // ERROR_FILE_NOT_FOUND if there is no such key.
-LSTATUS removeKey(Registry& registry, int root, const std::vector<Text>& path, bool onlyWithoutSubkeys) {
+LSTATUS removeKey(Registry& registry, int root, const std::vector<Text>& path) {
   std::vector<Place> places;
   if (root == ClassesRoot)
     places = {machineClasses(path), userClasses(path)};
   else
     places = {{root, path}};
   bool found = false;
-  for (const Place& place : places) {
-    Node* node = findNode(registry, place);
-    if (node == nullptr) continue;
-    if (onlyWithoutSubkeys && !node->children.empty()) return ERROR_ACCESS_DENIED;
-    found = true;
-  }
+  for (const Place& place : places)
+    if (findNode(registry, place) != nullptr) found = true;
   if (!found) return ERROR_FILE_NOT_FOUND;
   for (const Place& place : places) {
     std::vector<Text> parentPath(place.path.begin(), place.path.end() - 1);
@@ -864,17 +860,6 @@ LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   });
 }
 
-LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
-  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
-  std::vector<Text> names;
-  if (LSTATUS status = subKeyNames(lpSubKey, &names); status != ERROR_SUCCESS) return status;
-  OpenKey key;
-  if (LSTATUS status = resolve(hKey, &key); status != ERROR_SUCCESS) return status;
-  const std::vector<Text> path = joined(key.path, names);
-  if (path.empty()) return ERROR_ACCESS_DENIED;  // a predefined key stays
-  return modify(nullptr, [&](Registry& registry) { return removeKey(registry, key.root, path, true); });
-}
-
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
   std::vector<Text> names;
   if (LSTATUS status = subKeyNames(lpSubKey, &names); status != ERROR_SUCCESS) return status;
@@ -884,7 +869,7 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
   if ((key.access & needed) != needed) return ERROR_ACCESS_DENIED;
   const std::vector<Text> path = joined(key.path, names);
   if (lpSubKey != nullptr && !names.empty()) {
-    return modify(nullptr, [&](Registry& registry) { return removeKey(registry, key.root, path, false); });
+    return modify(nullptr, [&](Registry& registry) { return removeKey(registry, key.root, path); });
   }
   // No subkey named: the key's values and subkeys go, the key stays.
   return modify(hKey, [&](Registry& registry) -> LSTATUS {

@@ -19,20 +19,20 @@
 // (the user's keys and values win); lines written under HKEY_CLASSES_ROOT in
 // the file belong to HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
 //
-// Writing (RegCreateKeyExW, RegSetValueExW, RegDeleteValueW, RegDeleteKeyW,
-// RegDeleteTreeW): each change reads the file again, applies itself and
-// replaces the file in one step (a new file "<name>.writing" beside it,
-// renamed over it), so readers see the file before or after the change,
-// never half of it. Changes from the threads of one process are serialised
-// by one lock; two processes changing the file at the same moment may lose
-// one of the changes. The file is written anew from its keys and values:
-// comments, blank lines and the order of sections are not kept, and it is
-// written as UTF-8. Through HKEY_CLASSES_ROOT, new keys go to
-// HKEY_LOCAL_MACHINE\SOFTWARE\Classes, values go to the user's key when
-// HKEY_CURRENT_USER\Software\Classes has it (else the machine's), and
-// deleting removes the key from both. A handle's snapshot is refreshed by
-// the changes made through it (and a handle from RegCreateKeyExW shows the
-// key as it is after its creation); other handles keep their snapshots.
+// Writing (RegCreateKeyExW, RegSetValueExW, RegDeleteValueW, RegDeleteTreeW):
+// each change reads the file again, applies itself and replaces the file in
+// one step (a new file "<name>.writing" beside it, renamed over it), so
+// readers see the file before or after the change, never half of it. Changes
+// from the threads of one process are serialised by one lock; two processes
+// changing the file at the same moment may lose one of the changes. The file
+// is written anew from its keys and values: comments, blank lines and the
+// order of sections are not kept, and it is written as UTF-8. Through
+// HKEY_CLASSES_ROOT, new keys go to HKEY_LOCAL_MACHINE\SOFTWARE\Classes,
+// values go to the user's key when HKEY_CURRENT_USER\Software\Classes has it
+// (else the machine's), and deleting removes the key from both. A handle's
+// snapshot is refreshed by the changes made through it (and a handle from
+// RegCreateKeyExW shows the key as it is after its creation); other handles
+// keep their snapshots.
 //
 // Limits: only the three predefined keys below exist. There are no key
 // classes, security descriptors (rights are checked against the handle's
@@ -187,12 +187,6 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
 // Deletes the value lpValueName of hKey (NULL or "": the default value).
 // ERROR_FILE_NOT_FOUND if there is none. Needs KEY_SET_VALUE.
 LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
-// Deletes hKey\lpSubKey, which must have no subkeys (else
-// ERROR_ACCESS_DENIED, as Windows). lpSubKey "" deletes hKey's own key (not a
-// predefined one: ERROR_ACCESS_DENIED); NULL is ERROR_INVALID_PARAMETER.
-// ERROR_FILE_NOT_FOUND if there is no such key. The rights of hKey do not
-// matter, as on Windows.
-LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
 // Deletes hKey\lpSubKey with its values and everything below it
 // (ERROR_FILE_NOT_FOUND if there is no such key). lpSubKey NULL or "" deletes
 // hKey's values and subkeys but keeps the key. hKey needs DELETE,

@@ -147,24 +147,21 @@ bool DataIsEmbedded(SAFEARRAY* psa) {
          psa->pvData == reinterpret_cast<unsigned char*>(psa) + DescriptorSize(psa->cDims);
 }
 
-// Frees the elements from cell `first` on and zeroes their memory.
-void ReleaseElements(SAFEARRAY* psa, size_t first) {
+// Frees what the elements own: interfaces, BSTRs, VARIANT contents.
+void ReleaseElements(SAFEARRAY* psa) {
   if (!psa->pvData) return;
   const size_t cells = CellCount(psa);
-  if (first >= cells) return;
   if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
     auto* items = static_cast<IUnknown**>(psa->pvData);
-    for (size_t i = first; i < cells; ++i)
+    for (size_t i = 0; i < cells; ++i)
       if (items[i]) items[i]->Release();
   } else if (psa->fFeatures & FADF_BSTR) {
     auto* items = static_cast<BSTR*>(psa->pvData);
-    for (size_t i = first; i < cells; ++i) SysFreeString(items[i]);
+    for (size_t i = 0; i < cells; ++i) SysFreeString(items[i]);
   } else if (psa->fFeatures & FADF_VARIANT) {
     auto* items = static_cast<VARIANT*>(psa->pvData);
-    for (size_t i = first; i < cells; ++i) VariantClear(&items[i]);
+    for (size_t i = 0; i < cells; ++i) VariantClear(&items[i]);
   }
-  std::memset(static_cast<unsigned char*>(psa->pvData) + first * psa->cbElements, 0,
-              (cells - first) * psa->cbElements);
 }
 
 // Copies the elements of `from` into the zeroed data of `to` (same shape).
@@ -242,15 +239,13 @@ SAFEARRAY* WINAPI SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElement
 HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa) {
   if (!psa) return S_OK;
   if (psa->cLocks) return DISP_E_ARRAYISLOCKED;
-  ReleaseElements(psa, 0);
+  ReleaseElements(psa);
   if (!DataIsEmbedded(psa)) std::free(psa->pvData);
   FreeDescriptor(psa);
   return S_OK;
 }
 
 UINT WINAPI SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
-
-UINT WINAPI SafeArrayGetElemsize(SAFEARRAY* psa) { return psa ? psa->cbElements : 0; }
 
 HRESULT WINAPI SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
   if (!psa || !plLbound) return E_INVALIDARG;
@@ -418,36 +413,6 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     }
   }
   *ppsaOut = copy;
-  return S_OK;
-}
-
-HRESULT WINAPI SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
-  if (!psa || !psaboundNew) return E_INVALIDARG;
-  if ((psa->fFeatures & FADF_FIXEDSIZE) || psa->cLocks) return DISP_E_ARRAYISLOCKED;
-
-  // The last dimension is stored first.
-  SAFEARRAYBOUND& last = Bounds(psa)[0];
-  const ULONG oldCount = last.cElements;
-  const ULONG newCount = psaboundNew->cElements;
-  if (newCount < oldCount) {
-    // The last dimension varies slowest, so the cells that go are at the end.
-    const size_t keep = CellCount(psa) / oldCount * newCount;
-    ReleaseElements(psa, keep);
-  } else if (newCount > oldCount) {
-    size_t oldCells = CellCount(psa);
-    size_t newCells = 0;
-    last.cElements = newCount;
-    const bool fits = CellCount(psa->cDims, Bounds(psa), psa->cbElements, newCells);
-    last.cElements = oldCount;
-    if (!fits) return E_OUTOFMEMORY;
-    void* data = std::calloc(1, newCells ? newCells * psa->cbElements : 1);
-    if (!data) return E_OUTOFMEMORY;
-    if (psa->pvData && oldCells) std::memcpy(data, psa->pvData, oldCells * psa->cbElements);
-    if (!DataIsEmbedded(psa)) std::free(psa->pvData);
-    psa->pvData = data;
-  }
-  last.cElements = newCount;
-  last.lLbound = psaboundNew->lLbound;
   return S_OK;
 }
 

@@ -1,8 +1,5 @@
-// Wide-string functions: ordinal comparison, simple case mapping, UTF-8.
+// Wide-string functions: ordinal comparison and simple case mapping.
 #include "pal_string.h"
-
-#include <cstdint>
-#include <string>
 
 #include "pal_kernel.h"
 
@@ -103,9 +100,6 @@ WCHAR ToUpper(WCHAR c) {
   return c;
 }
 
-// Whether a CharUpperW/CharLowerW argument is a character rather than a pointer.
-bool IsCharacterArgument(LPWSTR p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
-
 // ---- comparison -------------------------------------------------------------------------
 
 size_t Length(const WCHAR* s) {
@@ -128,63 +122,9 @@ int CompareOrdinal(const WCHAR* a, size_t na, const WCHAR* b, size_t nb, bool ig
   return na < nb ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
 }
 
-// ---- UTF-8 --------------------------------------------------------------------------------
-
-bool IsUtf8CodePage(UINT codePage) {
-  return codePage == CP_UTF8 || codePage == CP_ACP || codePage == CP_OEMCP || codePage == CP_THREAD_ACP;
-}
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes one code point at s[i] (i < n) and advances i. A malformed sequence
-// gives kReplacement and `bad`; i then stops at the first byte that does not
-// belong to it (the maximal valid prefix is consumed).
-char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t& i, bool& bad) {
-  const unsigned char lead = s[i++];
-  bad = false;
-  if (lead < 0x80) return lead;
-  int more;
-  unsigned char low = 0x80, high = 0xBF;
-  char32_t value;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    more = 1;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    more = 2;
-    value = lead & 0x0F;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    more = 3;
-    value = lead & 0x07;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    bad = true;
-    return kReplacement;
-  }
-  for (int k = 0; k < more; ++k) {
-    if (i >= n || s[i] < low || s[i] > high) {
-      bad = true;
-      return kReplacement;
-    }
-    value = (value << 6) | (s[i++] & 0x3F);
-    low = 0x80;
-    high = 0xBF;
-  }
-  return value;
-}
-
 }  // namespace
 
 extern "C" {
-
-int WINAPI lstrlenW(LPCWSTR lpString) { return lpString ? static_cast<int>(Length(lpString)) : 0; }
-
-int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2) {
-  if (!lpString1 || !lpString2) return (lpString1 ? 1 : 0) - (lpString2 ? 1 : 0);
-  return CompareOrdinal(lpString1, Length(lpString1), lpString2, Length(lpString2), false) - CSTR_EQUAL;
-}
 
 int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2) {
   if (!lpString1 || !lpString2) return (lpString1 ? 1 : 0) - (lpString2 ? 1 : 0);
@@ -235,134 +175,6 @@ DWORD WINAPI CharLowerBuffW(LPWSTR lpsz, DWORD cchLength) {
   if (!lpsz) return 0;
   for (DWORD i = 0; i < cchLength; ++i) lpsz[i] = ToLower(lpsz[i]);
   return cchLength;
-}
-
-LPWSTR WINAPI CharUpperW(LPWSTR lpsz) {
-  if (IsCharacterArgument(lpsz))
-    return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(ToUpper(static_cast<WCHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
-  for (LPWSTR p = lpsz; *p; ++p) *p = ToUpper(*p);
-  return lpsz;
-}
-
-LPWSTR WINAPI CharLowerW(LPWSTR lpsz) {
-  if (IsCharacterArgument(lpsz))
-    return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(ToLower(static_cast<WCHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
-  for (LPWSTR p = lpsz; *p; ++p) *p = ToLower(*p);
-  return lpsz;
-}
-
-int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
-                               LPWSTR lpWideCharStr, int cchWideChar) {
-  if (!IsUtf8CodePage(CodePage) || !lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
-      (cchWideChar > 0 && !lpWideCharStr)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  // CP_UTF8 takes only MB_ERR_INVALID_CHARS; the code pages we map to UTF-8
-  // also take MB_PRECOMPOSED, which has no effect here.
-  const DWORD allowed = CodePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : MB_ERR_INVALID_CHARS | MB_PRECOMPOSED;
-  if (dwFlags & ~allowed) {
-    SetLastError(ERROR_INVALID_FLAGS);
-    return 0;
-  }
-  const auto* in = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
-  const size_t n = cbMultiByte < 0 ? std::char_traits<char>::length(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
-
-  size_t written = 0;
-  auto put = [&](WCHAR unit) {
-    if (cchWideChar > 0) {
-      if (written >= static_cast<size_t>(cchWideChar)) return false;
-      lpWideCharStr[written] = unit;
-    }
-    ++written;
-    return true;
-  };
-  for (size_t i = 0; i < n;) {
-    bool bad;
-    const char32_t cp = DecodeUtf8(in, n, i, bad);
-    if (bad && (dwFlags & MB_ERR_INVALID_CHARS)) {
-      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-      return 0;
-    }
-    bool ok;
-    if (cp >= 0x10000)
-      ok = put(static_cast<WCHAR>(0xD800 + ((cp - 0x10000) >> 10))) && put(static_cast<WCHAR>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    else
-      ok = put(static_cast<WCHAR>(cp));
-    if (!ok) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);
-      return 0;
-    }
-  }
-  if (written > static_cast<size_t>(INT32_MAX)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  return static_cast<int>(written);
-}
-
-int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
-                               LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar) {
-  if (!IsUtf8CodePage(CodePage) || !lpWideCharStr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
-      (cbMultiByte > 0 && !lpMultiByteStr) || lpDefaultChar || lpUsedDefaultChar) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  const DWORD allowed = CodePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_ERR_INVALID_CHARS | WC_NO_BEST_FIT_CHARS;
-  if (dwFlags & ~allowed) {
-    SetLastError(ERROR_INVALID_FLAGS);
-    return 0;
-  }
-  const size_t n = cchWideChar < 0 ? Length(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
-
-  size_t written = 0;
-  char bytes[4];
-  for (size_t i = 0; i < n; ++i) {
-    char32_t cp = lpWideCharStr[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && lpWideCharStr[i + 1] >= 0xDC00 && lpWideCharStr[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (lpWideCharStr[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      if (dwFlags & WC_ERR_INVALID_CHARS) {
-        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-        return 0;
-      }
-      cp = kReplacement;
-    }
-    size_t count;
-    if (cp < 0x80) {
-      bytes[0] = static_cast<char>(cp);
-      count = 1;
-    } else if (cp < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
-      bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
-      count = 2;
-    } else if (cp < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
-      bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
-      count = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
-      count = 4;
-    }
-    if (cbMultiByte > 0) {
-      if (written + count > static_cast<size_t>(cbMultiByte)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-      }
-      for (size_t k = 0; k < count; ++k) lpMultiByteStr[written + k] = bytes[k];
-    }
-    written += count;
-  }
-  if (written > static_cast<size_t>(INT32_MAX)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  return static_cast<int>(written);
 }
 
 }  // extern "C"

@@ -297,10 +297,6 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCWSTR lp
   });
 }
 
-HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL, LPCWSTR lpName) {
-  return openNamed(Kind::Mutex, dwDesiredAccess, lpName);
-}
-
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
   auto mutex = findHandleAs<MutexObject>(hMutex, Kind::Mutex, 0);
   if (!mutex) return FALSE;

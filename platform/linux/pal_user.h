@@ -8,11 +8,11 @@
 //
 // Each thread gets a message queue on its first call to a function here that
 // uses the queue (PeekMessageW, GetMessageW, WaitMessage,
-// MsgWaitForMultipleObjects(Ex), GetQueueStatus, CreateWindowExW, SendMessageW,
-// PostQuitMessage, or PostMessageW/PostThreadMessageW aimed at itself); the
-// queue and the thread's remaining windows are destroyed when the thread
-// ends (those windows get no WM_DESTROY, and messages still being sent to
-// them return 0 to their senders).
+// MsgWaitForMultipleObjects(Ex), CreateWindowExW, SendMessageW, or
+// PostMessageW/PostThreadMessageW aimed at itself); the queue and the
+// thread's remaining windows are destroyed when the thread ends (those
+// windows get no WM_DESTROY, and messages still being sent to them return 0
+// to their senders).
 #pragma once
 
 #include "pal_types.h"
@@ -63,21 +63,6 @@ typedef struct tagWNDCLASSW {
   LPCWSTR lpszClassName;
 } WNDCLASSW, *PWNDCLASSW, *LPWNDCLASSW;
 
-typedef struct tagWNDCLASSEXW {
-  UINT cbSize;
-  UINT style;
-  WNDPROC lpfnWndProc;
-  int cbClsExtra;
-  int cbWndExtra;
-  HINSTANCE hInstance;
-  HICON hIcon;
-  HCURSOR hCursor;
-  HBRUSH hbrBackground;
-  LPCWSTR lpszMenuName;
-  LPCWSTR lpszClassName;
-  HICON hIconSm;
-} WNDCLASSEXW, *PWNDCLASSEXW, *LPWNDCLASSEXW;
-
 typedef struct tagCREATESTRUCTW {
   LPVOID lpCreateParams;
   HINSTANCE hInstance;
@@ -123,8 +108,6 @@ typedef struct tagCREATESTRUCTW {
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xffff))
-#define MAKELONG(a, b) \
-  (static_cast<LONG>((static_cast<DWORD>(static_cast<WORD>(a))) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 
 #define HWND_MESSAGE (reinterpret_cast<HWND>(static_cast<LONG_PTR>(-3)))
 #define HWND_BROADCAST (reinterpret_cast<HWND>(static_cast<LONG_PTR>(0xffff)))
@@ -289,10 +272,6 @@ BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM l
 // ERROR_INVALID_WINDOW_HANDLE for an unknown window; HWND_BROADCAST fails with
 // ERROR_NOT_SUPPORTED.
 BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-// Marks the calling thread's queue for WM_QUIT (wParam = nExitCode). The
-// WM_QUIT is retrieved after all posted messages, by any message range
-// filter, but only by a NULL or (HWND)-1 window filter.
-void WINAPI PostQuitMessage(int nExitCode);
 // Processes pending sent messages, then looks for a posted message.
 // hWnd: NULL = any message of this thread; (HWND)-1 = thread messages only
 // (hwnd NULL); a window = messages of that window. wMsgFilterMin/Max: an
@@ -300,8 +279,8 @@ void WINAPI PostQuitMessage(int nExitCode);
 // PM_NOYIELD; the PM_QS_* filters are not supported (ERROR_INVALID_FLAGS).
 // Returns FALSE when nothing matches; ERROR_INVALID_WINDOW_HANDLE for an
 // unknown window, ERROR_INVALID_PARAMETER for a null lpMsg.
-// Looking at the queue (here, in GetMessageW or GetQueueStatus) resets the
-// "new input" state that MsgWaitForMultipleObjects waits for.
+// Looking at the queue (here or in GetMessageW) resets the "new input" state
+// that MsgWaitForMultipleObjects waits for.
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 // As PeekMessageW with PM_REMOVE, but waits (processing sent messages) until
 // a message matches. Returns 0 for WM_QUIT, -1 on error (unknown window,
@@ -332,13 +311,13 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 // HWND_BROADCAST fails with ERROR_NOT_SUPPORTED.
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Waits for the handles (as WaitForMultipleObjects with bWaitAll FALSE, up to
-// MAXIMUM_WAIT_OBJECTS - 1) or for queue input of dwWakeMask. Input counts
-// only if it arrived after the thread last looked at its queue (PeekMessageW,
-// GetMessageW, GetQueueStatus): already-queued input does not end the wait
-// (the Windows rule). Pending sent messages are processed before it returns
-// and while it waits; their arrival counts as input when dwWakeMask has
-// QS_SENDMESSAGE. Returns WAIT_OBJECT_0+i / WAIT_ABANDONED_0+i for a handle,
-// WAIT_OBJECT_0+nCount for input, WAIT_TIMEOUT or WAIT_FAILED.
+// MAXIMUM_WAIT_OBJECTS - 1) or for queue input of dwWakeMask. Input counts only
+// if it arrived after the thread last looked at its queue (PeekMessageW,
+// GetMessageW): already-queued input does not end the wait (the Windows rule).
+// Pending sent messages are processed before it returns and while it waits;
+// their arrival counts as input when dwWakeMask has QS_SENDMESSAGE. Returns
+// WAIT_OBJECT_0+i / WAIT_ABANDONED_0+i for a handle, WAIT_OBJECT_0+nCount for
+// input, WAIT_TIMEOUT or WAIT_FAILED.
 // bWaitAll TRUE fails with ERROR_NOT_SUPPORTED; unknown wake-mask bits fail
 // with ERROR_INVALID_FLAGS.
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll, DWORD dwMilliseconds,
@@ -351,18 +330,14 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles, D
 // Waits until new input arrives (same rule as MsgWaitForMultipleObjects with
 // QS_ALLINPUT), processing sent messages. Returns TRUE.
 BOOL WINAPI WaitMessage();
-// HIWORD: kinds of input in the queue; LOWORD: kinds that arrived since the
-// queue was last looked at, which this call then resets (for flags).
-DWORD WINAPI GetQueueStatus(UINT flags);
 
 // ---- window classes and windows -------------------------------------------------------
 // Registers a window class for this process. Class names compare without
 // regard to ASCII case; hInstance is stored but not part of the class's
 // identity. Returns the class atom, or 0 with ERROR_CLASS_ALREADY_EXISTS, or
 // ERROR_INVALID_PARAMETER (null class, name or window procedure, negative
-// extra sizes, or a wrong cbSize for the Ex form).
+// extra sizes).
 ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass);
-ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* lpWndClass);
 // Removes a class (by name or MAKEINTATOM). FALSE with
 // ERROR_CLASS_DOES_NOT_EXIST or ERROR_CLASS_HAS_WINDOWS.
 BOOL WINAPI UnregisterClassW(LPCWSTR lpClassName, HINSTANCE hInstance);
@@ -390,9 +365,6 @@ LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARA
 BOOL WINAPI IsWindow(HWND hWnd);
 // Always TRUE for an existing window (every window here is Unicode).
 BOOL WINAPI IsWindowUnicode(HWND hWnd);
-// Thread id of the window's owner (and the process id in *lpdwProcessId);
-// 0 with ERROR_INVALID_WINDOW_HANDLE for an unknown window.
-DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 // Window data: GWLP_USERDATA, GWLP_WNDPROC, GWLP_ID, GWLP_HINSTANCE, GWL_STYLE,
 // GWL_EXSTYLE, GWLP_HWNDPARENT (always 0: there are no owners; setting it
 // fails with ERROR_NOT_SUPPORTED), or a byte offset into the cbWndExtra area (8 bytes must fit).

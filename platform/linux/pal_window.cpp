@@ -163,15 +163,6 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass) {
                        lpWndClass->hInstance, lpWndClass->lpszClassName);
 }
 
-ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* lpWndClass) {
-  if (lpWndClass == nullptr || lpWndClass->cbSize != sizeof(WNDCLASSEXW)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  return registerClass(lpWndClass->style, lpWndClass->lpfnWndProc, lpWndClass->cbClsExtra, lpWndClass->cbWndExtra,
-                       lpWndClass->hInstance, lpWndClass->lpszClassName);
-}
-
 BOOL WINAPI UnregisterClassW(LPCWSTR lpClassName, HINSTANCE) {
   std::shared_ptr<WindowClass> cls;  // dropped after the lock
   std::lock_guard<std::mutex> guard(syncLock());
@@ -282,19 +273,6 @@ BOOL WINAPI IsWindow(HWND hWnd) {
 }
 
 BOOL WINAPI IsWindowUnicode(HWND hWnd) { return IsWindow(hWnd); }
-
-DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
-  DWORD tid = 0;
-  {
-    std::lock_guard<std::mutex> guard(syncLock());
-    if (!windowInfo(hWnd, &tid, nullptr)) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return 0;
-    }
-  }
-  if (lpdwProcessId) *lpdwProcessId = GetCurrentProcessId();
-  return tid;
-}
 
 namespace {
 
