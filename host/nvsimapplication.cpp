@@ -519,7 +519,7 @@ HRESULT CNVSimApplication::ReadPropertyLocked(CNVSimObject& object, TrxStringVie
                                               VARIANT* value) {
   VariantClear(value);
   HRESULT failure = S_OK;
-  if (m_faults.FindPropertyFailure(object.GetIndex(), name, failure)) return failure;
+  if (m_faults.TakePropertyFailure(object.GetIndex(), name, failure)) return failure;
   if (CNVSimList* list = ListOfLocked(object)) {
     std::vector<TrxString> parts;
     for (size_t start = 0; !key.empty() && start <= key.size();) {

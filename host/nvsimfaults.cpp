@@ -94,7 +94,7 @@ void CNVSimFaults::FailProperty(LONG object, TrxStringView property, HRESULT sta
     m_failingProperties[{object, TrxString(property)}] = {status, count};
 }
 
-bool CNVSimFaults::FindPropertyFailure(LONG object, TrxStringView property, HRESULT& status) {
+bool CNVSimFaults::TakePropertyFailure(LONG object, TrxStringView property, HRESULT& status) {
   std::lock_guard<std::mutex> lock(m_lock);
   if (m_failingProperties.empty()) return false;
   const auto found = m_failingProperties.find({object, TrxString(property)});

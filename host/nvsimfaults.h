@@ -51,8 +51,8 @@ class CNVSimFaults {
   // Reads of a property of the object of that index fail with `status`: the
   // next `count` reads, or all of them when `count` is negative.
   void FailProperty(LONG object, TrxStringView property, HRESULT status, LONG count = -1);
-  // The failure of a read, if one was injected; a counted failure is used up.
-  bool FindPropertyFailure(LONG object, TrxStringView property, HRESULT& status);
+  // The failure the next read of that property meets; it uses up one counted failure.
+  bool TakePropertyFailure(LONG object, TrxStringView property, HRESULT& status);
   void ClearPropertyFailures();
 
   // The service connection: RegisterTRX, QueryInterface for INVAppControl,

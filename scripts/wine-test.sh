@@ -198,10 +198,9 @@ if [[ $client_mode == on ]]; then
     echo "==> tools sharing one service object"
     # Two listening tools (C++ sinks), a third that reads the root and a
     # fourth that starts recording: both listeners see the same root and
-    # receive the Record of the user's action.
-    # The second starts once the first listens: the step is about sharing
-    # the object, not about two activations racing in Wine. A listener that
-    # does not connect shows how far it came, and the prefix's processes.
+    # receive the Record of the user's action. The second listener starts
+    # once the first listens: the step is about sharing the object, not about
+    # two activations racing in Wine.
     wine "$tool" listen 1 60 root >"$out/listener.log" 2>&1 &
     listener_pid=$!
     wait_for_line "$out/listener.log" '^listening:' 60 || listener_stuck listener
